@@ -1,0 +1,37 @@
+# Host build: the portable core against the fake platform, its unit tests
+# (plain and under ASan+UBSan), the benchmark, and the end-to-end tests of
+# the Windows builds under Wine.
+find_package(GTest REQUIRED)
+include(GoogleTest)
+enable_testing()
+
+set(VQ_UNIT_TEST_SOURCES
+  tests/unit/fake_platform.cpp
+  tests/unit/StartupTest.cpp
+  tests/unit/ResolveSystemProcTest.cpp
+  tests/unit/ErrorReportTest.cpp
+  tests/unit/TableReaderTest.cpp
+  tests/unit/SnapshotTest.cpp
+)
+list(TRANSFORM VQ_UNIT_TEST_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)
+
+function(vq_add_unit_tests target prefix)
+  add_executable(${target} ${VQ_UNIT_TEST_SOURCES} ${VQ_CORE_SOURCES})
+  target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests/unit)
+  target_link_libraries(${target} PRIVATE GTest::gtest_main)
+  target_compile_options(${target} PRIVATE ${ARGN})
+  target_link_options(${target} PRIVATE ${ARGN})
+  gtest_discover_tests(${target} TEST_PREFIX "${prefix}" PROPERTIES LABELS unit
+                       DISCOVERY_TIMEOUT 60)
+endfunction()
+
+vq_add_unit_tests(vq_unit_tests "unit.")
+vq_add_unit_tests(vq_unit_tests_sanitized "sanitized."
+  -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+
+find_package(benchmark QUIET)
+if(benchmark_FOUND AND EXISTS ${CMAKE_SOURCE_DIR}/bench/CMakeLists.txt)
+  add_subdirectory(bench)
+endif()
+
+include(${CMAKE_SOURCE_DIR}/tests/e2e/e2e.cmake)

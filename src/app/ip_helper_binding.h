@@ -1,0 +1,11 @@
+#pragma once
+
+#include "platform/iphelper.h"
+
+namespace vq::app {
+
+// Loads iphlpapi.dll (kept for the whole run) and looks up the three entry
+// points. A library that does not load leaves all three null.
+platform::IpHelperEntryPoints BindIpHelper();
+
+} // namespace vq::app

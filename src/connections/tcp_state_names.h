@@ -1,0 +1,26 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vq::connections {
+
+inline constexpr std::uint32_t kTcpStateDeleteTcb = 12;
+
+// Indexed by the platform's MIB_TCP_STATE code minus one. SYN-SENT carries a
+// trailing blank; that is how the name appears in snapshot lines.
+inline constexpr std::array<std::wstring_view, 12> TcpStateNames = {
+    L"CLOSED",     L"LISTEN",     L"SYN-SENT ", L"SYN-RECEIVED", L"ESTABLISHED", L"FIN-WAIT-1",
+    L"FIN-WAIT-2", L"CLOSE-WAIT", L"CLOSING",   L"LAST-ACK",     L"TIME-WAIT",   L"delete TCB",
+};
+
+// The name of a state code; a code the table does not know reads
+// "UNKNOWN(<code>)", which no real state name can be mistaken for.
+std::wstring TcpStateName(std::uint32_t code);
+
+// Appends TcpStateName(code) to out; returns the new end. Needs 18 characters.
+wchar_t* AppendTcpStateName(wchar_t* out, std::uint32_t code);
+
+} // namespace vq::connections

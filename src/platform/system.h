@@ -1,0 +1,52 @@
+#pragma once
+
+// Operating-system information, module look-up, message boxes and process exit.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace vq::platform {
+
+using ModuleHandle = void*;
+using ProcAddress = void*;
+
+// What VirtualQuery answered for an address: the length of the record it
+// filled (0 on failure), the full length of that record, and the base of the
+// allocation that holds the address.
+struct MemoryRegionQuery {
+    std::size_t returnedLength = 0;
+    std::size_t fullLength = 0;
+    void* allocationBase = nullptr;
+};
+
+std::wstring GetSystemDirectory();
+std::wstring GetWindowsDirectory();
+
+ModuleHandle GetModuleHandle(const std::wstring& path);
+MemoryRegionQuery VirtualQuery(const void* address);
+// RtlInitAnsiString of the name, then LdrGetProcedureAddress; answers the NTSTATUS.
+std::uint32_t LdrGetProcedureAddress(ModuleHandle module, const std::string& name,
+                                     std::uint32_t ordinal, ProcAddress* address);
+ProcAddress GetProcAddress(ModuleHandle module, const std::string& name);
+// A library loaded here stays loaded for the rest of the process.
+ModuleHandle LoadLibraryEx(const std::wstring& name, std::uint32_t flags);
+
+// wProcessorArchitecture of SYSTEM_INFO filled by the given GetNativeSystemInfo
+// entry point, or by GetSystemInfo.
+std::uint16_t NativeSystemInfoArchitecture(ProcAddress getNativeSystemInfo);
+std::uint16_t SystemInfoArchitecture();
+
+// The packed result of GetVersion: the low byte is the major version.
+std::uint32_t GetVersion();
+
+// caption may be null: the platform's default title.
+int MessageBox(void* owner, const std::wstring& text, const wchar_t* caption, std::uint32_t type);
+
+[[noreturn]] void ExitProcess(std::uint32_t exitCode);
+
+inline constexpr std::uint32_t kMbOk = 0x0;
+inline constexpr std::uint32_t kMbIconError = 0x10;
+inline constexpr std::uint32_t kStatusSuccess = 0;
+
+} // namespace vq::platform

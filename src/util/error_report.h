@@ -1,0 +1,47 @@
+#pragma once
+
+#include <exception>
+#include <string>
+
+namespace vq::util {
+
+inline constexpr wchar_t kApplicationTitle[] = L"Quarvel Velquist";
+
+// A failure of the program's own, with the text the error report shows.
+class AppError : public std::exception {
+public:
+    explicit AppError(std::wstring message) : message_(std::move(message)) {}
+    const char* what() const noexcept override { return "Quarvel Velquist error"; }
+    const std::wstring& message() const noexcept { return message_; }
+
+private:
+    std::wstring message_;
+};
+
+// The text of the report: the message, with a full stop appended when its
+// last character comes after "." (a letter or digit, not "!" or ")").
+std::wstring ErrorReportText(const std::wstring& message);
+
+// The message that describes the exception in flight.
+std::wstring MessageOfCurrentException();
+
+// Shows the application's common error report, owned by owner (may be null).
+void ShowErrorReport(void* owner, const std::wstring& message);
+
+// Runs one event handler; a failure that leaves it is reported and the
+// program goes on with the next event.
+template <typename Handler>
+void RunHandler(void* owner, Handler&& handler) noexcept
+{
+    try {
+        handler();
+    } catch (...) {
+        try {
+            ShowErrorReport(owner, MessageOfCurrentException());
+        } catch (...) {
+            // Reporting itself failed (no memory for the text): nothing more to do.
+        }
+    }
+}
+
+} // namespace vq::util

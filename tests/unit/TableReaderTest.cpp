@@ -1,0 +1,121 @@
+#include "connections/table_reader.h"
+#include "fake_platform.h"
+#include "table_fixtures.h"
+
+#include <gtest/gtest.h>
+
+namespace vq {
+namespace {
+
+using connections::ReadOutcome;
+using fake::Addr;
+using fake::Fake;
+using fake::Port;
+
+class TableReaderTest : public ::testing::Test {
+protected:
+    void SetUp() override { fake::Reset(); }
+};
+
+TEST_F(TableReaderTest, AsksForTheSizeThenReadsIntoTwiceThatTellingTheRealRoom)
+{
+    fake::AddTcpRow(Fake().tcpTable, {5, Addr(10, 0, 0, 5), Port(555), Addr(10, 0, 0, 9), Port(443), 912});
+    const auto read = connections::ReadTcpTable(fake::FakeIpHelper());
+
+    ASSERT_EQ(read.outcome, ReadOutcome::Read);
+    ASSERT_EQ(read.table.size(), 1u);
+    EXPECT_EQ(read.table[0].owningPid, 912u);
+    const auto& calls = Fake().tcpTable.calls;
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_TRUE(calls[0].tableNull);
+    EXPECT_EQ(calls[0].sizeIn, 0u);
+    EXPECT_EQ(calls[0].order, 0);
+    EXPECT_EQ(calls[0].family, 2u);
+    EXPECT_EQ(calls[0].tableClass, 5);
+    EXPECT_EQ(calls[0].reserved, 0u);
+    EXPECT_FALSE(calls[1].tableNull);
+    EXPECT_EQ(calls[1].sizeIn, 2u * 28u) << "the second call is told the doubled room";
+    EXPECT_EQ(calls[1].order, 1);
+    EXPECT_EQ(calls[1].family, 2u);
+    EXPECT_EQ(calls[1].tableClass, 5);
+}
+
+TEST_F(TableReaderTest, UdpUsesItsOwnTableClass)
+{
+    fake::AddUdpRow(Fake().udpTable, {Addr(0, 0, 0, 0), Port(500), 912});
+    const auto read = connections::ReadUdpTable(fake::FakeIpHelper());
+    ASSERT_EQ(read.outcome, ReadOutcome::Read);
+    ASSERT_EQ(read.table.size(), 1u);
+    EXPECT_EQ(read.table[0].localPort, Port(500));
+    ASSERT_EQ(Fake().udpTable.calls.size(), 2u);
+    EXPECT_EQ(Fake().udpTable.calls[0].tableClass, 1);
+    EXPECT_EQ(Fake().udpTable.calls[1].tableClass, 1);
+}
+
+TEST_F(TableReaderTest, OnlyAnInsufficientBufferAnswerToTheSizeQueryLeadsOn)
+{
+    for (std::uint32_t answer : {0u, 87u, 1u, 232u}) {
+        fake::Reset();
+        Fake().tcpTable.firstAnswer = answer;
+        const auto read = connections::ReadTcpTable(fake::FakeIpHelper());
+        EXPECT_EQ(read.outcome, ReadOutcome::Unavailable) << answer;
+        EXPECT_EQ(Fake().tcpTable.calls.size(), 1u) << answer;
+    }
+}
+
+TEST_F(TableReaderTest, AMissingEntryPointIsUnavailable)
+{
+    platform::IpHelperEntryPoints none;
+    EXPECT_EQ(connections::ReadTcpTable(none).outcome, ReadOutcome::Unavailable);
+    EXPECT_EQ(connections::ReadUdpTable(none).outcome, ReadOutcome::Unavailable);
+}
+
+TEST_F(TableReaderTest, AFailingSecondCallFailsTheRead)
+{
+    fake::AddTcpRow(Fake().tcpTable, {2, 0, Port(135), 0, 0, 912});
+    Fake().tcpTable.secondAnswer = 87;
+    const auto read = connections::ReadTcpTable(fake::FakeIpHelper());
+    EXPECT_EQ(read.outcome, ReadOutcome::Failed);
+    EXPECT_EQ(read.table.size(), 0u);
+}
+
+TEST_F(TableReaderTest, ATableThatGrewWithinTheSlackIsStillRead)
+{
+    for (int rows = 1; rows <= 3; ++rows) {
+        fake::Reset();
+        for (int i = 0; i < rows; ++i) {
+            fake::AddTcpRow(Fake().tcpTable, {5, 1, Port(1000 + i), 2, Port(80), 7});
+        }
+        // Grows by less than the doubled room, but by more than the reported size alone.
+        Fake().tcpTable.growBeforeSecondCall = 24;
+        const auto read = connections::ReadTcpTable(fake::FakeIpHelper());
+        EXPECT_EQ(read.outcome, ReadOutcome::Read) << rows;
+        EXPECT_EQ(read.table.size(), static_cast<std::size_t>(rows));
+    }
+}
+
+TEST_F(TableReaderTest, ATableThatOutgrewTheSlackFails)
+{
+    fake::AddTcpRow(Fake().tcpTable, {5, 1, Port(1000), 2, Port(80), 7});
+    Fake().tcpTable.growBeforeSecondCall = 1000;
+    EXPECT_EQ(connections::ReadTcpTable(fake::FakeIpHelper()).outcome, ReadOutcome::Failed);
+}
+
+TEST_F(TableReaderTest, AnEmptyTableYieldsNoRows)
+{
+    const auto read = connections::ReadTcpTable(fake::FakeIpHelper());
+    EXPECT_EQ(read.outcome, ReadOutcome::Read);
+    EXPECT_EQ(read.table.size(), 0u);
+}
+
+TEST_F(TableReaderTest, AnEntryCountBeyondTheBufferIsClampedToWhatItHolds)
+{
+    fake::AddTcpRow(Fake().tcpTable, {5, 1, Port(1000), 2, Port(80), 7});
+    Fake().tcpTable.rowCount = 1000000;
+    const auto read = connections::ReadTcpTable(fake::FakeIpHelper());
+    ASSERT_EQ(read.outcome, ReadOutcome::Read);
+    EXPECT_EQ(read.table.size(), 2u) << "the doubled 28-byte buffer holds two 24-byte rows";
+}
+
+} // namespace
+} // namespace vq

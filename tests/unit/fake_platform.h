@@ -1,0 +1,90 @@
+#pragma once
+
+// A scripted stand-in for the Windows operations of src/platform: tests set
+// the answers, run the core, and read the call log.
+
+#include "platform/iphelper.h"
+#include "platform/system.h"
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vq::fake {
+
+// Thrown by the fake ExitProcess so that a test sees where the process would end.
+struct ProcessExit {
+    std::uint32_t exitCode;
+};
+
+struct MessageBoxCall {
+    void* owner;
+    std::wstring text;
+    std::optional<std::wstring> caption;
+    std::uint32_t type;
+};
+
+struct TableCall {
+    bool tableNull;
+    std::uint32_t sizeIn;
+    int order;
+    std::uint32_t family;
+    int tableClass;
+    std::uint32_t reserved;
+};
+
+// A scripted extended table: its entries as raw 32-bit words, and what each
+// call answers.
+struct FakeTable {
+    std::vector<std::uint32_t> rowWords;  // the rows back to back
+    std::uint32_t rowCount = 0;
+    std::optional<std::uint32_t> firstAnswer;   // default: 122 with the needed size
+    std::optional<std::uint32_t> secondAnswer;  // default: 0 when the room suffices, else 122
+    std::uint32_t growBeforeSecondCall = 0;     // bytes the table grows between the calls
+    std::vector<TableCall> calls;
+};
+
+struct FakePlatform {
+    std::vector<std::string> log;
+
+    std::wstring systemDirectory = L"C:\\Windows\\system32";
+    std::wstring windowsDirectory = L"C:\\Windows";
+
+    std::map<std::wstring, platform::ModuleHandle> loadedModules;     // GetModuleHandle
+    std::map<std::wstring, platform::ModuleHandle> loadableLibraries; // LoadLibraryEx
+    platform::MemoryRegionQuery memoryRegion{28, 28, nullptr};
+    // Procedures the native look-up finds, by module and name.
+    std::map<platform::ModuleHandle, std::map<std::string, platform::ProcAddress>> nativeExports;
+    // Procedures GetProcAddress finds, by module and name.
+    std::map<platform::ModuleHandle, std::map<std::string, platform::ProcAddress>> exports;
+
+    std::uint16_t nativeArchitecture = 0;
+    std::uint16_t systemArchitecture = 0;
+    std::uint32_t version = 0x1DB10106;  // 6.1, build 7601
+
+    std::vector<MessageBoxCall> messageBoxes;
+
+    FakeTable tcpTable;
+    FakeTable udpTable;
+
+    // How many log lines begin with prefix.
+    std::size_t Count(const std::string& prefix) const;
+    // Index of the first log line that begins with prefix, or npos.
+    std::size_t IndexOf(const std::string& prefix) const;
+};
+
+// The one fake of the test binary; fixtures reset it with Reset().
+FakePlatform& Fake();
+void Reset();
+
+std::string Narrow(const std::wstring& text);
+
+// Entry points that serve Fake().tcpTable and Fake().udpTable.
+platform::IpHelperEntryPoints FakeIpHelper();
+
+void AddTcpRow(FakeTable& table, const platform::TcpRowOwnerPid& row);
+void AddUdpRow(FakeTable& table, const platform::UdpRowOwnerPid& row);
+
+} // namespace vq::fake
