@@ -1,0 +1,54 @@
+# Windows build: the core again, the Win32 platform layer, the windows and
+# resources, and (32-bit only) the programs the end-to-end tests use.
+enable_language(RC)
+
+set(VQ_WIN32_PLATFORM_SOURCES
+  src/platform/win32/system.cpp
+  src/platform/win32/process.cpp
+)
+list(TRANSFORM VQ_WIN32_PLATFORM_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)
+
+set(VQ_UI_SOURCES
+  src/ui/base_window.cpp
+  src/ui/main_window.cpp
+  src/ui/about_window.cpp
+  src/app/main_win32.cpp
+)
+list(TRANSFORM VQ_UI_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)
+
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(VQ_EXE_NAME velquist64)
+  set(VQ_MANIFEST_ARCH amd64)
+else()
+  set(VQ_EXE_NAME velquist)
+  set(VQ_MANIFEST_ARCH x86)
+endif()
+
+# The core and the Win32 platform layer, shared by the program and the test programs.
+add_library(vq_core STATIC ${VQ_CORE_SOURCES} ${VQ_WIN32_PLATFORM_SOURCES})
+target_include_directories(vq_core PUBLIC ${CMAKE_SOURCE_DIR}/src)
+target_compile_definitions(vq_core PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
+                                          _WIN32_WINNT=0x0601 WINVER=0x0601)
+target_link_libraries(vq_core PUBLIC psapi netapi32 shell32 user32 gdi32 comctl32 advapi32 ole32
+                                     shlwapi)
+
+configure_file(${CMAKE_SOURCE_DIR}/package/velquist.manifest.in
+               ${CMAKE_BINARY_DIR}/velquist.manifest @ONLY)
+configure_file(${CMAKE_SOURCE_DIR}/package/velquist.rc.in ${CMAKE_BINARY_DIR}/velquist.rc @ONLY)
+
+add_executable(${VQ_EXE_NAME} WIN32 ${VQ_UI_SOURCES} ${CMAKE_BINARY_DIR}/velquist.rc)
+target_include_directories(${VQ_EXE_NAME} PRIVATE ${CMAKE_SOURCE_DIR}/package)
+target_link_libraries(${VQ_EXE_NAME} PRIVATE vq_core)
+# No runtime DLL of ours ships beside the program.
+target_link_options(${VQ_EXE_NAME} PRIVATE -static -static-libgcc -static-libstdc++ -municode)
+set_source_files_properties(${CMAKE_BINARY_DIR}/velquist.rc PROPERTIES
+  OBJECT_DEPENDS "${CMAKE_BINARY_DIR}/velquist.manifest;${CMAKE_SOURCE_DIR}/package/resource.h;${CMAKE_SOURCE_DIR}/package/velquist.ico")
+
+# The documents that ship beside the executables.
+foreach(document Changelog.txt EULA.txt)
+  configure_file(${CMAKE_SOURCE_DIR}/package/${document} ${CMAKE_BINARY_DIR}/${document} COPYONLY)
+endforeach()
+
+if(NOT CMAKE_SIZEOF_VOID_P EQUAL 8 AND EXISTS ${CMAKE_SOURCE_DIR}/tests/e2e/win/CMakeLists.txt)
+  add_subdirectory(${CMAKE_SOURCE_DIR}/tests/e2e/win ${CMAKE_BINARY_DIR}/e2e)
+endif()

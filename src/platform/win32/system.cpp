@@ -1,0 +1,121 @@
+#include "platform/system.h"
+
+#include "platform/win32/windows_api.h"
+
+#include <string>
+
+namespace vq::platform {
+namespace {
+
+struct AnsiString {
+    USHORT Length;
+    USHORT MaximumLength;
+    PCHAR Buffer;
+};
+
+using RtlInitAnsiStringFn = void(NTAPI*)(AnsiString*, const char*);
+using LdrGetProcedureAddressFn = LONG(NTAPI*)(HMODULE, AnsiString*, ULONG, void**);
+using GetNativeSystemInfoFn = void(WINAPI*)(SYSTEM_INFO*);
+
+template <typename Fn>
+Fn NtdllProc(const char* name)
+{
+    return reinterpret_cast<Fn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), name)));
+}
+
+// Reads a system-provided directory whatever its length.
+template <typename Query>
+std::wstring ReadDirectory(Query query)
+{
+    std::wstring text(MAX_PATH, L'\0');
+    UINT length = query(text.data(), static_cast<UINT>(text.size()));
+    if (length >= text.size()) {
+        text.resize(length);
+        length = query(text.data(), static_cast<UINT>(text.size()));
+    }
+    text.resize(length < text.size() ? length : 0);
+    return text;
+}
+
+} // namespace
+
+std::wstring GetSystemDirectory()
+{
+    return ReadDirectory([](wchar_t* buffer, UINT size) { return ::GetSystemDirectoryW(buffer, size); });
+}
+
+std::wstring GetWindowsDirectory()
+{
+    return ReadDirectory([](wchar_t* buffer, UINT size) { return ::GetWindowsDirectoryW(buffer, size); });
+}
+
+ModuleHandle GetModuleHandle(const std::wstring& path)
+{
+    return ::GetModuleHandleW(path.c_str());
+}
+
+MemoryRegionQuery VirtualQuery(const void* address)
+{
+    MEMORY_BASIC_INFORMATION info{};
+    MemoryRegionQuery query;
+    query.returnedLength = ::VirtualQuery(address, &info, sizeof(info));
+    query.fullLength = sizeof(info);
+    query.allocationBase = info.AllocationBase;
+    return query;
+}
+
+std::uint32_t LdrGetProcedureAddress(ModuleHandle module, const std::string& name,
+                                     std::uint32_t ordinal, ProcAddress* address)
+{
+    const auto initAnsiString = NtdllProc<RtlInitAnsiStringFn>("RtlInitAnsiString");
+    const auto getProcedureAddress = NtdllProc<LdrGetProcedureAddressFn>("LdrGetProcedureAddress");
+    if (initAnsiString == nullptr || getProcedureAddress == nullptr) {
+        return 0xC0000139;  // STATUS_ENTRYPOINT_NOT_FOUND
+    }
+    AnsiString ansiName{};
+    initAnsiString(&ansiName, name.c_str());
+    return static_cast<std::uint32_t>(
+        getProcedureAddress(static_cast<HMODULE>(module), &ansiName, ordinal, address));
+}
+
+ProcAddress GetProcAddress(ModuleHandle module, const std::string& name)
+{
+    return reinterpret_cast<ProcAddress>(::GetProcAddress(static_cast<HMODULE>(module), name.c_str()));
+}
+
+ModuleHandle LoadLibraryEx(const std::wstring& name, std::uint32_t flags)
+{
+    return ::LoadLibraryExW(name.c_str(), nullptr, flags);
+}
+
+std::uint16_t NativeSystemInfoArchitecture(ProcAddress getNativeSystemInfo)
+{
+    SYSTEM_INFO info{};
+    reinterpret_cast<GetNativeSystemInfoFn>(getNativeSystemInfo)(&info);
+    return info.wProcessorArchitecture;
+}
+
+std::uint16_t SystemInfoArchitecture()
+{
+    SYSTEM_INFO info{};
+    ::GetSystemInfo(&info);
+    return info.wProcessorArchitecture;
+}
+
+std::uint32_t GetVersion()
+{
+    return ::GetVersion();
+}
+
+int MessageBox(void* owner, const std::wstring& text, const wchar_t* caption, std::uint32_t type)
+{
+    return ::MessageBoxW(static_cast<HWND>(owner), text.c_str(), caption, type);
+}
+
+void ExitProcess(std::uint32_t exitCode)
+{
+    ::ExitProcess(exitCode);
+}
+
+} // namespace vq::platform

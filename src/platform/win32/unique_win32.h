@@ -1,0 +1,59 @@
+#pragma once
+
+// Owners for the Win32 handles that the Windows-only code holds.
+
+#include "platform/unique_handle.h"
+
+#include "platform/win32/windows_api.h"
+
+namespace vq::platform::win32 {
+
+// A release call keeps the thread's last error, so that an error path can
+// still read it after the handle is gone.
+template <typename T, T InvalidValue, auto CloseFn>
+struct Win32HandleTraits {
+    using Pointer = T;
+    static Pointer Invalid() noexcept { return InvalidValue; }
+    static void Close(Pointer value) noexcept
+    {
+        const DWORD lastError = ::GetLastError();
+        CloseFn(value);
+        ::SetLastError(lastError);
+    }
+};
+
+template <typename T, auto CloseFn>
+struct NullInvalidTraits {
+    using Pointer = T;
+    static Pointer Invalid() noexcept { return nullptr; }
+    static void Close(Pointer value) noexcept
+    {
+        const DWORD lastError = ::GetLastError();
+        CloseFn(value);
+        ::SetLastError(lastError);
+    }
+};
+
+struct FileHandleTraits {
+    using Pointer = HANDLE;
+    static Pointer Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(Pointer value) noexcept
+    {
+        const DWORD lastError = ::GetLastError();
+        ::CloseHandle(value);
+        ::SetLastError(lastError);
+    }
+};
+
+using UniqueHandle = UniqueAny<NullInvalidTraits<HANDLE, ::CloseHandle>>;
+using UniqueFile = UniqueAny<FileHandleTraits>;
+using UniqueMapView = UniqueAny<NullInvalidTraits<LPCVOID, ::UnmapViewOfFile>>;
+using UniqueHkey = UniqueAny<NullInvalidTraits<HKEY, ::RegCloseKey>>;
+using UniqueHmodule = UniqueAny<NullInvalidTraits<HMODULE, ::FreeLibrary>>;
+using UniqueHglobal = UniqueAny<NullInvalidTraits<HGLOBAL, ::GlobalFree>>;
+using UniqueHmenu = UniqueAny<NullInvalidTraits<HMENU, ::DestroyMenu>>;
+using UniqueHfont = UniqueAny<NullInvalidTraits<HFONT, [](HFONT font) { ::DeleteObject(font); }>>;
+using UniqueHicon = UniqueAny<NullInvalidTraits<HICON, ::DestroyIcon>>;
+using UniqueHbrush = UniqueAny<NullInvalidTraits<HBRUSH, [](HBRUSH brush) { ::DeleteObject(brush); }>>;
+
+} // namespace vq::platform::win32
