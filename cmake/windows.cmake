@@ -19,9 +19,11 @@ list(TRANSFORM VQ_UI_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(VQ_EXE_NAME velquist64)
   set(VQ_MANIFEST_ARCH amd64)
+  set(VQ_MANIFEST_IDENTITY_ARCH amd64)
 else()
   set(VQ_EXE_NAME velquist)
   set(VQ_MANIFEST_ARCH x86)
+  set(VQ_MANIFEST_IDENTITY_ARCH X86)
 endif()
 
 # The core and the Win32 platform layer, shared by the program and the test programs.

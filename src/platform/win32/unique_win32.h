@@ -10,18 +10,6 @@ namespace vq::platform::win32 {
 
 // A release call keeps the thread's last error, so that an error path can
 // still read it after the handle is gone.
-template <typename T, T InvalidValue, auto CloseFn>
-struct Win32HandleTraits {
-    using Pointer = T;
-    static Pointer Invalid() noexcept { return InvalidValue; }
-    static void Close(Pointer value) noexcept
-    {
-        const DWORD lastError = ::GetLastError();
-        CloseFn(value);
-        ::SetLastError(lastError);
-    }
-};
-
 template <typename T, auto CloseFn>
 struct NullInvalidTraits {
     using Pointer = T;
@@ -45,6 +33,11 @@ struct FileHandleTraits {
     }
 };
 
+inline void DeleteGdiObject(HGDIOBJ object) noexcept
+{
+    ::DeleteObject(object);
+}
+
 using UniqueHandle = UniqueAny<NullInvalidTraits<HANDLE, ::CloseHandle>>;
 using UniqueFile = UniqueAny<FileHandleTraits>;
 using UniqueMapView = UniqueAny<NullInvalidTraits<LPCVOID, ::UnmapViewOfFile>>;
@@ -52,8 +45,8 @@ using UniqueHkey = UniqueAny<NullInvalidTraits<HKEY, ::RegCloseKey>>;
 using UniqueHmodule = UniqueAny<NullInvalidTraits<HMODULE, ::FreeLibrary>>;
 using UniqueHglobal = UniqueAny<NullInvalidTraits<HGLOBAL, ::GlobalFree>>;
 using UniqueHmenu = UniqueAny<NullInvalidTraits<HMENU, ::DestroyMenu>>;
-using UniqueHfont = UniqueAny<NullInvalidTraits<HFONT, [](HFONT font) { ::DeleteObject(font); }>>;
+using UniqueHfont = UniqueAny<NullInvalidTraits<HFONT, DeleteGdiObject>>;
 using UniqueHicon = UniqueAny<NullInvalidTraits<HICON, ::DestroyIcon>>;
-using UniqueHbrush = UniqueAny<NullInvalidTraits<HBRUSH, [](HBRUSH brush) { ::DeleteObject(brush); }>>;
+using UniqueHbrush = UniqueAny<NullInvalidTraits<HBRUSH, DeleteGdiObject>>;
 
 } // namespace vq::platform::win32
