@@ -12,6 +12,11 @@ set(VQ_UNIT_TEST_SOURCES
   tests/unit/ErrorReportTest.cpp
   tests/unit/TableReaderTest.cpp
   tests/unit/SnapshotTest.cpp
+  tests/unit/NtPathTest.cpp
+  tests/unit/ProcessPathTest.cpp
+  tests/unit/fake_files.cpp
+  tests/unit/Md5Test.cpp
+  tests/unit/FileHashTest.cpp
 )
 list(TRANSFORM VQ_UNIT_TEST_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)
 

@@ -5,6 +5,8 @@ enable_language(RC)
 set(VQ_WIN32_PLATFORM_SOURCES
   src/platform/win32/system.cpp
   src/platform/win32/process.cpp
+  src/platform/win32/shares.cpp
+  src/platform/win32/files.cpp
 )
 list(TRANSFORM VQ_WIN32_PLATFORM_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)
 

@@ -45,6 +45,24 @@ int MessageBox(void* owner, const std::wstring& text, const wchar_t* caption, st
 
 [[noreturn]] void ExitProcess(std::uint32_t exitCode);
 
+// QueryDosDeviceW for a drive name such as "C:", into a buffer with room for
+// size characters. Answers the characters stored, 0 when the name is not in
+// use or the buffer is too small.
+std::uint32_t QueryDosDevice(const std::wstring& deviceName, wchar_t* buffer, std::uint32_t size);
+
+// ExpandEnvironmentStringsW into a buffer with room for size characters.
+// Answers the characters the whole expansion needs with its terminator (more
+// than size when it did not fit), 0 on failure.
+std::uint32_t ExpandEnvironmentStrings(const std::wstring& source, wchar_t* buffer,
+                                       std::uint32_t size);
+
+// GetComputerNameW: size is the buffer's room on the way in and the length
+// of the name on success.
+bool GetComputerName(wchar_t* buffer, std::uint32_t* size);
+
+// lstrcmpiW: 0 when the texts are equal without regard to case.
+int CompareIgnoringCase(const std::wstring& first, const std::wstring& second);
+
 inline constexpr std::uint32_t kMbOk = 0x0;
 inline constexpr std::uint32_t kMbIconError = 0x10;
 inline constexpr std::uint32_t kStatusSuccess = 0;

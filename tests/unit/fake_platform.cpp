@@ -2,7 +2,9 @@
 
 #include "platform/process.h"
 
+#include <algorithm>
 #include <cstring>
+#include <cwctype>
 #include <sstream>
 
 namespace vq::fake {
@@ -59,6 +61,57 @@ std::uint32_t FakeGetExtendedUdpTable(void* table, std::uint32_t* size, int orde
 std::uint32_t FakeSetTcpEntry(platform::TcpRow*)
 {
     return 0;
+}
+
+std::string HandleText(platform::ProcessHandle handle)
+{
+    std::ostringstream text;
+    text << handle;
+    return text.str();
+}
+
+// The process behind a handle that is still open, or null.
+FakeProcess* ProcessOf(platform::ProcessHandle handle)
+{
+    if (g_fake.openHandles.count(handle) == 0) {
+        return nullptr;
+    }
+    const auto found = g_fake.processes.find(g_fake.handleProcessIds[handle]);
+    return found == g_fake.processes.end() ? nullptr : &found->second;
+}
+
+std::wstring Upper(std::wstring text)
+{
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](wchar_t c) { return static_cast<wchar_t>(std::towupper(c)); });
+    return text;
+}
+
+// %NAME% references of the scripted environment; unknown ones stay as written.
+std::wstring Expand(const std::wstring& source)
+{
+    std::wstring result;
+    std::size_t i = 0;
+    while (i < source.size()) {
+        const std::size_t open = source.find(L'%', i);
+        const std::size_t close = open == std::wstring::npos ? open : source.find(L'%', open + 1);
+        if (close == std::wstring::npos) {
+            result += source.substr(i);
+            break;
+        }
+        result += source.substr(i, open - i);
+        const std::wstring name = Upper(source.substr(open + 1, close - open - 1));
+        const auto found = std::find_if(g_fake.environment.begin(), g_fake.environment.end(),
+                                        [&](const auto& entry) { return Upper(entry.first) == name; });
+        if (found == g_fake.environment.end()) {
+            result += source.substr(open, close - open);
+            i = close;
+        } else {
+            result += found->second;
+            i = close + 1;
+        }
+    }
+    return result;
 }
 
 } // namespace
@@ -232,6 +285,7 @@ void CloseHandle(ProcessHandle handle) noexcept
     std::ostringstream line;
     line << "CloseHandle " << handle;
     Log(line.str());
+    g_fake.openHandles.erase(handle);
 }
 
 std::uint32_t RtlAdjustPrivilege(std::uint32_t privilege, bool enable, bool currentThread,
@@ -240,6 +294,159 @@ std::uint32_t RtlAdjustPrivilege(std::uint32_t privilege, bool enable, bool curr
     Log("RtlAdjustPrivilege " + std::to_string(privilege) + " enable=" + std::to_string(enable) +
         " thread=" + std::to_string(currentThread) + " out=" + std::to_string(wasEnabled != nullptr));
     return privilege == 20 ? 0 : 0xC0000061;
+}
+
+UniqueProcess OpenProcess(std::uint32_t access, std::uint32_t processId)
+{
+    std::ostringstream line;
+    line << "OpenProcess " << processId << " 0x" << std::hex << access;
+    Log(line.str());
+    const auto found = g_fake.processes.find(processId);
+    if (found == g_fake.processes.end() || found->second.grantedAccess.count(access) == 0) {
+        return UniqueProcess();
+    }
+    const auto handle = reinterpret_cast<ProcessHandle>(g_fake.nextHandle);
+    g_fake.nextHandle += 4;
+    g_fake.openHandles.insert(handle);
+    g_fake.handleProcessIds[handle] = processId;
+    return UniqueProcess(handle);
+}
+
+bool GetHandleInformation(ProcessHandle handle)
+{
+    Log("GetHandleInformation " + fake::HandleText(handle));
+    return !g_fake.handleInformationFails && g_fake.openHandles.count(handle) != 0;
+}
+
+std::uint32_t GetModuleFileNameEx(ProcessHandle process, wchar_t* buffer, std::uint32_t size)
+{
+    Log("GetModuleFileNameEx " + fake::HandleText(process) + " " + std::to_string(size));
+    const fake::FakeProcess* found = fake::ProcessOf(process);
+    if (!g_fake.psapiLoads || found == nullptr || !found->moduleFileName || size == 0) {
+        return 0;
+    }
+    // A name that does not fit is cut to the room less its terminator, and
+    // the call reports the whole room.
+    const std::wstring& name = *found->moduleFileName;
+    if (name.size() < size) {
+        std::copy(name.begin(), name.end(), buffer);
+        buffer[name.size()] = L'\0';
+        return static_cast<std::uint32_t>(name.size());
+    }
+    std::copy(name.begin(), name.begin() + (size - 1), buffer);
+    buffer[size - 1] = L'\0';
+    return size;
+}
+
+bool CallQueryFullProcessImageName(ProcAddress entryPoint, ProcessHandle process,
+                                   std::uint32_t flags, wchar_t* buffer, std::uint32_t* size,
+                                   std::uint32_t* lastError)
+{
+    std::ostringstream line;
+    line << "QueryFullProcessImageName " << entryPoint << " " << process << " " << flags << " "
+         << *size;
+    Log(line.str());
+    const fake::FakeProcess* found = fake::ProcessOf(process);
+    if (found == nullptr || !found->fullImageName) {
+        *lastError = 5;  // ERROR_ACCESS_DENIED
+        return false;
+    }
+    const std::wstring& name = *found->fullImageName;
+    if (name.size() + 1 > *size) {
+        *lastError = kErrorInsufficientBuffer;
+        return false;
+    }
+    std::copy(name.begin(), name.end(), buffer);
+    buffer[name.size()] = L'\0';
+    *size = static_cast<std::uint32_t>(name.size());
+    return true;
+}
+
+std::uint32_t QueryExtendedBasicInformation(ProcessHandle process, std::uint32_t* flags)
+{
+    Log("QueryExtendedBasicInformation " + fake::HandleText(process));
+    const fake::FakeProcess* found = fake::ProcessOf(process);
+    if (found == nullptr) {
+        return 0xC0000008;  // STATUS_INVALID_HANDLE
+    }
+    if (found->basicInformationStatus == kStatusSuccess) {
+        *flags = found->flags;
+    }
+    return found->basicInformationStatus;
+}
+
+std::uint32_t QueryImageFileName(ProcessHandle process, std::uint32_t bufferLength,
+                                 std::wstring* imageName)
+{
+    Log("QueryImageFileName " + fake::HandleText(process) + " " + std::to_string(bufferLength));
+    const fake::FakeProcess* found = fake::ProcessOf(process);
+    if (found == nullptr || !found->imageFileName) {
+        return 0xC0000022;  // STATUS_ACCESS_DENIED
+    }
+    // The 32-bit layout: an 8-byte counted string, then its UTF-16 text and a terminator.
+    const std::size_t needed = 8 + (found->imageFileName->size() + 1) * 2;
+    if (bufferLength < needed) {
+        return kStatusInfoLengthMismatch;
+    }
+    *imageName = *found->imageFileName;
+    return kStatusSuccess;
+}
+
+std::uint32_t QueryDosDevice(const std::wstring& deviceName, wchar_t* buffer, std::uint32_t size)
+{
+    Log("QueryDosDevice " + Narrow(deviceName) + " " + std::to_string(size));
+    const auto found = g_fake.dosDevices.find(deviceName);
+    // The answer is a list of names: the device, its terminator, the list's terminator.
+    if (found == g_fake.dosDevices.end() || found->second.size() + 2 > size) {
+        return 0;
+    }
+    std::copy(found->second.begin(), found->second.end(), buffer);
+    buffer[found->second.size()] = L'\0';
+    buffer[found->second.size() + 1] = L'\0';
+    return static_cast<std::uint32_t>(found->second.size() + 2);
+}
+
+std::uint32_t ExpandEnvironmentStrings(const std::wstring& source, wchar_t* buffer,
+                                       std::uint32_t size)
+{
+    Log("ExpandEnvironmentStrings " + Narrow(source) + " " + std::to_string(size));
+    const std::wstring expanded = fake::Expand(source);
+    // Like the system, a result that does not fit is written as far as it goes.
+    if (size > 0) {
+        const std::size_t written = std::min<std::size_t>(expanded.size(), size - 1);
+        std::copy(expanded.begin(), expanded.begin() + written, buffer);
+        buffer[written] = L'\0';
+    }
+    return static_cast<std::uint32_t>(expanded.size() + 1);
+}
+
+bool GetComputerName(wchar_t* buffer, std::uint32_t* size)
+{
+    Log("GetComputerName " + std::to_string(*size));
+    if (!g_fake.computerName || g_fake.computerName->size() + 1 > *size) {
+        return false;
+    }
+    std::copy(g_fake.computerName->begin(), g_fake.computerName->end(), buffer);
+    buffer[g_fake.computerName->size()] = L'\0';
+    *size = static_cast<std::uint32_t>(g_fake.computerName->size());
+    return true;
+}
+
+int CompareIgnoringCase(const std::wstring& first, const std::wstring& second)
+{
+    Log("CompareIgnoringCase " + Narrow(first) + " " + Narrow(second));
+    return fake::Upper(first).compare(fake::Upper(second));
+}
+
+std::uint32_t NetShareEnum(std::vector<ShareInfo>* shares)
+{
+    Log("NetShareEnum");
+    shares->clear();
+    if (g_fake.shareEnumStatus != 0) {
+        return g_fake.shareEnumStatus;
+    }
+    *shares = g_fake.shares;
+    return 0;
 }
 
 } // namespace vq::platform

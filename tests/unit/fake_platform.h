@@ -4,11 +4,14 @@
 // the answers, run the core, and read the call log.
 
 #include "platform/iphelper.h"
+#include "platform/process.h"
+#include "platform/shares.h"
 #include "platform/system.h"
 
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -46,6 +49,18 @@ struct FakeTable {
     std::vector<TableCall> calls;
 };
 
+// A process the fake knows, by its id.
+struct FakeProcess {
+    // The access masks OpenProcess grants; any other open is refused.
+    std::set<std::uint32_t> grantedAccess{platform::kMaximumAllowed,
+                                          platform::kProcessQueryLimitedInformation};
+    std::optional<std::wstring> moduleFileName;  // GetModuleFileNameEx; none: the call fails
+    std::uint32_t basicInformationStatus = 0;    // QueryExtendedBasicInformation
+    std::uint32_t flags = 0;                     // the record's Flags; bit 0: protected
+    std::optional<std::wstring> fullImageName;   // QueryFullProcessImageName; none: error 5
+    std::optional<std::wstring> imageFileName;   // QueryImageFileName; none: status 0xC0000022
+};
+
 struct FakePlatform {
     std::vector<std::string> log;
 
@@ -68,6 +83,20 @@ struct FakePlatform {
 
     FakeTable tcpTable;
     FakeTable udpTable;
+
+    std::map<std::uint32_t, FakeProcess> processes;
+    // Handles OpenProcess gave out that CloseHandle has not closed yet.
+    std::set<platform::ProcessHandle> openHandles;
+    std::map<platform::ProcessHandle, std::uint32_t> handleProcessIds;
+    std::uintptr_t nextHandle = 0x100;
+    bool psapiLoads = true;
+    bool handleInformationFails = false;
+
+    std::map<std::wstring, std::wstring> dosDevices;   // "C:" -> its device name
+    std::map<std::wstring, std::wstring> environment;  // names compared without case
+    std::optional<std::wstring> computerName = L"HOST";
+    std::uint32_t shareEnumStatus = 0;
+    std::vector<platform::ShareInfo> shares;
 
     // How many log lines begin with prefix.
     std::size_t Count(const std::string& prefix) const;

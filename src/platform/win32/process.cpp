@@ -2,10 +2,77 @@
 
 #include "platform/win32/windows_api.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
 namespace vq::platform {
 namespace {
 
 using RtlAdjustPrivilegeFn = LONG(NTAPI*)(ULONG, BOOLEAN, BOOLEAN, BOOLEAN*);
+using NtQueryInformationProcessFn = LONG(NTAPI*)(HANDLE, ULONG, void*, ULONG, ULONG*);
+using GetModuleFileNameExWFn = DWORD(WINAPI*)(HANDLE, HMODULE, LPWSTR, DWORD);
+using QueryFullProcessImageNameWFn = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, DWORD*);
+
+constexpr ULONG kProcessBasicInformation = 0;
+constexpr ULONG kProcessImageFileName = 27;
+constexpr LONG kStatusEntryPointNotFound = static_cast<LONG>(0xC0000139);
+
+// The system's records for the two process queries, in this build's layout.
+struct ProcessBasicInformationRecord {
+    LONG exitStatus;
+    void* pebBaseAddress;
+    ULONG_PTR affinityMask;
+    LONG basePriority;
+    ULONG_PTR uniqueProcessId;
+    ULONG_PTR inheritedFromUniqueProcessId;
+};
+
+struct ProcessExtendedBasicInformation {
+    SIZE_T size;  // the record's own length, set before the query
+    ProcessBasicInformationRecord basicInfo;
+    ULONG flags;
+};
+#ifdef _WIN64
+static_assert(sizeof(ProcessExtendedBasicInformation) == 64);
+#else
+static_assert(sizeof(ProcessExtendedBasicInformation) == 32);
+#endif
+
+struct CountedString {
+    USHORT length;  // bytes, without a terminator
+    USHORT maximumLength;
+    PWSTR buffer;
+};
+
+LONG NtQueryInformationProcess(HANDLE process, ULONG infoClass, void* info, ULONG length)
+{
+    const auto query = reinterpret_cast<NtQueryInformationProcessFn>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
+    if (query == nullptr) {
+        return kStatusEntryPointNotFound;
+    }
+    return query(process, infoClass, info, length, nullptr);
+}
+
+// psapi.dll is loaded from the system directory the first time a module file
+// name is read and is never released, so later reads find it already loaded.
+// A load that fails is tried again on the next read.
+GetModuleFileNameExWFn PsapiGetModuleFileNameEx()
+{
+    const std::wstring path = GetSystemDirectory() + L"\\psapi.dll";
+    HMODULE psapi = ::GetModuleHandleW(path.c_str());
+    if (psapi == nullptr) {
+        psapi = ::LoadLibraryExW(path.c_str(), nullptr, 0);
+    }
+    if (psapi == nullptr) {
+        return nullptr;
+    }
+    return reinterpret_cast<GetModuleFileNameExWFn>(
+        reinterpret_cast<void*>(::GetProcAddress(psapi, "GetModuleFileNameExW")));
+}
 
 } // namespace
 
@@ -30,6 +97,79 @@ std::uint32_t RtlAdjustPrivilege(std::uint32_t privilege, bool enable, bool curr
         *wasEnabled = previous != FALSE;
     }
     return static_cast<std::uint32_t>(status);
+}
+
+UniqueProcess OpenProcess(std::uint32_t access, std::uint32_t processId)
+{
+    return UniqueProcess(::OpenProcess(access, FALSE, processId));
+}
+
+bool GetHandleInformation(ProcessHandle handle)
+{
+    DWORD flags = 0;
+    return ::GetHandleInformation(handle, &flags) != FALSE;
+}
+
+std::uint32_t GetModuleFileNameEx(ProcessHandle process, wchar_t* buffer, std::uint32_t size)
+{
+    const GetModuleFileNameExWFn getModuleFileNameEx = PsapiGetModuleFileNameEx();
+    if (getModuleFileNameEx == nullptr) {
+        return 0;
+    }
+    return getModuleFileNameEx(process, nullptr, buffer, size);
+}
+
+bool CallQueryFullProcessImageName(ProcAddress entryPoint, ProcessHandle process,
+                                   std::uint32_t flags, wchar_t* buffer, std::uint32_t* size,
+                                   std::uint32_t* lastError)
+{
+    const auto query = reinterpret_cast<QueryFullProcessImageNameWFn>(entryPoint);
+    DWORD room = *size;
+    if (query(process, flags, buffer, &room) == FALSE) {
+        *lastError = ::GetLastError();
+        return false;
+    }
+    *size = room;
+    return true;
+}
+
+std::uint32_t QueryExtendedBasicInformation(ProcessHandle process, std::uint32_t* flags)
+{
+    ProcessExtendedBasicInformation info{};
+    info.size = sizeof(info);
+    const LONG status =
+        NtQueryInformationProcess(process, kProcessBasicInformation, &info, sizeof(info));
+    if (status == 0) {
+        *flags = info.flags;
+    }
+    return static_cast<std::uint32_t>(status);
+}
+
+std::uint32_t QueryImageFileName(ProcessHandle process, std::uint32_t bufferLength,
+                                 std::wstring* imageName)
+{
+    // Words keep the counted string at the front of the buffer aligned.
+    const std::size_t words = (std::max<std::size_t>(bufferLength, sizeof(CountedString)) +
+                               sizeof(ULONG_PTR) - 1) / sizeof(ULONG_PTR);
+    std::vector<ULONG_PTR> storage(words, 0);
+    const LONG status = NtQueryInformationProcess(process, kProcessImageFileName, storage.data(),
+                                                  bufferLength);
+    if (status != 0) {
+        return static_cast<std::uint32_t>(status);
+    }
+
+    // The text lies behind the record in the same buffer; a string that
+    // points anywhere else is not read.
+    CountedString name{};
+    std::memcpy(&name, storage.data(), sizeof(name));
+    const auto first = reinterpret_cast<std::uintptr_t>(storage.data());
+    const auto text = reinterpret_cast<std::uintptr_t>(name.buffer);
+    if (name.buffer != nullptr && text >= first && text - first + name.length <= bufferLength) {
+        imageName->assign(name.buffer, name.length / sizeof(wchar_t));
+    } else {
+        imageName->clear();
+    }
+    return 0;
 }
 
 } // namespace vq::platform

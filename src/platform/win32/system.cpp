@@ -118,4 +118,30 @@ void ExitProcess(std::uint32_t exitCode)
     ::ExitProcess(exitCode);
 }
 
+std::uint32_t QueryDosDevice(const std::wstring& deviceName, wchar_t* buffer, std::uint32_t size)
+{
+    return ::QueryDosDeviceW(deviceName.c_str(), buffer, size);
+}
+
+std::uint32_t ExpandEnvironmentStrings(const std::wstring& source, wchar_t* buffer,
+                                       std::uint32_t size)
+{
+    return ::ExpandEnvironmentStringsW(source.c_str(), buffer, size);
+}
+
+bool GetComputerName(wchar_t* buffer, std::uint32_t* size)
+{
+    DWORD length = *size;
+    if (::GetComputerNameW(buffer, &length) == FALSE) {
+        return false;
+    }
+    *size = length;
+    return true;
+}
+
+int CompareIgnoringCase(const std::wstring& first, const std::wstring& second)
+{
+    return ::lstrcmpiW(first.c_str(), second.c_str());
+}
+
 } // namespace vq::platform

@@ -1,0 +1,119 @@
+#include "platform/files.h"
+
+#include "platform/win32/windows_api.h"
+
+namespace vq::platform {
+namespace {
+
+HANDLE ToWin32(FileHandle file)
+{
+    return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(file));
+}
+
+HANDLE ToWin32(FileMappingHandle mapping)
+{
+    return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(mapping));
+}
+
+FileHandle FileFromWin32(HANDLE file)
+{
+    return static_cast<FileHandle>(reinterpret_cast<std::uintptr_t>(file));
+}
+
+// Releases keep the thread's last error for the error path that runs them.
+template <typename Release>
+void KeepingLastError(Release release)
+{
+    const DWORD lastError = ::GetLastError();
+    release();
+    ::SetLastError(lastError);
+}
+
+} // namespace
+
+FileHandle CreateFile(const std::wstring& path, std::uint32_t desiredAccess,
+                      std::uint32_t shareMode, std::uint32_t creationDisposition,
+                      std::uint32_t flagsAndAttributes)
+{
+    return FileFromWin32(::CreateFileW(path.c_str(), desiredAccess, shareMode, nullptr,
+                                       creationDisposition, flagsAndAttributes, nullptr));
+}
+
+std::optional<std::string> ToAnsiCodePage(const std::wstring& text)
+{
+    if (text.empty()) {
+        return std::string{};
+    }
+    // A UTF-8 code page holds every character but refuses the default-character
+    // report; any other code page reports each character it had to replace.
+    const bool utf8 = ::GetACP() == CP_UTF8;
+    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+    BOOL usedDefault = FALSE;
+    BOOL* const usedDefaultOut = utf8 ? nullptr : &usedDefault;
+    const int wideLength = static_cast<int>(text.size());
+    const int length = ::WideCharToMultiByte(CP_ACP, flags, text.data(), wideLength, nullptr, 0,
+                                             nullptr, usedDefaultOut);
+    if (length <= 0 || usedDefault) {
+        return std::nullopt;
+    }
+    std::string ansi(static_cast<std::size_t>(length), '\0');
+    if (::WideCharToMultiByte(CP_ACP, flags, text.data(), wideLength, ansi.data(), length,
+                              nullptr, usedDefaultOut) != length ||
+        usedDefault) {
+        return std::nullopt;
+    }
+    return ansi;
+}
+
+FileHandle OpenFile(const std::string& ansiPath, std::uint32_t style)
+{
+    OFSTRUCT info{};
+    const HFILE file = ::OpenFile(ansiPath.c_str(), &info, style);
+    if (file == HFILE_ERROR) {
+        return kInvalidFileHandle;
+    }
+    // Handle values are sign-extended when they widen.
+    return FileFromWin32(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(file)));
+}
+
+std::optional<std::uint64_t> GetFileSize(FileHandle file)
+{
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(ToWin32(file), &size)) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+FileMappingHandle CreateFileMapping(FileHandle file, std::uint32_t protect,
+                                    std::uint64_t maximumSize)
+{
+    const HANDLE mapping =
+        ::CreateFileMappingW(ToWin32(file), nullptr, protect, static_cast<DWORD>(maximumSize >> 32),
+                             static_cast<DWORD>(maximumSize), nullptr);
+    return static_cast<FileMappingHandle>(reinterpret_cast<std::uintptr_t>(mapping));
+}
+
+FileView MapViewOfFile(FileMappingHandle mapping, std::uint32_t desiredAccess,
+                       std::uint64_t offset, std::size_t length)
+{
+    return ::MapViewOfFile(ToWin32(mapping), desiredAccess, static_cast<DWORD>(offset >> 32),
+                           static_cast<DWORD>(offset), length);
+}
+
+void UnmapViewOfFile(FileView view) noexcept
+{
+    KeepingLastError([view] { ::UnmapViewOfFile(view); });
+}
+
+void CloseHandle(FileHandle file) noexcept
+{
+    KeepingLastError([file] { ::CloseHandle(ToWin32(file)); });
+}
+
+void CloseHandle(FileMappingHandle mapping) noexcept
+{
+    KeepingLastError([mapping] { ::CloseHandle(ToWin32(mapping)); });
+}
+
+} // namespace vq::platform
