@@ -1,0 +1,157 @@
+// A stand-in for iphlpapi.dll in the end-to-end tests. It serves TCP and UDP
+// tables from the text file "vq_tables.txt" beside it (read afresh at every
+// size query, so a test changes the tables by rewriting the file) and records
+// every SetTcpEntry call in "vq_settcpentry.log". Every other export of the
+// real library is forwarded to a copy of it named "iphlpreal.dll".
+//
+// Table file lines:
+//   tcp <state> <local address> <local port> <remote address> <remote port> <pid>
+//   udp <local address> <local port> <pid>
+//   settcpentry-result <n>      (what SetTcpEntry answers; 0 when absent)
+// Ports are decimal; a remote port written as raw:<hex> is stored in the
+// field exactly as given.
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+HMODULE g_module = nullptr;
+
+struct Tables {
+    std::vector<DWORD> tcp;  // six words per row
+    std::vector<DWORD> udp;  // three words per row
+    DWORD setTcpEntryResult = 0;
+};
+
+std::string BesideThisDll(const char* name)
+{
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(g_module, path, MAX_PATH);
+    std::string text(path);
+    return text.substr(0, text.find_last_of("\\/") + 1) + name;
+}
+
+DWORD AddressField(const char* text)
+{
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    std::sscanf(text, "%u.%u.%u.%u", &a, &b, &c, &d);
+    return a | (b << 8) | (c << 16) | (d << 24);
+}
+
+DWORD PortField(const char* text)
+{
+    if (std::strncmp(text, "raw:", 4) == 0) {
+        return static_cast<DWORD>(std::strtoul(text + 4, nullptr, 16));
+    }
+    const unsigned long port = std::strtoul(text, nullptr, 10);
+    return static_cast<DWORD>(((port >> 8) & 0xFF) | ((port & 0xFF) << 8));
+}
+
+Tables ReadTables()
+{
+    Tables tables;
+    FILE* file = std::fopen(BesideThisDll("vq_tables.txt").c_str(), "r");
+    if (file == nullptr) {
+        return tables;
+    }
+    char line[512];
+    while (std::fgets(line, sizeof line, file) != nullptr) {
+        char kind[32] = {}, a[64] = {}, b[64] = {}, c[64] = {}, d[64] = {}, e[64] = {}, f[64] = {};
+        const int fields = std::sscanf(line, "%31s %63s %63s %63s %63s %63s %63s", kind, a, b, c, d, e, f);
+        if (fields == 7 && std::strcmp(kind, "tcp") == 0) {
+            tables.tcp.insert(tables.tcp.end(),
+                              {static_cast<DWORD>(std::strtoul(a, nullptr, 10)), AddressField(b),
+                               PortField(c), AddressField(d), PortField(e),
+                               static_cast<DWORD>(std::strtoul(f, nullptr, 10))});
+        } else if (fields == 4 && std::strcmp(kind, "udp") == 0) {
+            tables.udp.insert(tables.udp.end(), {AddressField(a), PortField(b),
+                                                 static_cast<DWORD>(std::strtoul(c, nullptr, 10))});
+        } else if (fields == 2 && std::strcmp(kind, "settcpentry-result") == 0) {
+            tables.setTcpEntryResult = static_cast<DWORD>(std::strtoul(a, nullptr, 10));
+        }
+    }
+    std::fclose(file);
+    return tables;
+}
+
+// The platform's two-call contract: too small a buffer gets the needed size and 122.
+DWORD ServeTable(const std::vector<DWORD>& words, DWORD wordsPerRow, PVOID table, PDWORD size)
+{
+    if (size == nullptr) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    const DWORD needed = static_cast<DWORD>((1 + words.size()) * sizeof(DWORD));
+    if (table == nullptr || *size < needed) {
+        *size = needed;
+        return ERROR_INSUFFICIENT_BUFFER;
+    }
+    auto* out = static_cast<DWORD*>(table);
+    out[0] = static_cast<DWORD>(words.size() / wordsPerRow);
+    if (!words.empty()) {
+        std::memcpy(out + 1, words.data(), words.size() * sizeof(DWORD));
+    }
+    *size = needed;
+    return NO_ERROR;
+}
+
+} // namespace
+
+extern "C" {
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH) {
+        g_module = instance;
+        DisableThreadLibraryCalls(instance);
+    }
+    return TRUE;
+}
+
+#ifndef VQ_WITHOUT_TCP_TABLE
+DWORD WINAPI GetExtendedTcpTable(PVOID table, PDWORD size, BOOL, ULONG family,
+                                                       int tableClass, ULONG)
+{
+    if (family != AF_INET || tableClass != 5) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    return ServeTable(ReadTables().tcp, 6, table, size);
+}
+#endif
+
+#ifndef VQ_WITHOUT_UDP_TABLE
+DWORD WINAPI GetExtendedUdpTable(PVOID table, PDWORD size, BOOL, ULONG family,
+                                                       int tableClass, ULONG)
+{
+    if (family != AF_INET || tableClass != 1) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    return ServeTable(ReadTables().udp, 3, table, size);
+}
+#endif
+
+struct TcpRowRecord {
+    DWORD state, localAddr, localPort, remoteAddr, remotePort;
+};
+
+DWORD WINAPI SetTcpEntry(TcpRowRecord* row)
+{
+    FILE* log = std::fopen(BesideThisDll("vq_settcpentry.log").c_str(), "a");
+    if (log != nullptr) {
+        std::fprintf(log, "%lu %lu.%lu.%lu.%lu %lu %lu.%lu.%lu.%lu %lu\n", row->state,
+                     row->localAddr & 0xFF, (row->localAddr >> 8) & 0xFF, (row->localAddr >> 16) & 0xFF,
+                     row->localAddr >> 24, ((row->localPort & 0xFF) << 8) | ((row->localPort >> 8) & 0xFF),
+                     row->remoteAddr & 0xFF, (row->remoteAddr >> 8) & 0xFF,
+                     (row->remoteAddr >> 16) & 0xFF, row->remoteAddr >> 24,
+                     ((row->remotePort & 0xFF) << 8) | ((row->remotePort >> 8) & 0xFF));
+        std::fclose(log);
+    }
+    return ReadTables().setTcpEntryResult;
+}
+
+} // extern "C"
