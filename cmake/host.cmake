@@ -15,14 +15,31 @@ set(VQ_UNIT_TEST_SOURCES
   tests/unit/NtPathTest.cpp
   tests/unit/ProcessPathTest.cpp
   tests/unit/fake_files.cpp
+  tests/unit/fake_shell.cpp
+  tests/unit/fake_registry.cpp
+  tests/unit/WindowSettingsTest.cpp
+  tests/unit/DocumentCommandsTest.cpp
   tests/unit/Md5Test.cpp
   tests/unit/FileHashTest.cpp
+  tests/unit/LookupCommandsTest.cpp
+  tests/unit/HtmlReportTest.cpp
+  tests/unit/ConnectionRowTest.cpp
+  tests/unit/ConnectionListTest.cpp
+  tests/unit/IdentityIndexTest.cpp
+  tests/unit/ListSyncTest.cpp
+  tests/unit/RowCountersTest.cpp
+  tests/unit/CommandControllerTest.cpp
+  tests/unit/fake_process_control.cpp
+  tests/unit/fake_clipboard.cpp
+  tests/unit/CloseConnectionTest.cpp
+  tests/unit/ClipboardExportTest.cpp
 )
 list(TRANSFORM VQ_UNIT_TEST_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)
 
 function(vq_add_unit_tests target prefix)
   add_executable(${target} ${VQ_UNIT_TEST_SOURCES} ${VQ_CORE_SOURCES})
-  target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests/unit)
+  target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests/unit
+                                             ${CMAKE_SOURCE_DIR}/package)
   target_link_libraries(${target} PRIVATE GTest::gtest_main)
   target_compile_options(${target} PRIVATE ${ARGN})
   target_link_options(${target} PRIVATE ${ARGN})

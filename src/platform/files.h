@@ -1,6 +1,7 @@
 #pragma once
 
-// Files: opening for reading, size, and read-only mappings with their views.
+// Files: opening for reading, size, and read-only mappings with their views;
+// creating, writing and deleting files, and creating folders.
 
 #include "unique_handle.h"
 
@@ -22,7 +23,9 @@ inline constexpr FileHandle kInvalidFileHandle{~std::uintptr_t{0}};
 inline constexpr FileMappingHandle kNoFileMapping{0};
 
 inline constexpr std::uint32_t kGenericRead = 0x80000000;
+inline constexpr std::uint32_t kGenericWrite = 0x40000000;
 inline constexpr std::uint32_t kFileShareRead = 0x1;
+inline constexpr std::uint32_t kCreateAlways = 2;
 inline constexpr std::uint32_t kOpenExisting = 3;
 inline constexpr std::uint32_t kFileAttributeNormal = 0x80;
 inline constexpr std::uint32_t kOfRead = 0x0;
@@ -30,6 +33,9 @@ inline constexpr std::uint32_t kPageReadOnly = 0x02;
 inline constexpr std::uint32_t kFileMapRead = 0x0004;
 // A view starts at a multiple of this; it is 64 KiB on every Windows.
 inline constexpr std::uint32_t kAllocationGranularity = 0x10000;
+
+// True for an existing file; false for a folder or nothing at that path.
+bool FileExists(const std::wstring& path);
 
 // CreateFileW with no security attributes and no template file.
 FileHandle CreateFile(const std::wstring& path, std::uint32_t desiredAccess,
@@ -55,6 +61,22 @@ FileMappingHandle CreateFileMapping(FileHandle file, std::uint32_t protect,
 // granularity. Null when the view lies beyond the mapping or finds no room.
 FileView MapViewOfFile(FileMappingHandle mapping, std::uint32_t desiredAccess,
                        std::uint64_t offset, std::size_t length);
+
+// WriteFile until all length bytes are written. False when a write fails,
+// for instance on a full disk; part of the bytes may then be in the file.
+bool WriteFile(FileHandle file, const void* data, std::size_t length);
+
+// The names below differ from the API's own (CreateDirectoryW, DeleteFileW)
+// because those are macros wherever <windows.h> is seen.
+
+// True for an existing folder; false for a file or nothing at that path.
+bool DirectoryExists(const std::wstring& path);
+// CreateDirectoryW with no security attributes: one folder, whose parent must
+// exist. False when it could not be created, also when something is already
+// there.
+bool MakeDirectory(const std::wstring& path);
+// DeleteFileW.
+bool RemoveFile(const std::wstring& path);
 
 void UnmapViewOfFile(FileView view) noexcept;
 void CloseHandle(FileHandle file) noexcept;

@@ -32,6 +32,12 @@ inline constexpr std::uint32_t kProcessQueryLimitedInformation = 0x1000;
 // is refused or the process is gone.
 UniqueProcess OpenProcess(std::uint32_t access, std::uint32_t processId);
 
+inline constexpr std::uint32_t kProcessTerminate = 0x0001;
+
+// TerminateProcess: asks the system to end the process with exitCode.
+// Answers whether the request was accepted.
+bool TerminateProcess(ProcessHandle process, std::uint32_t exitCode);
+
 // GetHandleInformation: true while the handle is one the system knows.
 bool GetHandleInformation(ProcessHandle handle);
 

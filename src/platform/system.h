@@ -63,6 +63,22 @@ bool GetComputerName(wchar_t* buffer, std::uint32_t* size);
 // lstrcmpiW: 0 when the texts are equal without regard to case.
 int CompareIgnoringCase(const std::wstring& first, const std::wstring& second);
 
+// The full path of the running executable.
+std::wstring GetExecutablePath();
+
+// GetLocalTime: the local date and time.
+struct LocalTime {
+    std::uint16_t year;
+    std::uint16_t month;
+    std::uint16_t day;
+    std::uint16_t hour;
+    std::uint16_t minute;
+    std::uint16_t second;
+};
+LocalTime GetLocalTime();
+
+void Sleep(std::uint32_t milliseconds);
+
 inline constexpr std::uint32_t kMbOk = 0x0;
 inline constexpr std::uint32_t kMbIconError = 0x10;
 inline constexpr std::uint32_t kStatusSuccess = 0;

@@ -89,6 +89,39 @@ int OpenRegularFile(const std::string& path)
     return fd;
 }
 
+// CreateFileW's creation dispositions for a file opened for writing; like
+// the Windows call, refuses directories.
+int OpenForWriting(const std::string& path, std::uint32_t desiredAccess,
+                   std::uint32_t creationDisposition)
+{
+    int flags = O_CLOEXEC | ((desiredAccess & platform::kGenericRead) != 0 ? O_RDWR : O_WRONLY);
+    switch (creationDisposition) {
+    case 1:  // CREATE_NEW
+        flags |= O_CREAT | O_EXCL;
+        break;
+    case platform::kCreateAlways:
+        flags |= O_CREAT | O_TRUNC;
+        break;
+    case platform::kOpenExisting:
+        break;
+    case 4:  // OPEN_ALWAYS
+        flags |= O_CREAT;
+        break;
+    case 5:  // TRUNCATE_EXISTING
+        flags |= O_TRUNC;
+        break;
+    default:
+        return -1;
+    }
+    const int fd = ::open(path.c_str(), flags, 0644);
+    struct stat info {};
+    if (fd >= 0 && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 platform::FileHandle HandOutFile(int fd, const std::string& call)
 {
     if (fd < 0) {
@@ -159,7 +192,11 @@ FileHandle CreateFile(const std::wstring& path, std::uint32_t desiredAccess,
     call << "CreateFileW " << fake::Utf8(path) << std::hex << " access=0x" << desiredAccess
          << " share=0x" << shareMode << std::dec << " disposition=" << creationDisposition
          << std::hex << " attributes=0x" << flagsAndAttributes;
-    const int fd = g_files.createFileFails ? -1 : fake::OpenRegularFile(fake::Utf8(path));
+    const bool writing = (desiredAccess & kGenericWrite) != 0;
+    const int fd = g_files.createFileFails ? -1
+                   : writing ? fake::OpenForWriting(fake::Utf8(path), desiredAccess,
+                                                    creationDisposition)
+                             : fake::OpenRegularFile(fake::Utf8(path));
     return fake::HandOutFile(fd, call.str());
 }
 
@@ -278,6 +315,62 @@ void CloseHandle(FileMappingHandle mapping) noexcept
     ::close(found->second.fd);
     Log("CloseHandle " + fake::MappingName(mapping));
     g_held.mappings.erase(found);
+}
+
+bool FileExists(const std::wstring& path)
+{
+    struct stat status {};
+    return ::stat(fake::Utf8(path).c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+bool WriteFile(FileHandle file, const void* data, std::size_t length)
+{
+    const std::string call =
+        "WriteFile " + fake::FileName(file) + " length=" + std::to_string(length);
+    std::size_t fits = length;
+    if (g_files.writableBytes && *g_files.writableBytes < length) {
+        fits = static_cast<std::size_t>(*g_files.writableBytes);
+    }
+    const int fd = fake::FindFile(file);
+    const auto* bytes = static_cast<const char*>(data);
+    std::size_t written = 0;
+    while (fd >= 0 && written < fits) {
+        const ssize_t result = ::write(fd, bytes + written, fits - written);
+        if (result <= 0) {
+            break;
+        }
+        written += static_cast<std::size_t>(result);
+    }
+    if (g_files.writableBytes) {
+        *g_files.writableBytes -= written;
+    }
+    const bool ok = fd >= 0 && written == length;
+    Log(call + (ok ? " -> ok" : " -> failed"));
+    return ok;
+}
+
+bool DirectoryExists(const std::wstring& path)
+{
+    struct stat status {};
+    return ::stat(fake::Utf8(path).c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+bool MakeDirectory(const std::wstring& path)
+{
+    const bool ok = ::mkdir(fake::Utf8(path).c_str(), 0755) == 0;
+    Log("CreateDirectoryW " + fake::Utf8(path) + (ok ? " -> ok" : " -> failed"));
+    return ok;
+}
+
+bool RemoveFile(const std::wstring& path)
+{
+    // DeleteFileW removes files only.
+    struct stat status {};
+    const std::string utf8 = fake::Utf8(path);
+    const bool ok = ::lstat(utf8.c_str(), &status) == 0 && !S_ISDIR(status.st_mode) &&
+                    ::unlink(utf8.c_str()) == 0;
+    Log("DeleteFileW " + utf8 + (ok ? " -> ok" : " -> failed"));
+    return ok;
 }
 
 } // namespace vq::platform

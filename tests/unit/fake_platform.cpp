@@ -58,9 +58,15 @@ std::uint32_t FakeGetExtendedUdpTable(void* table, std::uint32_t* size, int orde
     return ServeTable(g_fake.udpTable, table, size, order, family, tableClass, reserved);
 }
 
-std::uint32_t FakeSetTcpEntry(platform::TcpRow*)
+std::uint32_t FakeSetTcpEntry(platform::TcpRow* row)
 {
-    return 0;
+    g_fake.setTcpEntries.push_back(*row);
+    if (g_fake.setTcpEntryAnswers.empty()) {
+        return g_fake.setTcpEntryAnswer;
+    }
+    const std::uint32_t answer = g_fake.setTcpEntryAnswers.front();
+    g_fake.setTcpEntryAnswers.pop_front();
+    return answer;
 }
 
 std::string HandleText(platform::ProcessHandle handle)
@@ -181,6 +187,24 @@ namespace vq::platform {
 using fake::g_fake;
 using fake::Log;
 using fake::Narrow;
+
+std::wstring GetExecutablePath()
+{
+    Log("GetExecutablePath");
+    return g_fake.executablePath;
+}
+
+LocalTime GetLocalTime()
+{
+    Log("GetLocalTime");
+    return g_fake.localTime;
+}
+
+void Sleep(std::uint32_t milliseconds)
+{
+    Log("Sleep " + std::to_string(milliseconds));
+    g_fake.sleeps.push_back(milliseconds);
+}
 
 std::wstring GetSystemDirectory()
 {

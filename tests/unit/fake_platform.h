@@ -9,6 +9,7 @@
 #include "platform/system.h"
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <optional>
 #include <set>
@@ -66,6 +67,9 @@ struct FakePlatform {
 
     std::wstring systemDirectory = L"C:\\Windows\\system32";
     std::wstring windowsDirectory = L"C:\\Windows";
+    std::wstring executablePath = L"C:\\Program Files\\Quarvel\\velquist.exe";
+    platform::LocalTime localTime{2018, 5, 29, 14, 3, 9};
+    std::vector<std::uint32_t> sleeps;
 
     std::map<std::wstring, platform::ModuleHandle> loadedModules;     // GetModuleHandle
     std::map<std::wstring, platform::ModuleHandle> loadableLibraries; // LoadLibraryEx
@@ -83,6 +87,11 @@ struct FakePlatform {
 
     FakeTable tcpTable;
     FakeTable udpTable;
+    // SetTcpEntry: the records it was given, in order. It answers the scripted
+    // answers in turn and, once they are used up, setTcpEntryAnswer.
+    std::vector<platform::TcpRow> setTcpEntries;
+    std::deque<std::uint32_t> setTcpEntryAnswers;
+    std::uint32_t setTcpEntryAnswer = 0;
 
     std::map<std::uint32_t, FakeProcess> processes;
     // Handles OpenProcess gave out that CloseHandle has not closed yet.

@@ -2,6 +2,8 @@
 
 #include "platform/win32/windows_api.h"
 
+#include <algorithm>
+
 namespace vq::platform {
 namespace {
 
@@ -101,6 +103,39 @@ FileView MapViewOfFile(FileMappingHandle mapping, std::uint32_t desiredAccess,
                            static_cast<DWORD>(offset), length);
 }
 
+bool WriteFile(FileHandle file, const void* data, std::size_t length)
+{
+    // One call writes at most a DWORD's worth; a short write without an
+    // error is continued like the rest.
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    while (length != 0) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(length, 0x40000000));
+        DWORD written = 0;
+        if (!::WriteFile(ToWin32(file), bytes, chunk, &written, nullptr) || written == 0) {
+            return false;
+        }
+        bytes += written;
+        length -= written;
+    }
+    return true;
+}
+
+bool DirectoryExists(const std::wstring& path)
+{
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool MakeDirectory(const std::wstring& path)
+{
+    return ::CreateDirectoryW(path.c_str(), nullptr) != FALSE;
+}
+
+bool RemoveFile(const std::wstring& path)
+{
+    return ::DeleteFileW(path.c_str()) != FALSE;
+}
+
 void UnmapViewOfFile(FileView view) noexcept
 {
     KeepingLastError([view] { ::UnmapViewOfFile(view); });
@@ -114,6 +149,12 @@ void CloseHandle(FileHandle file) noexcept
 void CloseHandle(FileMappingHandle mapping) noexcept
 {
     KeepingLastError([mapping] { ::CloseHandle(ToWin32(mapping)); });
+}
+
+bool FileExists(const std::wstring& path)
+{
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 } // namespace vq::platform

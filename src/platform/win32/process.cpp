@@ -104,6 +104,11 @@ UniqueProcess OpenProcess(std::uint32_t access, std::uint32_t processId)
     return UniqueProcess(::OpenProcess(access, FALSE, processId));
 }
 
+bool TerminateProcess(ProcessHandle process, std::uint32_t exitCode)
+{
+    return ::TerminateProcess(process, exitCode) != FALSE;
+}
+
 bool GetHandleInformation(ProcessHandle handle)
 {
     DWORD flags = 0;

@@ -8,20 +8,65 @@
 namespace vq::platform {
 namespace {
 
-using UniqueNetApiBuffer = UniqueAny<win32::NullInvalidTraits<LPBYTE, ::NetApiBufferFree>>;
+using NetShareEnumFn = NET_API_STATUS(WINAPI*)(LMSTR, DWORD, LPBYTE*, DWORD, LPDWORD, LPDWORD, LPDWORD);
+using NetApiBufferFreeFn = NET_API_STATUS(WINAPI*)(LPVOID);
+
+// netapi32 is loaded only for the enumeration: it needs the IP Helper
+// library, and the program must still start (and refuse politely) where
+// that library cannot be loaded.
+win32::UniqueHmodule LoadNetApi()
+{
+    wchar_t directory[MAX_PATH] = {};
+    const UINT length = ::GetSystemDirectoryW(directory, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        return {};
+    }
+    return win32::UniqueHmodule(::LoadLibraryW((std::wstring(directory) + L"\\netapi32.dll").c_str()));
+}
+
+// The enumeration's buffer, freed through the library that allocated it.
+class NetApiBuffer {
+public:
+    explicit NetApiBuffer(NetApiBufferFreeFn free) : free_(free) {}
+    NetApiBuffer(const NetApiBuffer&) = delete;
+    NetApiBuffer& operator=(const NetApiBuffer&) = delete;
+    ~NetApiBuffer()
+    {
+        if (buffer_ != nullptr) {
+            free_(buffer_);
+        }
+    }
+    LPBYTE* put() { return &buffer_; }
+    LPBYTE get() const { return buffer_; }
+
+private:
+    NetApiBufferFreeFn free_;
+    LPBYTE buffer_ = nullptr;
+};
 
 } // namespace
 
 std::uint32_t NetShareEnum(std::vector<ShareInfo>* shares)
 {
     shares->clear();
-    UniqueNetApiBuffer buffer;
+    const win32::UniqueHmodule netApi = LoadNetApi();
+    if (!netApi) {
+        return ERROR_MOD_NOT_FOUND;
+    }
+    const auto enumerate = reinterpret_cast<NetShareEnumFn>(
+        reinterpret_cast<void*>(::GetProcAddress(netApi.get(), "NetShareEnum")));
+    const auto freeBuffer = reinterpret_cast<NetApiBufferFreeFn>(
+        reinterpret_cast<void*>(::GetProcAddress(netApi.get(), "NetApiBufferFree")));
+    if (enumerate == nullptr || freeBuffer == nullptr) {
+        return ERROR_PROC_NOT_FOUND;
+    }
+    NetApiBuffer buffer(freeBuffer);
     DWORD entriesRead = 0;
     DWORD totalEntries = 0;
     DWORD resume = 0;
-    const NET_API_STATUS status = ::NetShareEnum(nullptr, 2, buffer.put(), MAX_PREFERRED_LENGTH,
-                                                 &entriesRead, &totalEntries, &resume);
-    if (status != NERR_Success || !buffer) {
+    const NET_API_STATUS status =
+        enumerate(nullptr, 2, buffer.put(), MAX_PREFERRED_LENGTH, &entriesRead, &totalEntries, &resume);
+    if (status != NERR_Success || buffer.get() == nullptr) {
         return status;
     }
     const auto* entries = reinterpret_cast<const SHARE_INFO_2*>(buffer.get());

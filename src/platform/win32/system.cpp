@@ -145,3 +145,35 @@ int CompareIgnoringCase(const std::wstring& first, const std::wstring& second)
 }
 
 } // namespace vq::platform
+
+namespace vq::platform {
+
+std::wstring GetExecutablePath()
+{
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) {
+            return {};
+        }
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+LocalTime GetLocalTime()
+{
+    SYSTEMTIME time{};
+    ::GetLocalTime(&time);
+    return {time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond};
+}
+
+void Sleep(std::uint32_t milliseconds)
+{
+    ::Sleep(milliseconds);
+}
+
+} // namespace vq::platform

@@ -11,6 +11,7 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+#include <shellapi.h>
 
 #undef GetSystemDirectory
 #undef GetWindowsDirectory
@@ -22,6 +23,7 @@
 #undef ExpandEnvironmentStrings
 #undef CreateFile
 #undef ShellExecute
+#undef ShellExecuteEx
 #undef RegCreateKeyEx
 #undef RegOpenKeyEx
 #undef RegQueryValueEx

@@ -1,0 +1,180 @@
+#include "ui/command_controller.h"
+
+#include "connections/connection_row.h"
+#include "resource.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace vq::ui {
+namespace {
+
+using connections::ConnectionList;
+
+// What an enabling rule looks at: the list and its selected row.
+struct MenuContext {
+    const ConnectionList& list;
+    std::optional<std::size_t> selected;
+
+    const std::wstring* SelectedSubItem(connections::SubItem item) const
+    {
+        return selected ? &list.row(*selected).subItems[item] : nullptr;
+    }
+};
+
+struct EnablingRule {
+    std::vector<int> items;
+    bool (*enabled)(const MenuContext& context);
+};
+
+bool AnySelected(const MenuContext& context)
+{
+    return context.selected.has_value();
+}
+
+bool Always(const MenuContext&)
+{
+    return true;
+}
+
+bool HasRows(const MenuContext& context)
+{
+    return !context.list.empty();
+}
+
+// Process ids 0 and 4 are the idle process and the system, which cannot be ended.
+bool SelectedProcessCanEnd(const MenuContext& context)
+{
+    const std::wstring* processId = context.SelectedSubItem(connections::kProcessId);
+    return processId != nullptr && *processId != L"0" && *processId != L"4";
+}
+
+bool SelectedProcessHasFile(const MenuContext& context)
+{
+    const std::wstring* folder = context.SelectedSubItem(connections::kProcessFolder);
+    return folder != nullptr && !folder->empty();
+}
+
+// Applied in order; a later rule overrides an earlier one.
+const std::vector<EnablingRule>& EnablingRules()
+{
+    static const std::vector<EnablingRule> rules = {
+        {CommandController::PopupItems(), AnySelected},
+        {{ID_REFRESH1, ID_DISABLE_AUTO_REFRESH1}, Always},
+        {{ID_SAVE1}, HasRows},
+        {{ID_CLOSE_CONNECTION1}, AnySelected},
+        {{ID_CLOSE_ALL_CONNECTIONS1}, HasRows},
+        {{ID_ERMINATE_PROCESS1}, SelectedProcessCanEnd},
+        {{ID_LOCATE_PROCESS_IN_EXPLORER1, ID_LOOKUP_PROCESS_HASH_ON_GOOGLE1,
+          ID_LOOKUP_PROCESS_HASH_ON_VIRUS_TOTAL1, ID_SHOW_PROCESS_PROPERTIES1},
+         SelectedProcessHasFile},
+    };
+    return rules;
+}
+
+bool Contains(const std::vector<int>& ids, int id)
+{
+    return std::find(ids.begin(), ids.end(), id) != ids.end();
+}
+
+} // namespace
+
+CommandController::CommandController(connections::ConnectionList& list, WindowActions& window)
+    : list_(list), window_(window)
+{
+    for (const int id : PopupItems()) {
+        popupEnabled_[id] = true;
+    }
+}
+
+const std::vector<int>& CommandController::PopupItems()
+{
+    static const std::vector<int> items = {
+        ID_REFRESH1,
+        ID_DISABLE_AUTO_REFRESH1,
+        ID_ERMINATE_PROCESS1,
+        ID_CLOSE_CONNECTION1,
+        ID_CLOSE_ALL_CONNECTIONS_FOR_SELECTED_PROCESS1,
+        ID_CLOSE_ALL_CONNECTIONS1,
+        ID_SHOW_PROCESS_PROPERTIES1,
+        ID_LOCATE_PROCESS_IN_EXPLORER1,
+        ID_LOOKUP_PROCESS_HASH_ON_GOOGLE1,
+        ID_LOOKUP_PROCESS_HASH_ON_VIRUS_TOTAL1,
+        ID_LOOKUP_REMOTE_IP_ON_GOOGLE1,
+        ID_LOOKUP_REMOTE_PORT_ON_GOOGLE1,
+        ID_IP_BLACKLIST_CHECK_IPVOID1,
+        ID_GEOLOCATE_IP_ADDRESS_IPVOID1,
+        ID_IP_WHOIS_LOOKUP_IPVOID1,
+        ID_COPY_REMOTE_IP_ADDRESS_TO_CLIPBOARD1,
+        ID_COPY_CLIPBOARD1,
+        ID_SAVE1,
+    };
+    return items;
+}
+
+const std::vector<int>& CommandController::MainMenuItems()
+{
+    static const std::vector<int> items = {ID_OPEN_CHANGELOG1, ID_OPEN_EULA1, ID_EXIT1, ID_HOMEPAGE1,
+                                           ID_ABOUT1};
+    return items;
+}
+
+void CommandController::SetHandler(int commandId, std::function<void()> handler)
+{
+    handlers_[commandId] = std::move(handler);
+}
+
+void CommandController::UpdatePopupEnabling()
+{
+    const MenuContext context{list_, list_.FirstSelected()};
+    for (const auto& rule : EnablingRules()) {
+        const bool enabled = rule.enabled(context);
+        for (const int id : rule.items) {
+            popupEnabled_[id] = enabled;
+        }
+    }
+    separatorsEnabled_ = AnySelected(context);
+}
+
+bool CommandController::IsEnabled(int commandId) const
+{
+    const auto found = popupEnabled_.find(commandId);
+    if (found != popupEnabled_.end()) {
+        return found->second;
+    }
+    return Contains(MainMenuItems(), commandId);
+}
+
+bool CommandController::IsChecked(int commandId) const
+{
+    return commandId == ID_DISABLE_AUTO_REFRESH1 && autoRefreshDisabled_;
+}
+
+bool CommandController::Choose(int commandId)
+{
+    if (!IsEnabled(commandId)) {
+        return false;
+    }
+    if (commandId == ID_DISABLE_AUTO_REFRESH1) {
+        autoRefreshDisabled_ = !autoRefreshDisabled_;
+    }
+    const auto handler = handlers_.find(commandId);
+    if (handler != handlers_.end() && handler->second) {
+        const auto run = handler->second;  // the handler may replace itself
+        run();
+    }
+    if (commandId == ID_DISABLE_AUTO_REFRESH1) {
+        window_.SetRefreshTimerEnabled(!autoRefreshDisabled_);
+    } else if (commandId == ID_EXIT1) {
+        window_.CloseMainWindow();
+    }
+    return true;
+}
+
+bool CommandController::ChooseByShortcut(int commandId)
+{
+    UpdatePopupEnabling();
+    return Choose(commandId);
+}
+
+} // namespace vq::ui

@@ -1,0 +1,70 @@
+#pragma once
+
+// The commands of both menus and their enabling, in one place and without a
+// window: the main window forwards menu choices, shortcuts and timer ticks
+// here, and host tests drive the same paths.
+
+#include "connections/connection_list.h"
+
+#include <functional>
+#include <map>
+#include <vector>
+
+namespace vq::ui {
+
+// What a command needs from the window; the window implements it, tests fake it.
+class WindowActions {
+public:
+    virtual ~WindowActions() = default;
+    virtual void SetRefreshTimerEnabled(bool enabled) = 0;
+    virtual void CloseMainWindow() = 0;
+};
+
+class CommandController {
+public:
+    CommandController(connections::ConnectionList& list, WindowActions& window);
+
+    // The handler that runs when an item is chosen (Refresh1Click, ...). An
+    // item without one does nothing when chosen, apart from the built-in
+    // actions of DisableAutoRefresh1 and Exit1, which run after it.
+    void SetHandler(int commandId, std::function<void()> handler);
+
+    // PopupMenu1Popup: evaluates the enabling rules for every item of the
+    // context menu, in order, each later rule overriding an earlier one.
+    void UpdatePopupEnabling();
+    // The last evaluation for a context-menu item (every item starts
+    // enabled); main-menu items are always enabled; unknown ids never.
+    bool IsEnabled(int commandId) const;
+    // Rule 1 at the last evaluation: the separators of the context menu are
+    // enabled exactly when a row was selected (they start enabled).
+    bool SeparatorsEnabled() const { return separatorsEnabled_; }
+    // DisableAutoRefresh1's check mark (starts cleared); false for other ids.
+    bool IsChecked(int commandId) const;
+    bool AnyRowSelected() const { return list_.AnySelected(); }
+
+    // Chooses an item, the same way for the menu, the timer and Esc: a
+    // disabled or unknown item does nothing; the check item flips its mark
+    // first; then the handler runs; then DisableAutoRefresh1 enables the
+    // refresh timer exactly when it is unchecked, and Exit1 closes the main
+    // window. Answers whether the item was chosen. A handler's failure
+    // travels to the caller.
+    bool Choose(int commandId);
+    // A shortcut (Ctrl+R, Ctrl+D, Ctrl+C, Ctrl+S): the enabling rules run
+    // first, then the item is chosen if it came out enabled.
+    bool ChooseByShortcut(int commandId);
+
+    // PopupMenu1's command ids, top to bottom (separators have none).
+    static const std::vector<int>& PopupItems();
+    // MainMenu1's command ids, top to bottom.
+    static const std::vector<int>& MainMenuItems();
+
+private:
+    connections::ConnectionList& list_;
+    WindowActions& window_;
+    std::map<int, std::function<void()>> handlers_;
+    std::map<int, bool> popupEnabled_;
+    bool separatorsEnabled_ = true;
+    bool autoRefreshDisabled_ = false;
+};
+
+} // namespace vq::ui

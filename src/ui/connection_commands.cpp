@@ -1,0 +1,174 @@
+#include "ui/connection_commands.h"
+
+#include "connections/close_connection.h"
+#include "connections/connection_row.h"
+#include "platform/clipboard.h"
+#include "platform/process.h"
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace vq::ui {
+namespace {
+
+using connections::ConnectionList;
+using connections::ConnectionRow;
+
+bool CloseRowConnection(const platform::IpHelperEntryPoints& ipHelper, const ConnectionRow& row)
+{
+    const auto& s = row.subItems;
+    return connections::CloseTcpConnection(ipHelper, s[connections::kLocalAddress],
+                                           s[connections::kLocalPort], s[connections::kRemoteAddress],
+                                           s[connections::kRemotePort], s[connections::kProcessId]);
+}
+
+// Closes the connection of every TCP row that qualifies, in list order, and
+// refreshes the list once afterwards if any close succeeded. The list does
+// not change during the scan: only the refresh touches it.
+template <typename Qualifies>
+std::size_t CloseTcpRows(const ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
+                         const RefreshList& refresh, Qualifies qualifies)
+{
+    std::size_t closed = 0;
+    for (std::size_t index = 0; index < list.size(); ++index) {
+        const ConnectionRow& row = list.row(index);
+        if (row.IsTcp() && qualifies(index, row) && CloseRowConnection(ipHelper, row)) {
+            ++closed;
+        }
+    }
+    if (closed > 0 && refresh) {
+        refresh();
+    }
+    return closed;
+}
+
+// A process id as the list writes it: decimal digits only, within 32 bits.
+std::optional<std::uint32_t> ParseProcessId(std::wstring_view text)
+{
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    std::uint64_t value = 0;
+    for (const wchar_t c : text) {
+        if (c < L'0' || c > L'9') {
+            return std::nullopt;
+        }
+        value = value * 10 + static_cast<std::uint64_t>(c - L'0');
+        if (value > UINT32_MAX) {
+            return std::nullopt;
+        }
+    }
+    return static_cast<std::uint32_t>(value);
+}
+
+constexpr std::wstring_view kFieldSeparator = L" | ";
+
+// Appends one row's line. The fields are written as they are; only a
+// separator's blank that would begin the text or end the line is left out.
+void AppendRowLine(std::wstring& text, const ConnectionRow& row)
+{
+    const bool firstLine = text.empty();
+    text += row.caption;
+    for (const auto& subItem : row.subItems) {
+        text += kFieldSeparator;
+        text += subItem;
+    }
+    if (row.subItems.back().empty()) {
+        text.pop_back();
+    }
+    if (firstLine && row.caption.empty()) {
+        text.erase(0, 1);
+    }
+    text += L"\r\n";
+}
+
+} // namespace
+
+std::size_t CloseConnection1Click(const ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
+                                  const RefreshList& refresh)
+{
+    if (!list.AnySelected()) {
+        return 0;
+    }
+    return CloseTcpRows(list, ipHelper, refresh,
+                        [&list](std::size_t index, const ConnectionRow&) { return list.IsSelected(index); });
+}
+
+std::size_t CloseALLConnectionsforSelectedProcess1Click(const ConnectionList& list,
+                                                        const platform::IpHelperEntryPoints& ipHelper,
+                                                        const RefreshList& refresh)
+{
+    const auto selected = list.FirstSelected();
+    if (!selected) {
+        return 0;
+    }
+    const ConnectionRow& process = list.row(*selected);
+    const std::wstring caption = process.caption;
+    const std::wstring folder = process.subItems[connections::kProcessFolder];
+    // Without a file name the image is unknown, and rows of other processes
+    // whose image is unknown too would otherwise count as the same program.
+    const bool imageKnown = !caption.empty();
+    const std::wstring processId = process.subItems[connections::kProcessId];
+    return CloseTcpRows(list, ipHelper, refresh, [&](std::size_t, const ConnectionRow& row) {
+        return row.caption == caption && row.subItems[connections::kProcessFolder] == folder &&
+               (imageKnown || row.subItems[connections::kProcessId] == processId);
+    });
+}
+
+std::size_t CloseALLConnections1Click(const ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
+                                      const RefreshList& refresh)
+{
+    return CloseTcpRows(list, ipHelper, refresh, [](std::size_t, const ConnectionRow&) { return true; });
+}
+
+void erminateProcess1Click(const ConnectionList& list)
+{
+    const auto selected = list.FirstSelected();
+    if (!selected) {
+        return;
+    }
+    const auto processId = ParseProcessId(list.row(*selected).subItems[connections::kProcessId]);
+    if (!processId) {
+        return;
+    }
+    const platform::UniqueProcess process = platform::OpenProcess(platform::kProcessTerminate, *processId);
+    if (!process) {
+        return;
+    }
+    // Whether the system ends the process shows at the next refresh.
+    static_cast<void>(platform::TerminateProcess(process.get(), 0));
+}
+
+std::wstring SelectedRowsText(const ConnectionList& list)
+{
+    std::wstring text;
+    for (const std::size_t index : list.SelectedIndices()) {
+        AppendRowLine(text, list.row(index));
+    }
+    return text;
+}
+
+void CopySelectedRows(const ConnectionList& list, void* owner)
+{
+    if (!list.AnySelected()) {
+        return;
+    }
+    const std::wstring text = SelectedRowsText(list);
+    if (!text.empty()) {
+        // A clipboard that stays out of reach is no error worth a message.
+        static_cast<void>(platform::SetClipboardText(owner, text));
+    }
+}
+
+void CopyRemoteIPAddresstoClipboard1Click(const ConnectionList& list, void* owner)
+{
+    const auto selected = list.FirstSelected();
+    if (!selected) {
+        return;
+    }
+    static_cast<void>(
+        platform::SetClipboardText(owner, list.row(*selected).subItems[connections::kRemoteAddress]));
+}
+
+} // namespace vq::ui

@@ -1,0 +1,104 @@
+#include "ui/report_command.h"
+
+#include "connections/list_columns.h"
+#include "platform/shell.h"
+#include "ui/lookup_commands.h"
+#include "util/error_report.h"
+
+namespace vq::ui {
+namespace {
+
+constexpr wchar_t kReportsFolder[] = L"Reports";
+constexpr wchar_t kReportExtension[] = L".htm";
+// Gives the file manager time to find the new file.
+constexpr std::uint32_t kWaitBeforeFileManager = 10;
+
+void AppendDigits(std::wstring& text, unsigned value, int digits)
+{
+    std::wstring field(static_cast<std::size_t>(digits), L'0');
+    for (int i = digits - 1; i >= 0 && value != 0; --i, value /= 10) {
+        field[static_cast<std::size_t>(i)] = static_cast<wchar_t>(L'0' + value % 10);
+    }
+    text += field;
+}
+
+} // namespace
+
+std::size_t ConnectionReportList::ColumnCount() const
+{
+    return connections::kListColumnCount;
+}
+
+std::wstring_view ConnectionReportList::ColumnCaption(std::size_t column) const
+{
+    return connections::kListColumnCaptions.at(column);
+}
+
+std::size_t ConnectionReportList::RowCount() const
+{
+    return list_.size();
+}
+
+std::wstring_view ConnectionReportList::RowCaption(std::size_t row) const
+{
+    return list_.row(row).caption;
+}
+
+std::wstring_view ConnectionReportList::SubItem(std::size_t row, std::size_t subItem) const
+{
+    return list_.row(row).subItems.at(subItem);
+}
+
+std::wstring ReportFileName(const platform::LocalTime& time)
+{
+    std::wstring name;
+    AppendDigits(name, time.day, 2);
+    name += L'-';
+    AppendDigits(name, time.month, 2);
+    name += L'-';
+    AppendDigits(name, time.year, 4);
+    name += L'-';
+    AppendDigits(name, time.hour, 2);
+    name += L'-';
+    AppendDigits(name, time.minute, 2);
+    name += L'-';
+    AppendDigits(name, time.second, 2);
+    return name + kReportExtension;
+}
+
+std::wstring ReportPath(const std::wstring& executablePath, const std::wstring& fileName)
+{
+    const std::size_t folderEnd = executablePath.find_last_of(L"\\/");
+    if (folderEnd == std::wstring::npos) {
+        return {};
+    }
+    const wchar_t separator = executablePath[folderEnd];
+    return executablePath.substr(0, folderEnd + 1) + kReportsFolder + separator + fileName;
+}
+
+void Save1Click(const connections::ConnectionList& list)
+{
+    if (list.empty()) {
+        return;
+    }
+    const std::wstring fileName = ReportFileName(platform::GetLocalTime());
+    try {
+        // Without the program's folder the report would land wherever the
+        // current folder happens to be: no report then.
+        const std::wstring path = ReportPath(platform::GetExecutablePath(), fileName);
+        if (path.empty()) {
+            return;
+        }
+        const ConnectionReportList report{list};
+        if (!util::ExportListToHtml(util::kApplicationTitle, report, path, true)) {
+            return;
+        }
+        platform::Sleep(kWaitBeforeFileManager);
+        platform::ShellExecute(platform::GetDesktopWindow(), L"open", kFileManager,
+                               ExplorerSelectParameters(path), L"", platform::kSwShowNormal);
+    } catch (...) {
+        // The command reports nothing; a report already written stays on disk.
+    }
+}
+
+} // namespace vq::ui

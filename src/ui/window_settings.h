@@ -1,0 +1,104 @@
+#pragma once
+
+// The main window's settings that survive a restart: its outer size, its
+// state and the widths of its list's columns, kept as REG_DWORD values under
+// one key of the current user's hive. Nothing is cached: every save reads the
+// live window and writes straight to the registry, every load reads the
+// registry and sets the live window, and each operation opens the key itself
+// and has closed it again when it returns, on every path.
+
+#include <cstddef>
+#include <string>
+
+namespace vq::ui {
+
+// The key, from the root of HKEY_CURRENT_USER.
+inline constexpr wchar_t kSettingsKey[] = L"\\Software\\Quarvel\\Velquist";
+inline constexpr wchar_t kWidthValue[] = L"Width";
+inline constexpr wchar_t kHeightValue[] = L"Height";
+inline constexpr wchar_t kStateValue[] = L"State";
+
+// "ListView_Column_" followed by the column's position in decimal.
+std::wstring ColumnValueName(std::size_t column);
+
+// The window state as stored: 0 normal, 1 minimised, 2 maximised.
+enum class WindowState : int { Normal = 0, Minimized = 1, Maximized = 2 };
+
+// What the settings read and apply: the main window and its list.
+class SettingsWindow {
+public:
+    // The outer size in pixels, frame included: the maximised size while
+    // maximised, and the size the window restores to while minimised (not
+    // the size of its minimised caption, which would come back as a normal
+    // size at the next start).
+    virtual int Width() const = 0;
+    virtual int Height() const = 0;
+    virtual WindowState State() const = 0;
+
+    // Each of these changes the window's size or state; the window's resize
+    // event then saves the placement (SaveWindowPlacement) before the call
+    // returns. A size set while minimised is the size the window restores to.
+    virtual void SetState(WindowState state) = 0;
+    virtual void SetWidth(int width) = 0;
+    virtual void SetHeight(int height) = 0;
+
+    // The list's columns, counted from 0 in the list's column order.
+    virtual std::size_t ColumnCount() const = 0;
+    virtual int ColumnWidth(std::size_t column) const = 0;
+    virtual void SetColumnWidth(std::size_t column, int width) = 0;
+
+    // The virtual screen (every monitor together), the yardstick of a usable
+    // stored size; 0 when unknown.
+    virtual int VirtualScreenWidth() const = 0;
+    virtual int VirtualScreenHeight() const = 0;
+
+protected:
+    ~SettingsWindow() = default;
+};
+
+// A stored width, height or column width is applied only when it is above 0
+// and at most this many times the virtual screen's extent in its direction;
+// any other value is ignored, so that no stored value can make the window or
+// a column unusable. A stored state other than 0, 1 or 2 is ignored too.
+inline constexpr int kMaxScreensPerStoredSize = 16;
+
+// The operations below fail with util::AppError, which the caller's error
+// report shows:
+//   "Failed to get data for '<name>'"  a stored value longer than 4 bytes
+//                                      (most texts, a 64-bit number), or
+//                                      unreadable;
+//   "Invalid data type for '<name>'"   a stored value of at most 4 bytes that
+//                                      is not a 4-byte REG_DWORD;
+//   "Failed to set data for '<name>'"  a write the registry refused.
+// A key that cannot be opened or created makes an operation do nothing,
+// silently.
+
+// Writes "Width", "Height" and "State" from the window as it is now, creating
+// the key when it is missing. A refused write stops the save at that value.
+void SaveWindowPlacement(const SettingsWindow& window);
+
+// Reads the stored state and, unless that state is maximised, the stored
+// width and height; only then applies them: the state first, then (unless
+// the window is now maximised) the width and the height. Every value is read
+// before any is applied, because each size change makes the window save its
+// placement, which would otherwise overwrite a value not yet read. A missing
+// key or value leaves the window as it is; a failed read applies nothing.
+void LoadWindowPlacement(SettingsWindow& window);
+
+// Writes "ListView_Column_<n>" for every column of the list, creating the key
+// when it is missing. A refused write stops the save at that column.
+void SaveColumnWidths(const SettingsWindow& window);
+
+// Sets every column that has a stored width, walking the list's columns from
+// 0 upward. Opens the key for all access and so creates it when it is
+// missing: the first start leaves an empty key behind. A failed read stops
+// the walk there; the columns before it keep the widths already set.
+void LoadColumnWidths(SettingsWindow& window);
+
+// The window's close handler: saves the column widths. A save that fails is
+// shown in the error report (owned by owner) and never stops the close, so a
+// registry that refuses writes cannot keep the program open; the window
+// closes once this returns.
+void FormClose(const SettingsWindow& window, void* owner) noexcept;
+
+} // namespace vq::ui

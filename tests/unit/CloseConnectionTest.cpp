@@ -1,0 +1,452 @@
+#include "connections/close_connection.h"
+#include "connections/ipv4_text.h"
+#include "fake_platform.h"
+#include "resource.h"
+#include "table_fixtures.h"
+#include "ui/command_controller.h"
+#include "ui/connection_commands.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace vq {
+namespace {
+
+using connections::ConnectionList;
+using connections::ConnectionRow;
+using fake::Addr;
+using fake::Fake;
+using fake::Port;
+using platform::TcpRowOwnerPid;
+
+// ---------------------------------------------------------------------------
+// CloseTcpConnection against the fake table
+
+struct Texts {
+    const wchar_t* localAddress;
+    const wchar_t* localPort;
+    const wchar_t* remoteAddress;
+    const wchar_t* remotePort;
+    const wchar_t* processId;
+};
+
+constexpr TcpRowOwnerPid kEstablished{5, Addr(10, 0, 0, 1), Port(1001), Addr(10, 0, 0, 9), Port(443), 812};
+constexpr Texts kEstablishedTexts{L"10.0.0.1", L"1001", L"10.0.0.9", L"443", L"812"};
+// A listening entry whose remote port field is not 0, although it has no
+// remote address: the list shows such a row with remote port 0.
+constexpr TcpRowOwnerPid kListenWithPortField{2, Addr(0, 0, 0, 0), Port(445), 0, Port(4660), 4};
+constexpr TcpRowOwnerPid kListen{2, Addr(0, 0, 0, 0), Port(135), 0, 0, 900};
+// Bytes 01 BB 01 00: the upper half of the field shows in the port text (699).
+constexpr TcpRowOwnerPid kPortWithUpperBits{5, Addr(10, 0, 0, 1), 0x0001BB01, Addr(10, 0, 0, 9), Port(443), 812};
+constexpr TcpRowOwnerPid kHighPid{5, Addr(10, 0, 0, 1), Port(1001), Addr(10, 0, 0, 9), Port(443), 0xFFFFFFFC};
+
+struct CloseCase {
+    const char* name;
+    std::vector<TcpRowOwnerPid> table;
+    Texts texts;
+    bool closes;
+    // The table entry handed to SetTcpEntry, if any.
+    int handedOver = -1;
+    std::size_t tableCalls = 2;  // one read: the size query and the read
+    std::vector<std::uint32_t> setTcpEntryAnswers = {};
+    bool withoutSetTcpEntry = false;
+    bool withoutGetTable = false;
+    bool readFails = false;
+};
+
+class CloseTcpConnectionTest : public ::testing::Test {
+protected:
+    void SetUp() override { fake::Reset(); }
+};
+
+TEST_F(CloseTcpConnectionTest, MatchesTheFiveTextsAndDeletesTheFirstMatchingEntry)
+{
+    TcpRowOwnerPid otherProcess = kEstablished;
+    otherProcess.owningPid = 813;
+    const CloseCase cases[] = {
+        {"exact match after an entry of another process", {otherProcess, kEstablished}, kEstablishedTexts, true, 1},
+        {"local address differs", {kEstablished}, {L"10.0.0.2", L"1001", L"10.0.0.9", L"443", L"812"}, false},
+        {"local port differs", {kEstablished}, {L"10.0.0.1", L"1002", L"10.0.0.9", L"443", L"812"}, false},
+        {"remote address differs", {kEstablished}, {L"10.0.0.1", L"1001", L"10.0.0.8", L"443", L"812"}, false},
+        {"remote port differs", {kEstablished}, {L"10.0.0.1", L"1001", L"10.0.0.9", L"444", L"812"}, false},
+        {"process id differs", {kEstablished}, {L"10.0.0.1", L"1001", L"10.0.0.9", L"443", L"8120"}, false},
+        {"texts, not numbers, are compared", {kEstablished}, {L"10.0.0.1", L"01001", L"10.0.0.9", L"443", L"812"}, false},
+        {"listening row against a non-zero remote port field",
+         {kListenWithPortField}, {L"0.0.0.0", L"445", L"0.0.0.0", L"0", L"4"}, false},
+        {"the remote port field as the table gives it",
+         {kListenWithPortField}, {L"0.0.0.0", L"445", L"0.0.0.0", L"4660", L"4"}, true, 0},
+        {"listening row against a zero remote port field",
+         {kListen}, {L"0.0.0.0", L"135", L"0.0.0.0", L"0", L"900"}, true, 0},
+        {"process id read as unsigned", {kHighPid}, {L"10.0.0.1", L"1001", L"10.0.0.9", L"443", L"4294967292"}, true, 0},
+        {"port field with its upper half", {kPortWithUpperBits}, {L"10.0.0.1", L"699", L"10.0.0.9", L"443", L"812"}, true, 0},
+        {"empty table", {}, kEstablishedTexts, false},
+        {"SetTcpEntry missing", {kEstablished}, kEstablishedTexts, false, -1, 0, {}, true},
+        {"GetExtendedTcpTable missing", {kEstablished}, kEstablishedTexts, false, -1, 0, {}, false, true},
+        {"table read fails", {kEstablished}, kEstablishedTexts, false, -1, 2, {}, false, false, true},
+        {"SetTcpEntry refuses", {kEstablished}, kEstablishedTexts, false, 0, 2, {5}},
+        {"first match only", {kEstablished, kEstablished}, kEstablishedTexts, true, 0},
+        {"a refused first match is not followed by the next", {kEstablished, kEstablished}, kEstablishedTexts,
+         false, 0, 2, {5, 0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fake::Reset();
+        for (const auto& entry : c.table) {
+            fake::AddTcpRow(Fake().tcpTable, entry);
+        }
+        Fake().setTcpEntryAnswers.assign(c.setTcpEntryAnswers.begin(), c.setTcpEntryAnswers.end());
+        if (c.readFails) {
+            Fake().tcpTable.secondAnswer = 87;
+        }
+        auto ipHelper = fake::FakeIpHelper();
+        if (c.withoutSetTcpEntry) {
+            ipHelper.setTcpEntry = nullptr;
+        }
+        if (c.withoutGetTable) {
+            ipHelper.getExtendedTcpTable = nullptr;
+        }
+
+        const auto& t = c.texts;
+        EXPECT_EQ(connections::CloseTcpConnection(ipHelper, t.localAddress, t.localPort, t.remoteAddress,
+                                                  t.remotePort, t.processId),
+                  c.closes);
+
+        EXPECT_EQ(Fake().tcpTable.calls.size(), c.tableCalls);
+        if (c.handedOver < 0) {
+            EXPECT_TRUE(Fake().setTcpEntries.empty());
+            continue;
+        }
+        ASSERT_EQ(Fake().setTcpEntries.size(), 1u);
+        const auto& entry = c.table[static_cast<std::size_t>(c.handedOver)];
+        const auto& record = Fake().setTcpEntries[0];
+        EXPECT_EQ(record.state, 12u);
+        EXPECT_EQ(record.localAddr, entry.localAddr);
+        EXPECT_EQ(record.localPort, entry.localPort) << "the field as the table gave it";
+        EXPECT_EQ(record.remoteAddr, entry.remoteAddr);
+        EXPECT_EQ(record.remotePort, entry.remotePort);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The close commands
+
+ConnectionRow ListTcpRow(const wchar_t* caption, const wchar_t* folder, const wchar_t* processId,
+                         std::uint32_t localPort)
+{
+    ConnectionRow row;
+    row.caption = caption;
+    row.subItems = {L"TCP", L"ESTABLISHED", L"10.0.0.1", std::to_wstring(localPort), L"10.0.0.9", L"443",
+                    processId, folder};
+    return row;
+}
+
+ConnectionRow ListUdpRow(const wchar_t* caption, const wchar_t* folder, const wchar_t* processId,
+                         std::uint32_t localPort)
+{
+    ConnectionRow row;
+    row.caption = caption;
+    row.subItems = {L"UDP", L"-", L"0.0.0.0", std::to_wstring(localPort), L"-", L"-", processId, folder};
+    return row;
+}
+
+// The table entry of a row made by ListTcpRow.
+TcpRowOwnerPid EntryOf(const ConnectionRow& row)
+{
+    return {5, Addr(10, 0, 0, 1), Port(std::stoul(row.subItems[connections::kLocalPort])), Addr(10, 0, 0, 9),
+            Port(443), static_cast<std::uint32_t>(std::stoul(row.subItems[connections::kProcessId]))};
+}
+
+using CloseCommand = std::size_t (*)(const ConnectionList&, const platform::IpHelperEntryPoints&,
+                                     const ui::RefreshList&);
+
+class CloseCommandsTest : public ::testing::Test {
+protected:
+    ConnectionList list{nullptr};
+    int refreshes = 0;
+    std::size_t closesBeforeRefresh = 0;
+    ui::RefreshList refresh = [this] {
+        ++refreshes;
+        closesBeforeRefresh = Fake().setTcpEntries.size();
+    };
+
+    void SetUp() override { fake::Reset(); }
+
+    // Adds the rows to the list; the TCP rows' connections to the table too.
+    void AddRows(const std::vector<ConnectionRow>& rows)
+    {
+        for (const auto& row : rows) {
+            if (row.IsTcp()) {
+                fake::AddTcpRow(Fake().tcpTable, EntryOf(row));
+            }
+            list.AppendRow(row);
+        }
+    }
+
+    // Selects the row with this local port (unique in each test's list).
+    void Select(std::uint32_t localPort)
+    {
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            if (list.row(i).subItems[connections::kLocalPort] == std::to_wstring(localPort)) {
+                list.SetSelected(i, true);
+                return;
+            }
+        }
+        FAIL() << "no row with local port " << localPort;
+    }
+
+    // The local ports of the connections handed to SetTcpEntry, in order.
+    static std::vector<std::uint32_t> ClosedPorts()
+    {
+        std::vector<std::uint32_t> ports;
+        for (const auto& record : Fake().setTcpEntries) {
+            ports.push_back(connections::PortFromNetwork(record.localPort));
+        }
+        return ports;
+    }
+
+    // Two instances of a.exe in C:\A\ (one of them also has a UDP row), a.exe
+    // in another folder, and b.exe in the same folder.
+    void AddProcessRows()
+    {
+        AddRows({ListTcpRow(L"b.exe", L"C:\\A\\", L"400", 1004), ListTcpRow(L"a.exe", L"C:\\A\\", L"100", 1001),
+                 ListUdpRow(L"a.exe", L"C:\\A\\", L"100", 500), ListTcpRow(L"a.exe", L"C:\\A\\", L"200", 1002),
+                 ListTcpRow(L"a.exe", L"C:\\B\\", L"300", 1003)});
+    }
+};
+
+TEST_F(CloseCommandsTest, EachCommandClosesTheRowsItActsOnInListOrderThenRefreshesOnce)
+{
+    struct ChoiceCase {
+        const char* name;
+        CloseCommand command;
+        std::vector<std::uint32_t> select;  // local ports, in the order of selection
+        std::vector<std::uint32_t> closed;  // local ports, in the order of closing
+    };
+    const ChoiceCase cases[] = {
+        {"selected: a TCP and a UDP row", ui::CloseConnection1Click, {500, 1001}, {1001}},
+        {"selected: only a UDP row", ui::CloseConnection1Click, {500}, {}},
+        {"selected: list order, not selection order", ui::CloseConnection1Click, {1004, 1003, 1001}, {1001, 1003, 1004}},
+        {"selected: nothing", ui::CloseConnection1Click, {}, {}},
+        {"process of a UDP row: both instances, not the other folder or file",
+         ui::CloseALLConnectionsforSelectedProcess1Click, {500}, {1001, 1002}},
+        {"process: the same file name in another folder", ui::CloseALLConnectionsforSelectedProcess1Click,
+         {1003}, {1003}},
+        {"process: the first selected row in list order decides", ui::CloseALLConnectionsforSelectedProcess1Click,
+         {1004, 1003}, {1003}},
+        {"process: nothing selected", ui::CloseALLConnectionsforSelectedProcess1Click, {}, {}},
+        {"all: no selection needed", ui::CloseALLConnections1Click, {}, {1001, 1002, 1003, 1004}},
+        {"all: the selection plays no part", ui::CloseALLConnections1Click, {500}, {1001, 1002, 1003, 1004}},
+    };
+    AddProcessRows();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fake::Reset();
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            if (list.row(i).IsTcp()) {
+                fake::AddTcpRow(Fake().tcpTable, EntryOf(list.row(i)));
+            }
+        }
+        list.SetAllSelected(false);
+        for (const auto port : c.select) {
+            Select(port);
+        }
+        refreshes = 0;
+        closesBeforeRefresh = 0;
+
+        EXPECT_EQ(c.command(list, fake::FakeIpHelper(), refresh), c.closed.size());
+
+        EXPECT_EQ(ClosedPorts(), c.closed);
+        EXPECT_EQ(Fake().tcpTable.calls.size(), 2 * c.closed.size()) << "one table read per row tried";
+        EXPECT_EQ(refreshes, c.closed.empty() ? 0 : 1);
+        EXPECT_EQ(closesBeforeRefresh, c.closed.size()) << "the refresh comes after the scan";
+    }
+}
+
+TEST_F(CloseCommandsTest, RefreshesOnlyWhenAtLeastOneCloseSucceeded)
+{
+    struct RefreshCase {
+        const char* name;
+        std::vector<ConnectionRow> rows;
+        bool inTable;
+        std::vector<std::uint32_t> answers;  // SetTcpEntry, in turn
+        bool withSetTcpEntry;
+        std::size_t closed;
+        std::size_t tableCalls;
+    };
+    const RefreshCase cases[] = {
+        {"both closed", {ListTcpRow(L"a.exe", L"C:\\", L"1", 1), ListTcpRow(L"b.exe", L"C:\\", L"2", 2)}, true, {},
+         true, 2, 4},
+        {"one refused, one closed",
+         {ListTcpRow(L"a.exe", L"C:\\", L"1", 1), ListTcpRow(L"b.exe", L"C:\\", L"2", 2)}, true, {5, 0}, true, 1, 4},
+        {"all refused", {ListTcpRow(L"a.exe", L"C:\\", L"1", 1), ListTcpRow(L"b.exe", L"C:\\", L"2", 2)}, true,
+         {5, 5}, true, 0, 4},
+        {"connections already gone", {ListTcpRow(L"a.exe", L"C:\\", L"1", 1)}, false, {}, true, 0, 2},
+        {"SetTcpEntry missing", {ListTcpRow(L"a.exe", L"C:\\", L"1", 1)}, true, {}, false, 0, 0},
+        {"no TCP rows", {ListUdpRow(L"a.exe", L"C:\\", L"1", 1)}, true, {}, true, 0, 0},
+        {"empty list", {}, true, {}, true, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fake::Reset();
+        ConnectionList rows{nullptr};
+        for (const auto& row : c.rows) {
+            if (c.inTable && row.IsTcp()) {
+                fake::AddTcpRow(Fake().tcpTable, EntryOf(row));
+            }
+            rows.AppendRow(row);
+        }
+        Fake().setTcpEntryAnswers.assign(c.answers.begin(), c.answers.end());
+        auto ipHelper = fake::FakeIpHelper();
+        if (!c.withSetTcpEntry) {
+            ipHelper.setTcpEntry = nullptr;
+        }
+        refreshes = 0;
+
+        EXPECT_EQ(ui::CloseALLConnections1Click(rows, ipHelper, refresh), c.closed);
+        EXPECT_EQ(refreshes, c.closed > 0 ? 1 : 0);
+        EXPECT_EQ(Fake().tcpTable.calls.size(), c.tableCalls);
+    }
+}
+
+TEST_F(CloseCommandsTest, WorksWithoutARefreshToChoose)
+{
+    AddRows({ListTcpRow(L"a.exe", L"C:\\", L"1", 1)});
+    Select(1);
+    EXPECT_EQ(ui::CloseConnection1Click(list, fake::FakeIpHelper(), ui::RefreshList{}), 1u);
+}
+
+TEST_F(CloseCommandsTest, AProcessWithoutAKnownImageIsIdentifiedByItsProcessId)
+{
+    // Processes that could not be opened have an empty path; one that could be
+    // opened but not read has the path "\". Neither stands for one program.
+    AddRows({ListTcpRow(L"", L"", L"500", 2001), ListTcpRow(L"", L"", L"600", 2002),
+             ListTcpRow(L"", L"", L"500", 2003), ListTcpRow(L"", L"\\", L"700", 2004),
+             ListTcpRow(L"", L"\\", L"800", 2005), ListTcpRow(L"", L"\\", L"700", 2006)});
+
+    Select(2003);
+    EXPECT_EQ(ui::CloseALLConnectionsforSelectedProcess1Click(list, fake::FakeIpHelper(), refresh), 2u);
+    EXPECT_EQ(ClosedPorts(), (std::vector<std::uint32_t>{2001, 2003}));
+
+    Fake().setTcpEntries.clear();
+    list.SetAllSelected(false);
+    Select(2004);
+    EXPECT_EQ(ui::CloseALLConnectionsforSelectedProcess1Click(list, fake::FakeIpHelper(), refresh), 2u);
+    EXPECT_EQ(ClosedPorts(), (std::vector<std::uint32_t>{2004, 2006}));
+}
+
+// ---------------------------------------------------------------------------
+// Terminate Process
+
+class TerminateProcessTest : public CloseCommandsTest {
+protected:
+    // A process the fake lets us open for termination.
+    static void Terminable(std::uint32_t processId) { Fake().processes[processId].grantedAccess = {1}; }
+};
+
+TEST_F(TerminateProcessTest, EndsTheFirstSelectedRowsProcessWithExitCodeZeroAndClosesTheHandle)
+{
+    AddRows({ListTcpRow(L"b.exe", L"C:\\", L"900", 2), ListTcpRow(L"a.exe", L"C:\\", L"812", 1)});
+    Terminable(812);
+    Terminable(900);
+    Select(2);
+    Select(1);
+
+    ui::erminateProcess1Click(list);
+
+    ASSERT_EQ(Fake().Count("OpenProcess"), 1u);
+    const std::size_t open = Fake().IndexOf("OpenProcess 812 0x1");
+    const std::size_t terminate = Fake().IndexOf("TerminateProcess 812 0");
+    const std::size_t close = Fake().IndexOf("CloseHandle");
+    ASSERT_NE(open, std::string::npos);
+    ASSERT_NE(terminate, std::string::npos);
+    ASSERT_NE(close, std::string::npos);
+    EXPECT_LT(open, terminate);
+    EXPECT_LT(terminate, close);
+    EXPECT_TRUE(Fake().openHandles.empty());
+    EXPECT_TRUE(Fake().tcpTable.calls.empty()) << "nothing is refreshed or read";
+}
+
+TEST_F(TerminateProcessTest, DoesNothingWithoutASelectionOrAProcessToOpen)
+{
+    AddRows({ListTcpRow(L"a.exe", L"C:\\", L"812", 1)});
+    ui::erminateProcess1Click(list);
+    EXPECT_EQ(Fake().Count("OpenProcess"), 0u);
+
+    Select(1);  // 812 is not known to the fake: it has exited, or access is denied
+    ui::erminateProcess1Click(list);
+    EXPECT_EQ(Fake().Count("OpenProcess 812 0x1"), 1u);
+    EXPECT_EQ(Fake().Count("TerminateProcess"), 0u);
+    EXPECT_EQ(Fake().Count("CloseHandle"), 0u);
+}
+
+TEST_F(TerminateProcessTest, OnlyAPlainDecimalProcessIdReachesTheSystem)
+{
+    struct PidCase {
+        const wchar_t* text;
+        const char* opened;  // the OpenProcess line, or nullptr when nothing is opened
+    };
+    const PidCase cases[] = {
+        {L"812", "OpenProcess 812 0x1"},
+        {L"4294967295", "OpenProcess 4294967295 0x1"},
+        {L"0012", "OpenProcess 12 0x1"},
+        {L"", nullptr},
+        {L"abc", nullptr},
+        {L"12abc", nullptr},
+        {L" 812", nullptr},
+        {L"812 ", nullptr},
+        {L"-4", nullptr},
+        {L"+4", nullptr},
+        {L"0x10", nullptr},
+        {L"4294967296", nullptr},
+        {L"99999999999999999999999", nullptr},
+        {L"\xFF18\xFF11\xFF12", nullptr},  // full-width digits
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(fake::Narrow(c.text));
+        fake::Reset();
+        ConnectionList rows{nullptr};
+        rows.AppendRow(ListTcpRow(L"a.exe", L"C:\\", c.text, 1));
+        rows.SetSelected(0, true);
+
+        ui::erminateProcess1Click(rows);
+
+        if (c.opened == nullptr) {
+            EXPECT_EQ(Fake().Count("OpenProcess"), 0u);
+        } else {
+            EXPECT_EQ(Fake().Count("OpenProcess"), 1u);
+            EXPECT_EQ(Fake().Count(c.opened), 1u);
+        }
+    }
+}
+
+class NoWindow : public ui::WindowActions {
+public:
+    void SetRefreshTimerEnabled(bool) override {}
+    void CloseMainWindow() override {}
+};
+
+TEST_F(TerminateProcessTest, TheIdleProcessAndTheSystemAreNeverOpenedThroughTheMenu)
+{
+    NoWindow window;
+    for (const wchar_t* processId : {L"0", L"4"}) {
+        SCOPED_TRACE(fake::Narrow(processId));
+        fake::Reset();
+        Terminable(0);
+        Terminable(4);
+        ConnectionList rows{nullptr};
+        rows.AppendRow(ListTcpRow(L"a.exe", L"C:\\", processId, 1));
+        rows.AppendRow(ListTcpRow(L"b.exe", L"C:\\", L"812", 2));
+        rows.SetAllSelected(true);
+        ui::CommandController commands(rows, window);
+        commands.SetHandler(ID_ERMINATE_PROCESS1, [&rows] { ui::erminateProcess1Click(rows); });
+
+        commands.UpdatePopupEnabling();
+        EXPECT_FALSE(commands.Choose(ID_ERMINATE_PROCESS1));
+        EXPECT_EQ(Fake().Count("OpenProcess"), 0u);
+    }
+}
+
+} // namespace
+} // namespace vq

@@ -1,0 +1,206 @@
+#include "ui/command_controller.h"
+
+#include "resource.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <stdexcept>
+#include <string>
+
+namespace vq::ui {
+namespace {
+
+using connections::ConnectionList;
+using connections::ConnectionRow;
+
+class RecordingWindow : public WindowActions {
+public:
+    std::vector<std::string>& log;
+    explicit RecordingWindow(std::vector<std::string>& log) : log(log) {}
+    void SetRefreshTimerEnabled(bool enabled) override { log.push_back(enabled ? "timer on" : "timer off"); }
+    void CloseMainWindow() override { log.push_back("close"); }
+};
+
+struct RowSpec {
+    const wchar_t* caption;  // also orders the rows
+    const wchar_t* processId;
+    const wchar_t* folder;
+    bool selected;
+};
+
+class CommandControllerTest : public ::testing::Test {
+protected:
+    std::vector<std::string> log;
+    RecordingWindow window{log};
+    ConnectionList list{[](const std::wstring& a, const std::wstring& b) { return a.compare(b); }};
+    CommandController commands{list, window};
+
+    void AddRows(const std::vector<RowSpec>& rows)
+    {
+        int port = 0;
+        for (const auto& spec : rows) {
+            ConnectionRow row;
+            row.caption = spec.caption;
+            row.subItems = {L"TCP", L"LISTEN", L"0.0.0.0", std::to_wstring(++port), L"0.0.0.0", L"0",
+                            spec.processId, spec.folder};
+            list.AppendRow(row);
+        }
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            for (const auto& spec : rows) {
+                if (spec.selected && list.row(i).caption == spec.caption) {
+                    list.SetSelected(i, true);
+                }
+            }
+        }
+    }
+
+    void Record(int id)
+    {
+        commands.SetHandler(id, [this, id] { log.push_back("handler " + std::to_string(id)); });
+    }
+};
+
+struct EnablingCase {
+    const char* name;
+    std::vector<RowSpec> rows;
+    std::set<int> enabled;
+    bool separators;
+};
+
+const std::set<int> kAllItems(CommandController::PopupItems().begin(), CommandController::PopupItems().end());
+
+std::set<int> AllBut(std::initializer_list<int> ids)
+{
+    std::set<int> items = kAllItems;
+    for (const int id : ids) {
+        items.erase(id);
+    }
+    return items;
+}
+
+const std::initializer_list<int> kProcessFileItems = {ID_LOCATE_PROCESS_IN_EXPLORER1, ID_LOOKUP_PROCESS_HASH_ON_GOOGLE1,
+                                                      ID_LOOKUP_PROCESS_HASH_ON_VIRUS_TOTAL1,
+                                                      ID_SHOW_PROCESS_PROPERTIES1};
+
+TEST_F(CommandControllerTest, EnablesItemsForTheListAndTheSelectedRow)
+{
+    const EnablingCase cases[] = {
+        {"EmptyList", {}, {ID_REFRESH1, ID_DISABLE_AUTO_REFRESH1}, false},
+        {"RowsWithoutSelection",
+         {{L"a.exe", L"912", L"C:\\a\\", false}, {L"b.exe", L"913", L"C:\\b\\", false}},
+         {ID_REFRESH1, ID_DISABLE_AUTO_REFRESH1, ID_CLOSE_ALL_CONNECTIONS1, ID_SAVE1},
+         false},
+        {"OrdinaryRowSelected", {{L"a.exe", L"912", L"C:\\a\\", true}}, kAllItems, true},
+        {"SystemSelected",
+         {{L"System", L"4", L"", true}},
+         AllBut({ID_ERMINATE_PROCESS1, ID_LOCATE_PROCESS_IN_EXPLORER1, ID_LOOKUP_PROCESS_HASH_ON_GOOGLE1,
+                 ID_LOOKUP_PROCESS_HASH_ON_VIRUS_TOTAL1, ID_SHOW_PROCESS_PROPERTIES1}),
+         true},
+        // Only the first selected row decides; the second would allow everything.
+        {"ProcessZeroFirstOfSeveral",
+         {{L"System Idle Process", L"0", L"C:\\idle\\", true}, {L"b.exe", L"913", L"C:\\b\\", true}},
+         AllBut({ID_ERMINATE_PROCESS1}),
+         true},
+        {"EmptyFolderFirstOfSeveral",
+         {{L"a.exe", L"912", L"", true}, {L"b.exe", L"913", L"C:\\b\\", true}},
+         AllBut(kProcessFileItems),
+         true},
+        {"FirstSelectedIsNotFirstRow",
+         {{L"a.exe", L"4", L"", false}, {L"b.exe", L"913", L"C:\\b\\", true}},
+         kAllItems,
+         true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        list.RemoveRows(std::vector<bool>(list.size(), true));
+        AddRows(c.rows);
+        commands.UpdatePopupEnabling();
+        std::set<int> enabled;
+        for (const int id : CommandController::PopupItems()) {
+            if (commands.IsEnabled(id)) {
+                enabled.insert(id);
+            }
+        }
+        EXPECT_EQ(enabled, c.enabled);
+        EXPECT_EQ(commands.SeparatorsEnabled(), c.separators);
+        for (const int id : CommandController::MainMenuItems()) {
+            EXPECT_TRUE(commands.IsEnabled(id)) << id;
+        }
+    }
+}
+
+TEST_F(CommandControllerTest, EverythingStartsEnabledAndUnchecked)
+{
+    for (const int id : CommandController::PopupItems()) {
+        EXPECT_TRUE(commands.IsEnabled(id)) << id;
+        EXPECT_FALSE(commands.IsChecked(id)) << id;
+    }
+    EXPECT_TRUE(commands.SeparatorsEnabled());
+    EXPECT_EQ(CommandController::PopupItems().size(), 18u);
+    EXPECT_EQ(CommandController::PopupItems().front(), ID_REFRESH1);
+    EXPECT_EQ(CommandController::PopupItems().back(), ID_SAVE1);
+    EXPECT_FALSE(commands.IsEnabled(IDC_LIST)) << "not a command";
+    EXPECT_FALSE(commands.Choose(IDC_LIST));
+}
+
+TEST_F(CommandControllerTest, ADisabledItemDoesNothingUntilTheNextEvaluation)
+{
+    Record(ID_SAVE1);
+    commands.UpdatePopupEnabling();  // empty list
+    EXPECT_FALSE(commands.Choose(ID_SAVE1));
+    AddRows({{L"a.exe", L"912", L"C:\\a\\", true}});
+    EXPECT_FALSE(commands.Choose(ID_SAVE1)) << "the menu shows the last evaluation";
+    commands.UpdatePopupEnabling();
+    EXPECT_TRUE(commands.Choose(ID_SAVE1));
+    EXPECT_EQ(log, (std::vector<std::string>{"handler " + std::to_string(ID_SAVE1)}));
+    EXPECT_TRUE(commands.Choose(ID_LOOKUP_REMOTE_IP_ON_GOOGLE1)) << "an item without a handler yet";
+}
+
+TEST_F(CommandControllerTest, DisableAutoRefreshFlipsItsMarkThenSwitchesTheTimer)
+{
+    commands.SetHandler(ID_DISABLE_AUTO_REFRESH1, [this] {
+        log.push_back(commands.IsChecked(ID_DISABLE_AUTO_REFRESH1) ? "handler sees checked" : "handler sees cleared");
+    });
+    EXPECT_TRUE(commands.Choose(ID_DISABLE_AUTO_REFRESH1));
+    EXPECT_TRUE(commands.IsChecked(ID_DISABLE_AUTO_REFRESH1));
+    EXPECT_TRUE(commands.ChooseByShortcut(ID_DISABLE_AUTO_REFRESH1));
+    EXPECT_FALSE(commands.IsChecked(ID_DISABLE_AUTO_REFRESH1));
+    EXPECT_EQ(log, (std::vector<std::string>{"handler sees checked", "timer off", "handler sees cleared", "timer on"}));
+}
+
+TEST_F(CommandControllerTest, ExitRunsItsHandlerThenClosesTheWindow)
+{
+    Record(ID_EXIT1);
+    commands.UpdatePopupEnabling();
+    EXPECT_TRUE(commands.Choose(ID_EXIT1));
+    EXPECT_EQ(log, (std::vector<std::string>{"handler " + std::to_string(ID_EXIT1), "close"}));
+}
+
+TEST_F(CommandControllerTest, ShortcutsEvaluateTheRulesFirst)
+{
+    for (const int id : {ID_REFRESH1, ID_COPY_CLIPBOARD1, ID_SAVE1}) {
+        Record(id);
+    }
+    // All items start enabled; the shortcut's own evaluation disables these.
+    EXPECT_FALSE(commands.ChooseByShortcut(ID_SAVE1)) << "Ctrl+S on an empty list";
+    EXPECT_FALSE(commands.ChooseByShortcut(ID_COPY_CLIPBOARD1)) << "Ctrl+C without a selection";
+    EXPECT_TRUE(commands.ChooseByShortcut(ID_REFRESH1));
+    EXPECT_EQ(log, (std::vector<std::string>{"handler " + std::to_string(ID_REFRESH1)}));
+
+    AddRows({{L"a.exe", L"912", L"C:\\a\\", true}});
+    EXPECT_TRUE(commands.ChooseByShortcut(ID_COPY_CLIPBOARD1));
+    EXPECT_TRUE(commands.ChooseByShortcut(ID_SAVE1));
+    EXPECT_EQ(log.size(), 3u);
+}
+
+TEST_F(CommandControllerTest, AHandlersFailureEndsTheChoiceThere)
+{
+    commands.SetHandler(ID_DISABLE_AUTO_REFRESH1, [] { throw std::runtime_error("out of memory"); });
+    EXPECT_THROW(commands.Choose(ID_DISABLE_AUTO_REFRESH1), std::runtime_error);
+    EXPECT_TRUE(commands.IsChecked(ID_DISABLE_AUTO_REFRESH1)) << "the mark flips before the handler runs";
+    EXPECT_TRUE(log.empty()) << "the timer is not touched";
+}
+
+} // namespace
+} // namespace vq::ui

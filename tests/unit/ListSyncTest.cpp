@@ -1,0 +1,459 @@
+#include "connections/list_sync.h"
+#include "connections/row_counters.h"
+#include "connections/row_painting.h"
+#include "fake_platform.h"
+#include "table_fixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+namespace vq::connections {
+namespace {
+
+using fake::Addr;
+using fake::Fake;
+using fake::Port;
+
+int PlainCompare(const std::wstring& a, const std::wstring& b)
+{
+    return a.compare(b);
+}
+
+// "TCP 10.0.0.5|555|10.0.0.9|443|912 ESTABLISHED": what a row is, for comparisons.
+std::wstring Describe(const ConnectionRow& row)
+{
+    return row.subItems[kProtocol] + L' ' + RowKey(row) + L' ' + row.subItems[kState];
+}
+
+std::vector<std::wstring> DescribeSorted(const ConnectionList& list)
+{
+    std::vector<std::wstring> rows;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        rows.push_back(Describe(list.row(i)));
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+std::vector<std::wstring> Captions(const ConnectionList& list)
+{
+    std::vector<std::wstring> captions;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        captions.push_back(list.row(i).caption);
+    }
+    return captions;
+}
+
+std::optional<std::size_t> IndexOfKey(const ConnectionList& list, const std::wstring& key)
+{
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        if (RowKey(list.row(i)) == key) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
+class ListSyncTest : public ::testing::Test {
+protected:
+    void SetUp() override { fake::Reset(); }
+
+    // Process paths by id; every id without one resolves to C:\apps\p<id>.exe.
+    std::map<std::uint32_t, std::wstring> paths;
+    std::vector<std::uint32_t> resolved;
+    ProcessPathResolver resolve = [this](std::uint32_t processId) {
+        resolved.push_back(processId);
+        const auto found = paths.find(processId);
+        return found != paths.end() ? found->second : L"C:\\apps\\p" + std::to_wstring(processId) + L".exe";
+    };
+
+    ConnectionList list{PlainCompare};
+    SnapshotLines tcpSnapshot;
+    SnapshotLines udpSnapshot;
+
+    void SyncTcp(std::vector<std::wstring> lines)
+    {
+        tcpSnapshot = std::move(lines);
+        SyncTcpRows(list, tcpSnapshot, resolve);
+        EXPECT_TRUE(tcpSnapshot.empty());
+    }
+    void SyncUdp(std::vector<std::wstring> lines)
+    {
+        udpSnapshot = std::move(lines);
+        SyncUdpRows(list, udpSnapshot, resolve);
+        EXPECT_TRUE(udpSnapshot.empty());
+    }
+    void Refresh() { RefreshRows(list, fake::FakeIpHelper(), tcpSnapshot, udpSnapshot, resolve); }
+
+    static void SetTcpTable(const std::vector<platform::TcpRowOwnerPid>& rows)
+    {
+        Fake().tcpTable.rowWords.clear();
+        Fake().tcpTable.rowCount = 0;
+        for (const auto& row : rows) {
+            fake::AddTcpRow(Fake().tcpTable, row);
+        }
+    }
+};
+
+struct SyncCase {
+    const char* name;
+    std::vector<std::wstring> tcpBefore;  // snapshot lines that built the list
+    std::vector<std::wstring> udpBefore;
+    bool tcp;                             // which synchronisation runs
+    std::vector<std::wstring> snapshot;
+    std::vector<std::wstring> rowsAfter;  // Describe of every row, any order
+};
+
+void PrintTo(const SyncCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+class SyncCaseTest : public ListSyncTest, public ::testing::WithParamInterface<SyncCase> {};
+
+TEST_P(SyncCaseTest, KeepsRemovesUpdatesAndAddsRows)
+{
+    const auto& c = GetParam();
+    SyncTcp(c.tcpBefore);
+    SyncUdp(c.udpBefore);
+    if (c.tcp) {
+        SyncTcp(c.snapshot);
+    } else {
+        SyncUdp(c.snapshot);
+    }
+    auto expected = c.rowsAfter;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(DescribeSorted(list), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Snapshots, SyncCaseTest,
+    ::testing::Values(
+        SyncCase{"VanishedRowGoesNewLineComes",
+                 {L"10.0.0.5|555|10.0.0.9|443|912|ESTABLISHED", L"0.0.0.0|135|0.0.0.0|0|912|LISTEN"},
+                 {},
+                 true,
+                 {L"10.0.0.5|555|10.0.0.9|443|912|ESTABLISHED", L"10.0.0.5|556|10.0.0.9|80|77|SYN-RECEIVED"},
+                 {L"TCP 10.0.0.5|555|10.0.0.9|443|912 ESTABLISHED", L"TCP 10.0.0.5|556|10.0.0.9|80|77 SYN-RECEIVED"}},
+        // Removal by substring: the key 0.0.0.0|445|0.0.0.0|0|4 lies inside the line of process 412.
+        SyncCase{"AnotherProcessIdIsNoMatch",
+                 {L"0.0.0.0|445|0.0.0.0|0|4|LISTEN"},
+                 {},
+                 true,
+                 {L"0.0.0.0|445|0.0.0.0|0|412|LISTEN"},
+                 {L"TCP 0.0.0.0|445|0.0.0.0|0|412 LISTEN"}},
+        SyncCase{"AnotherAddressIsNoMatch",
+                 {L"1.2.3.4|80|5.6.7.8|443|9|ESTABLISHED"},
+                 {L"1.2.3.4|53|7"},
+                 false,
+                 {L"11.2.3.4|53|7"},
+                 {L"TCP 1.2.3.4|80|5.6.7.8|443|9 ESTABLISHED", L"UDP 11.2.3.4|53|7 -"}},
+        SyncCase{"AnotherAddressIsNoMatchForTcp",
+                 {L"1.2.3.4|80|5.6.7.8|443|9|ESTABLISHED"},
+                 {},
+                 true,
+                 {L"11.2.3.4|80|5.6.7.8|443|9|ESTABLISHED"},
+                 {L"TCP 11.2.3.4|80|5.6.7.8|443|9 ESTABLISHED"}},
+        // Frozen state: the row follows its connection's state.
+        SyncCase{"StateFollowsTheConnection",
+                 {L"10.0.0.5|555|10.0.0.9|443|912|ESTABLISHED", L"10.0.0.5|600|10.0.0.9|443|912|SYN-SENT "},
+                 {},
+                 true,
+                 {L"10.0.0.5|555|10.0.0.9|443|912|CLOSE-WAIT", L"10.0.0.5|600|10.0.0.9|443|912|ESTABLISHED"},
+                 {L"TCP 10.0.0.5|555|10.0.0.9|443|912 CLOSE-WAIT", L"TCP 10.0.0.5|600|10.0.0.9|443|912 ESTABLISHED"}},
+        SyncCase{"SynSentWithoutItsBlank",
+                 {},
+                 {},
+                 true,
+                 {L"10.0.0.5|1|1.2.3.4|80|7|SYN-SENT "},
+                 {L"TCP 10.0.0.5|1|1.2.3.4|80|7 SYN-SENT"}},
+        SyncCase{"IdenticalLinesAddOneRow",
+                 {},
+                 {L"0.0.0.0|500|912"},
+                 true,
+                 {L"10.0.0.5|1|1.2.3.4|80|7|ESTABLISHED", L"10.0.0.5|1|1.2.3.4|80|7|ESTABLISHED"},
+                 {L"TCP 10.0.0.5|1|1.2.3.4|80|7 ESTABLISHED", L"UDP 0.0.0.0|500|912 -"}},
+        SyncCase{"ListedIdentityGetsNoSecondRow",
+                 {L"10.0.0.5|1|1.2.3.4|80|7|ESTABLISHED"},
+                 {L"0.0.0.0|500|912"},
+                 false,
+                 {L"0.0.0.0|500|912", L"0.0.0.0|500|912"},
+                 {L"TCP 10.0.0.5|1|1.2.3.4|80|7 ESTABLISHED", L"UDP 0.0.0.0|500|912 -"}},
+        SyncCase{"EmptySnapshotChangesNothing",
+                 {L"10.0.0.5|1|1.2.3.4|80|7|ESTABLISHED"},
+                 {L"0.0.0.0|500|912"},
+                 true,
+                 {},
+                 {L"TCP 10.0.0.5|1|1.2.3.4|80|7 ESTABLISHED", L"UDP 0.0.0.0|500|912 -"}},
+        SyncCase{"TcpPassLeavesUdpRows",
+                 {L"10.0.0.5|1|1.2.3.4|80|7|ESTABLISHED"},
+                 {L"0.0.0.0|500|912"},
+                 true,
+                 {L"0.0.0.0|500|0.0.0.0|0|912|LISTEN"},
+                 {L"TCP 0.0.0.0|500|0.0.0.0|0|912 LISTEN", L"UDP 0.0.0.0|500|912 -"}},
+        SyncCase{"UdpPassLeavesTcpRows",
+                 {L"0.0.0.0|500|0.0.0.0|0|912|LISTEN"},
+                 {L"0.0.0.0|500|912"},
+                 false,
+                 {L"0.0.0.0|501|912"},
+                 {L"TCP 0.0.0.0|500|0.0.0.0|0|912 LISTEN", L"UDP 0.0.0.0|501|912 -"}},
+        SyncCase{"UdpProcessIdIsTrimmed",
+                 {},
+                 {L"0.0.0.0|500|912 "},
+                 false,
+                 {L"0.0.0.0|500|912"},
+                 {L"UDP 0.0.0.0|500|912 -"}},
+        SyncCase{"LinesOfNoTableAreIgnored",
+                 {L"10.0.0.5|1|1.2.3.4|80|7|ESTABLISHED"},
+                 {},
+                 true,
+                 {L"garbage", L"10.0.0.5|1|1.2.3.4|80"},
+                 {L"TCP 10.0.0.5|1|1.2.3.4|80|7 ESTABLISHED"}},
+        SyncCase{"LinesOfNoTableAmongGoodOnes",
+                 {L"10.0.0.5|1|1.2.3.4|80|7|ESTABLISHED"},
+                 {},
+                 true,
+                 {L"garbage", L"10.0.0.5|2|1.2.3.4|80|7|ESTABLISHED"},
+                 {L"TCP 10.0.0.5|2|1.2.3.4|80|7 ESTABLISHED"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ListSyncTest, FillAddsEveryEntryWithItsProcessFileAndFolder)
+{
+    paths[912] = L"C:\\Windows\\System32\\svchost.exe";
+    paths[4] = L"System";
+    paths[0] = L"";
+    fake::AddTcpRow(Fake().tcpTable, {2, 0, Port(135), 0, Port(4711), 912});  // junk remote port
+    fake::AddTcpRow(Fake().tcpTable, {3, Addr(10, 0, 0, 5), Port(1), Addr(1, 2, 3, 4), Port(80), 4});
+    fake::AddTcpRow(Fake().tcpTable, {5, Addr(10, 0, 0, 5), Port(2), Addr(1, 2, 3, 4), Port(443), 4});
+    fake::AddTcpRow(Fake().tcpTable, {5, Addr(10, 0, 0, 5), Port(2), Addr(1, 2, 3, 4), Port(443), 4});
+    fake::AddTcpRow(Fake().tcpTable, {11, Addr(127, 0, 0, 1), Port(5000), Addr(127, 0, 0, 1), Port(5001), 0});
+    fake::AddUdpRow(Fake().udpTable, {Addr(192, 168, 1, 10), Port(53), 912});
+
+    FillTcpRows(list, fake::FakeIpHelper(), resolve);
+    EXPECT_EQ(Captions(list), (std::vector<std::wstring>{L"System", L"System", L"System", L"svchost.exe", L""}))
+        << "sorted, the row without a path last";
+    FillUdpRows(list, fake::FakeIpHelper(), resolve);
+    EXPECT_EQ(Captions(list), (std::vector<std::wstring>{L"", L"System", L"System", L"System", L"svchost.exe",
+                                                         L"svchost.exe"}))
+        << "the next sort moves it to the top";
+    EXPECT_EQ(resolved, (std::vector<std::uint32_t>{912, 4, 4, 4, 0, 912}));
+    const auto listening = list.row(*IndexOfKey(list, L"0.0.0.0|135|0.0.0.0|0|912"));
+    EXPECT_EQ(listening.caption, L"svchost.exe");
+    EXPECT_EQ(listening.subItems, (std::array<std::wstring, 8>{L"TCP", L"LISTEN", L"0.0.0.0", L"135", L"0.0.0.0",
+                                                                L"0", L"912", L"C:\\Windows\\System32\\"}));
+    const auto udp = list.row(*IndexOfKey(list, L"192.168.1.10|53|912"));
+    EXPECT_EQ(udp.subItems, (std::array<std::wstring, 8>{L"UDP", L"-", L"192.168.1.10", L"53", L"-", L"-", L"912",
+                                                          L"C:\\Windows\\System32\\"}));
+    EXPECT_EQ(DescribeSorted(list), (std::vector<std::wstring>{
+                                        L"TCP 0.0.0.0|135|0.0.0.0|0|912 LISTEN",
+                                        L"TCP 10.0.0.5|1|1.2.3.4|80|4 SYN-SENT",  // the stray blank is gone
+                                        L"TCP 10.0.0.5|2|1.2.3.4|443|4 ESTABLISHED",
+                                        L"TCP 10.0.0.5|2|1.2.3.4|443|4 ESTABLISHED",  // duplicates stay
+                                        L"TCP 127.0.0.1|5000|127.0.0.1|5001|0 TIME-WAIT",
+                                        L"UDP 192.168.1.10|53|912 -",
+                                    }));
+
+    // A refresh over the same tables finds every row as it is.
+    resolved.clear();
+    const auto version = list.version();
+    Refresh();
+    EXPECT_EQ(list.version(), version);
+    EXPECT_TRUE(resolved.empty());
+    EXPECT_EQ(list.size(), 6u);
+}
+
+TEST_F(ListSyncTest, FailedReadsAddNoRows)
+{
+    fake::AddTcpRow(Fake().tcpTable, {2, 0, Port(135), 0, 0, 912});
+    fake::AddUdpRow(Fake().udpTable, {0, Port(53), 912});
+    Fake().tcpTable.firstAnswer = 0u;        // the size query does not answer 122
+    Fake().udpTable.growBeforeSecondCall = 4096;  // the table outgrows the buffer
+    FillTcpRows(list, fake::FakeIpHelper(), resolve);
+    FillUdpRows(list, fake::FakeIpHelper(), resolve);
+    FillUdpRows(list, platform::IpHelperEntryPoints{}, resolve);
+    EXPECT_EQ(list.size(), 0u);
+    EXPECT_TRUE(resolved.empty());
+}
+
+TEST_F(ListSyncTest, NewRowsGetTheirProcessPathOnceAndSortIn)
+{
+    paths[30] = L"C:\\b\\bravo.exe";
+    paths[20] = L"C:\\c\\charlie.exe";
+    paths[0] = L"";
+    paths[10] = L"C:\\a\\alpha.exe";
+    SyncTcp({L"0.0.0.0|1|0.0.0.0|0|30|LISTEN"});
+    SyncTcp({L"0.0.0.0|1|0.0.0.0|0|30|LISTEN", L"0.0.0.0|2|0.0.0.0|0|20|LISTEN", L"0.0.0.0|3|0.0.0.0|0|0|LISTEN",
+             L"0.0.0.0|4|0.0.0.0|0|notanumber|LISTEN"});
+    EXPECT_EQ(resolved, (std::vector<std::uint32_t>{30, 20, 0})) << "kept rows and unreadable ids resolve nothing";
+    EXPECT_EQ(Captions(list), (std::vector<std::wstring>{L"bravo.exe", L"charlie.exe", L"", L""}))
+        << "rows without a path added after the last named one stay at the end";
+    EXPECT_EQ(list.row(1).subItems[kProcessFolder], L"C:\\c\\");
+
+    SyncTcp({L"0.0.0.0|1|0.0.0.0|0|30|LISTEN", L"0.0.0.0|2|0.0.0.0|0|20|LISTEN", L"0.0.0.0|3|0.0.0.0|0|0|LISTEN",
+             L"0.0.0.0|4|0.0.0.0|0|notanumber|LISTEN", L"0.0.0.0|5|0.0.0.0|0|10|LISTEN"});
+    EXPECT_EQ(Captions(list), (std::vector<std::wstring>{L"", L"", L"alpha.exe", L"bravo.exe", L"charlie.exe"}))
+        << "the next sort moves them to the top";
+
+    // Painting names the process-0 row, which sorts it into place; later
+    // synchronisations leave the name alone.
+    const std::size_t idle = *IndexOfKey(list, L"0.0.0.0|3|0.0.0.0|0|0");
+    ASSERT_TRUE(NeedsIdleProcessName(list.row(idle)));
+    list.SetCaption(idle, kIdleProcessName);
+    EXPECT_EQ(Captions(list), (std::vector<std::wstring>{L"", L"System Idle Process", L"alpha.exe", L"bravo.exe",
+                                                         L"charlie.exe"}));
+    SyncTcp({L"0.0.0.0|1|0.0.0.0|0|30|LISTEN", L"0.0.0.0|2|0.0.0.0|0|20|LISTEN", L"0.0.0.0|3|0.0.0.0|0|0|LISTEN",
+             L"0.0.0.0|4|0.0.0.0|0|notanumber|LISTEN", L"0.0.0.0|5|0.0.0.0|0|10|LISTEN"});
+    EXPECT_EQ(list.row(1).caption, kIdleProcessName);
+    EXPECT_FALSE(NeedsIdleProcessName(list.row(1)));
+}
+
+TEST_F(ListSyncTest, OnlyTheFirstSelectedRowSurvivesItsVanishedConnection)
+{
+    std::vector<std::wstring> lines;
+    for (int i = 0; i < 10; ++i) {
+        paths[static_cast<std::uint32_t>(100 + i)] = L"C:\\p" + std::to_wstring(i) + L".exe";
+        lines.push_back(L"10.0.0.1|" + std::to_wstring(1000 + i) + L"|10.0.0.2|80|" + std::to_wstring(100 + i) +
+                        L"|ESTABLISHED");
+    }
+    SyncTcp(lines);
+    SyncUdp({L"0.0.0.0|53|999"});  // "p999.exe" sorts after "p9.exe"
+    ASSERT_EQ(RowKey(list.row(3)), L"10.0.0.1|1003|10.0.0.2|80|103");
+    ASSERT_EQ(RowKey(list.row(7)), L"10.0.0.1|1007|10.0.0.2|80|107");
+    list.SetSelected(3, true);
+    list.SetSelected(7, true);
+
+    auto vanished = lines;
+    vanished.erase(vanished.begin() + 7);
+    vanished.erase(vanished.begin() + 3);
+    SyncTcp(vanished);
+    EXPECT_EQ(list.size(), 10u);
+    EXPECT_TRUE(IndexOfKey(list, L"10.0.0.1|1003|10.0.0.2|80|103")) << "the selected row is spared";
+    EXPECT_FALSE(IndexOfKey(list, L"10.0.0.1|1007|10.0.0.2|80|107")) << "further selected rows are not";
+    EXPECT_EQ(list.SelectedIndices(), (std::vector<std::size_t>{3}));
+
+    SyncTcp(vanished);
+    EXPECT_TRUE(IndexOfKey(list, L"10.0.0.1|1003|10.0.0.2|80|103")) << "as long as it stays selected";
+
+    list.SetSelected(3, false);
+    list.SetSelected(*IndexOfKey(list, L"0.0.0.0|53|999"), true);
+    SyncTcp(vanished);
+    EXPECT_FALSE(IndexOfKey(list, L"10.0.0.1|1003|10.0.0.2|80|103")) << "a selected UDP row spares no TCP row";
+    EXPECT_EQ(list.size(), 9u);
+}
+
+TEST_F(ListSyncTest, RefreshFollowsTheTablesAndSparesTheSelectedRowUntilTheSelectionMoves)
+{
+    const platform::TcpRowOwnerPid a{5, Addr(10, 0, 0, 5), Port(555), Addr(10, 0, 0, 9), Port(443), 912};
+    const platform::TcpRowOwnerPid b{2, 0, Port(135), 0, 0, 913};
+    SetTcpTable({a, b});
+    FillTcpRows(list, fake::FakeIpHelper(), resolve);
+    list.SetSelected(*IndexOfKey(list, L"10.0.0.5|555|10.0.0.9|443|912"), true);
+
+    SetTcpTable({b});
+    Refresh();
+    Refresh();
+    EXPECT_TRUE(IndexOfKey(list, L"10.0.0.5|555|10.0.0.9|443|912"));
+
+    list.SetAllSelected(false);
+    list.SetSelected(*IndexOfKey(list, L"0.0.0.0|135|0.0.0.0|0|913"), true);
+    Refresh();
+    EXPECT_EQ(DescribeSorted(list), (std::vector<std::wstring>{L"TCP 0.0.0.0|135|0.0.0.0|0|913 LISTEN"}));
+    EXPECT_TRUE(tcpSnapshot.empty());
+    EXPECT_TRUE(udpSnapshot.empty());
+}
+
+TEST_F(ListSyncTest, RefreshSkipsATableThatCannotBeReadAndDropsStaleLines)
+{
+    SyncTcp({L"10.0.0.5|1|1.2.3.4|80|7|ESTABLISHED"});
+    fake::AddUdpRow(Fake().udpTable, {0, Port(53), 912});
+    tcpSnapshot = {L"10.0.0.5|9|1.2.3.4|80|7|ESTABLISHED"};  // left over: must not become a row
+    udpSnapshot = {L"0.0.0.0|54|912"};
+
+    auto ipHelper = fake::FakeIpHelper();
+    ipHelper.getExtendedTcpTable = nullptr;
+    RefreshRows(list, ipHelper, tcpSnapshot, udpSnapshot, resolve);
+    EXPECT_EQ(DescribeSorted(list), (std::vector<std::wstring>{L"TCP 10.0.0.5|1|1.2.3.4|80|7 ESTABLISHED",
+                                                               L"UDP 0.0.0.0|53|912 -"}));
+    EXPECT_TRUE(tcpSnapshot.empty());
+    EXPECT_TRUE(udpSnapshot.empty());
+
+    // A table that grows between the two calls reads as no lines: nothing changes.
+    Fake().tcpTable.growBeforeSecondCall = 4096;
+    Fake().udpTable.growBeforeSecondCall = 4096;
+    const auto version = list.version();
+    Refresh();
+    EXPECT_EQ(list.version(), version);
+    EXPECT_EQ(list.size(), 2u);
+}
+
+TEST_F(ListSyncTest, StateUpdatesReachCountersAndPaintingWithoutMovingTheRow)
+{
+    paths[7] = L"C:\\x\\x.exe";
+    SyncTcp({L"10.0.0.5|1|1.2.3.4|80|7|ESTABLISHED", L"0.0.0.0|80|0.0.0.0|0|8|LISTEN"});
+    const std::size_t index = *IndexOfKey(list, L"10.0.0.5|1|1.2.3.4|80|7");
+    list.SetSelected(index, true);
+    EXPECT_TRUE(IsEstablishedRow(list.row(index)));
+    EXPECT_EQ(CountRows(list).established, 1u);
+    resolved.clear();
+
+    SyncTcp({L"10.0.0.5|1|1.2.3.4|80|7|CLOSE-WAIT", L"0.0.0.0|80|0.0.0.0|0|8|LISTEN"});
+    EXPECT_EQ(RowKey(list.row(index)), L"10.0.0.5|1|1.2.3.4|80|7");
+    EXPECT_EQ(list.row(index).caption, L"x.exe");
+    EXPECT_EQ(list.row(index).subItems[kState], L"CLOSE-WAIT");
+    EXPECT_TRUE(list.IsSelected(index));
+    EXPECT_FALSE(IsEstablishedRow(list.row(index)));
+    const auto counts = CountRows(list);
+    EXPECT_EQ(counts.established, 0u);
+    EXPECT_EQ(counts.listening, 1u);
+    EXPECT_TRUE(resolved.empty()) << "an updated row is not added again";
+}
+
+TEST_F(ListSyncTest, AFailingPathLookUpLeavesASortedListAndAnEmptySnapshot)
+{
+    paths[1] = L"C:\\z.exe";
+    paths[2] = L"C:\\a.exe";
+    resolve = [this](std::uint32_t processId) {
+        if (processId == 3) {
+            throw std::bad_alloc();
+        }
+        return paths.at(processId);
+    };
+    tcpSnapshot = {L"0.0.0.0|1|0.0.0.0|0|1|LISTEN", L"0.0.0.0|2|0.0.0.0|0|2|LISTEN", L"0.0.0.0|3|0.0.0.0|0|3|LISTEN"};
+    EXPECT_THROW(SyncTcpRows(list, tcpSnapshot, resolve), std::bad_alloc);
+    EXPECT_TRUE(tcpSnapshot.empty());
+    EXPECT_EQ(Captions(list), (std::vector<std::wstring>{L"a.exe", L"z.exe"}));
+}
+
+TEST_F(ListSyncTest, ASyncCostsOneMergeNotASortPerNewRow)
+{
+    constexpr int kRows = 3000;
+    std::size_t comparisons = 0;
+    ConnectionList counted([&](const std::wstring& a, const std::wstring& b) {
+        ++comparisons;
+        return a.compare(b);
+    });
+    std::vector<std::wstring> lines;
+    for (int i = 0; i < kRows; ++i) {
+        lines.push_back(L"10.0.0.1|" + std::to_wstring(i) + L"|10.0.0.2|80|" + std::to_wstring(i * 7 % 500) +
+                        L"|ESTABLISHED");
+    }
+    tcpSnapshot = lines;
+    SyncTcpRows(counted, tcpSnapshot, resolve);
+    for (int i = 0; i < 30; ++i) {
+        lines.push_back(L"10.0.0.3|" + std::to_wstring(i) + L"|10.0.0.2|80|" + std::to_wstring(i) + L"|LISTEN");
+    }
+    comparisons = 0;
+    resolved.clear();
+    tcpSnapshot = lines;
+    SyncTcpRows(counted, tcpSnapshot, resolve);
+    EXPECT_EQ(counted.size(), static_cast<std::size_t>(kRows + 30));
+    EXPECT_EQ(resolved.size(), 30u);
+    EXPECT_LT(comparisons, static_cast<std::size_t>(2 * kRows));
+    const auto captions = Captions(counted);
+    EXPECT_TRUE(std::is_sorted(captions.begin(), captions.end()));
+}
+
+} // namespace
+} // namespace vq::connections

@@ -1,0 +1,316 @@
+#include "ui/lookup_commands.h"
+
+#include "fake_files.h"
+#include "fake_shell.h"
+#include "util/file_properties.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdlib>
+#include <cwchar>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vq::ui {
+namespace {
+
+namespace fs = std::filesystem;
+using connections::ConnectionList;
+using connections::ConnectionRow;
+using fake::Shell;
+
+using Command = void (*)(const ConnectionList&);
+
+constexpr wchar_t kGoogleSearch[] = L"https://www.google.com/search?q=";
+constexpr wchar_t kVirusTotalSearch[] = L"https://www.virustotal.com/search/?query=";
+constexpr wchar_t kAbcDigest[] = L"900150983CD24FB0D6963F7D28E17F72";
+constexpr wchar_t kEmptyDigest[] = L"D41D8CD98F00B204E9800998ECF8427E";
+
+ConnectionRow Row(const std::wstring& caption, std::array<std::wstring, 8> subItems)
+{
+    return ConnectionRow{caption, std::move(subItems)};
+}
+
+ConnectionRow TcpRow(const std::wstring& folder = L"C:\\Tools\\", const std::wstring& caption = L"app.exe")
+{
+    return Row(caption, {L"TCP", L"ESTABLISHED", L"10.0.0.5", L"555", L"93.184.216.34", L"443", L"912",
+                         folder});
+}
+
+ConnectionRow UdpRow()
+{
+    return Row(L"dns.exe", {L"UDP", L"-", L"0.0.0.0", L"53", L"-", L"-", L"1200", L"C:\\Windows\\"});
+}
+
+ConnectionRow ListeningRow()
+{
+    return Row(L"svc.exe", {L"TCP", L"LISTEN", L"0.0.0.0", L"135", L"0.0.0.0", L"0", L"640",
+                            L"C:\\Windows\\system32\\"});
+}
+
+ConnectionRow RowInFolderWithSpaces()
+{
+    return Row(L"my app.exe", {L"TCP", L"ESTABLISHED", L"10.0.0.5", L"1025", L"10.0.0.9", L"8080",
+                               L"77", L"C:\\Program Files\\My App\\"});
+}
+
+class LookupCommandsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fake::ResetShell();
+        fake::ResetFiles();
+        std::string pattern = (fs::temp_directory_path() / "vq-lookup-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        directory_ = pattern;
+    }
+
+    void TearDown() override
+    {
+        EXPECT_EQ(fake::Files().OpenCount(), 0u);
+        fake::ResetFiles();
+        fake::ResetShell();
+        fs::remove_all(directory_);
+    }
+
+    // Adds the row and selects it; rows added unselected come from Add.
+    void Select(const ConnectionRow& row)
+    {
+        list_.AppendRow(row);
+        for (std::size_t i = 0; i < list_.size(); ++i) {
+            if (list_.row(i).caption == row.caption) {
+                list_.SetSelected(i, true);
+            }
+        }
+    }
+
+    // The folder of the temporary directory as a row holds it.
+    std::wstring Folder() const { return directory_.wstring() + L"/"; }
+
+    void WriteProcessFile(const std::string& name, const std::string& content)
+    {
+        std::ofstream(directory_ / name, std::ios::binary) << content;
+    }
+
+    // The one address opened, checked to be opened the way every look-up opens one.
+    std::wstring OpenedUrl() const
+    {
+        if (Shell().executes.size() != 1) {
+            return L"<" + std::to_wstring(Shell().executes.size()) + L" shell calls>";
+        }
+        const fake::ShellExecuteCall& call = Shell().executes.front();
+        EXPECT_EQ(call.owner, fake::FakeDesktopWindow());
+        EXPECT_EQ(call.verb, L"open");
+        EXPECT_EQ(call.parameters, L"");
+        EXPECT_EQ(call.directory, L"");
+        EXPECT_EQ(call.showCommand, 1);
+        return call.file;
+    }
+
+    ConnectionList list_{[](const std::wstring& a, const std::wstring& b) { return a.compare(b); }};
+    fs::path directory_;
+};
+
+struct AddressCase {
+    const char* name;
+    ConnectionRow row;
+    Command command;
+    std::wstring url;
+};
+
+TEST_F(LookupCommandsTest, AddressLookUpsAppendTheRowsTextsRawAndReputationPagesIgnoreTheRow)
+{
+    const std::vector<AddressCase> cases = {
+        {"tcp address", TcpRow(), LookupRemoteIPonGoogle1Click, L"https://www.google.com/search?q=93.184.216.34"},
+        {"tcp port", TcpRow(), LookupRemotePortonGoogle1Click, L"https://www.google.com/search?q=443"},
+        {"udp address", UdpRow(), LookupRemoteIPonGoogle1Click, L"https://www.google.com/search?q=-"},
+        {"udp port", UdpRow(), LookupRemotePortonGoogle1Click, L"https://www.google.com/search?q=-"},
+        {"listening address", ListeningRow(), LookupRemoteIPonGoogle1Click,
+         L"https://www.google.com/search?q=0.0.0.0"},
+        {"listening port", ListeningRow(), LookupRemotePortonGoogle1Click, L"https://www.google.com/search?q=0"},
+        {"blacklist tcp", TcpRow(), IPBlacklistCheckIPVoid1Click, L"http://www.ipvoid.com/ip-blacklist-check/"},
+        {"blacklist udp", UdpRow(), IPBlacklistCheckIPVoid1Click, L"http://www.ipvoid.com/ip-blacklist-check/"},
+        {"geolocation tcp", TcpRow(), GeolocateIPAddressIPVoid1Click, L"http://www.ipvoid.com/ip-geolocation/"},
+        {"geolocation listening", ListeningRow(), GeolocateIPAddressIPVoid1Click,
+         L"http://www.ipvoid.com/ip-geolocation/"},
+        {"whois tcp", TcpRow(), IPWhoisLookupIPVoid1Click, L"http://www.ipvoid.com/whois/"},
+        {"whois udp", UdpRow(), IPWhoisLookupIPVoid1Click, L"http://www.ipvoid.com/whois/"},
+    };
+    for (const AddressCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        fake::ResetShell();
+        ConnectionList list{[](const std::wstring& a, const std::wstring& b) { return a.compare(b); }};
+        list.AppendRow(c.row);
+        list.SetSelected(0, true);
+        c.command(list);
+        EXPECT_EQ(OpenedUrl(), c.url);
+    }
+}
+
+TEST_F(LookupCommandsTest, UrlBuildersJoinPrefixAndValueAsPlainText)
+{
+    EXPECT_EQ(RemoteAddressSearchUrl(TcpRow()), L"https://www.google.com/search?q=93.184.216.34");
+    EXPECT_EQ(RemotePortSearchUrl(ListeningRow()), L"https://www.google.com/search?q=0");
+    // Not encoded, quoted or trimmed.
+    EXPECT_EQ(WebSearchUrl(L" a b&c "), L"https://www.google.com/search?q= a b&c ");
+    EXPECT_EQ(FileReputationUrl(kAbcDigest),
+              L"https://www.virustotal.com/search/?query=900150983CD24FB0D6963F7D28E17F72");
+    EXPECT_EQ(ProcessFilePath(RowInFolderWithSpaces()), L"C:\\Program Files\\My App\\my app.exe");
+    EXPECT_EQ(ExplorerSelectParameters(L"C:\\Program Files\\My App\\my app.exe"),
+              L"/select,\"C:\\Program Files\\My App\\my app.exe\"");
+}
+
+TEST_F(LookupCommandsTest, HashLookUpsSearchForTheUpperCaseDigestOfTheProcessFile)
+{
+    WriteProcessFile("abc.exe", "abc");
+    WriteProcessFile("empty.exe", "");
+    struct Case {
+        const wchar_t* caption;
+        Command command;
+        std::wstring url;
+    };
+    const std::vector<Case> cases = {
+        {L"abc.exe", LookupProcessHashonGoogle1Click, kGoogleSearch + std::wstring(kAbcDigest)},
+        {L"abc.exe", LookupProcessHashonVirusTotal1Click, kVirusTotalSearch + std::wstring(kAbcDigest)},
+        {L"empty.exe", LookupProcessHashonGoogle1Click, kGoogleSearch + std::wstring(kEmptyDigest)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.caption, c.caption + std::wcslen(c.caption)));
+        fake::ResetShell();
+        ConnectionList list{[](const std::wstring& a, const std::wstring& b) { return a.compare(b); }};
+        list.AppendRow(TcpRow(Folder(), c.caption));
+        list.SetSelected(0, true);
+        c.command(list);
+        EXPECT_EQ(OpenedUrl(), c.url);
+    }
+}
+
+TEST_F(LookupCommandsTest, HashLookUpsOpenNothingWithoutAReadableProcessFile)
+{
+    WriteProcessFile("abc.exe", "abc");
+    struct Case {
+        const char* name;
+        ConnectionRow row;
+        bool mappingFails;
+    };
+    const std::vector<Case> cases = {
+        {"missing file", TcpRow(Folder(), L"missing.exe"), false},
+        {"file that cannot be mapped", TcpRow(Folder(), L"abc.exe"), true},
+        // The caption alone would name a file in the current folder.
+        {"row without a folder", TcpRow(L"", L"abc.exe"), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const Command command : {LookupProcessHashonGoogle1Click, LookupProcessHashonVirusTotal1Click}) {
+            fake::ResetShell();
+            fake::ResetFiles();
+            fake::Files().mappingFails = c.mappingFails;
+            ConnectionList list{[](const std::wstring& a, const std::wstring& b) { return a.compare(b); }};
+            list.AppendRow(c.row);
+            list.SetSelected(0, true);
+            command(list);
+            EXPECT_TRUE(Shell().executes.empty());
+            if (c.row.subItems[connections::kProcessFolder].empty()) {
+                EXPECT_TRUE(fake::Files().log.empty()) << "a file was hashed";
+            } else {
+                EXPECT_EQ(ProcessFileDigestText(c.row), std::nullopt);
+            }
+        }
+    }
+}
+
+TEST_F(LookupCommandsTest, LocateOpensTheFileManagerWithTheQuotedProcessFileSelected)
+{
+    Select(RowInFolderWithSpaces());
+    LocateProcessinExplorer1Click(list_);
+    ASSERT_EQ(Shell().executes.size(), 1u);
+    const fake::ShellExecuteCall& call = Shell().executes.front();
+    EXPECT_EQ(call.owner, fake::FakeDesktopWindow());
+    EXPECT_EQ(call.verb, L"open");
+    EXPECT_EQ(call.file, L"Explorer.exe");
+    EXPECT_EQ(call.parameters, L"/select,\"C:\\Program Files\\My App\\my app.exe\"");
+    EXPECT_EQ(call.directory, L"");
+    EXPECT_EQ(call.showCommand, 1);
+}
+
+TEST_F(LookupCommandsTest, PropertiesAskTheShellForTheSheetOwnedByTheMainWindow)
+{
+    int mainWindow = 0;
+    Select(RowInFolderWithSpaces());
+    ShowProcessProperties1Click(list_, &mainWindow);
+    EXPECT_TRUE(Shell().executes.empty());
+    ASSERT_EQ(Shell().executeExs.size(), 1u);
+    const platform::ShellExecuteRequest& request = Shell().executeExs.front();
+    EXPECT_EQ(request.mask, 0x44Cu);
+    EXPECT_EQ(request.owner, &mainWindow);
+    EXPECT_EQ(request.verb, L"properties");
+    EXPECT_EQ(request.file, L"C:\\Program Files\\My App\\my app.exe");
+    EXPECT_EQ(request.showCommand, 0);
+}
+
+TEST_F(LookupCommandsTest, ShowFilePropertiesAnswersWhetherTheShellAcceptedAndFalseWhenItFails)
+{
+    EXPECT_TRUE(util::ShowFileProperties(nullptr, L"C:\\a.exe"));
+    Shell().executeExResult = false;
+    EXPECT_FALSE(util::ShowFileProperties(nullptr, L"C:\\a.exe"));
+    Shell().executeExResult = true;
+    Shell().throwOnExecute = true;
+    EXPECT_FALSE(util::ShowFileProperties(nullptr, L"C:\\a.exe"));
+    EXPECT_EQ(Shell().executeExs.size(), 3u);
+}
+
+TEST_F(LookupCommandsTest, UsesTheFirstSelectedRowInListOrder)
+{
+    // "b.exe" is appended first but sorts after "a.exe".
+    Select(TcpRow(L"C:\\B\\", L"b.exe"));
+    Select(Row(L"a.exe", {L"TCP", L"ESTABLISHED", L"10.0.0.1", L"1", L"10.9.9.9", L"99", L"1", L"C:\\A\\"}));
+    LookupRemoteIPonGoogle1Click(list_);
+    LookupRemotePortonGoogle1Click(list_);
+    LocateProcessinExplorer1Click(list_);
+    ASSERT_EQ(Shell().executes.size(), 3u);
+    EXPECT_EQ(Shell().executes[0].file, L"https://www.google.com/search?q=10.9.9.9");
+    EXPECT_EQ(Shell().executes[1].file, L"https://www.google.com/search?q=99");
+    EXPECT_EQ(Shell().executes[2].parameters, L"/select,\"C:\\A\\a.exe\"");
+}
+
+TEST_F(LookupCommandsTest, WithoutASelectedRowNoCommandDoesAnything)
+{
+    WriteProcessFile("abc.exe", "abc");
+    list_.AppendRow(TcpRow(Folder(), L"abc.exe"));
+    int mainWindow = 0;
+    for (const Command command :
+         {LocateProcessinExplorer1Click, LookupProcessHashonGoogle1Click, LookupProcessHashonVirusTotal1Click,
+          LookupRemoteIPonGoogle1Click, LookupRemotePortonGoogle1Click, IPBlacklistCheckIPVoid1Click,
+          GeolocateIPAddressIPVoid1Click, IPWhoisLookupIPVoid1Click}) {
+        command(list_);
+    }
+    ShowProcessProperties1Click(list_, &mainWindow);
+    EXPECT_TRUE(Shell().executes.empty());
+    EXPECT_TRUE(Shell().executeExs.empty());
+    EXPECT_TRUE(fake::Files().log.empty()) << "a file was hashed";
+}
+
+TEST_F(LookupCommandsTest, AFailingShellIsDroppedByEveryCommand)
+{
+    WriteProcessFile("abc.exe", "abc");
+    Select(TcpRow(Folder(), L"abc.exe"));
+    Shell().throwOnExecute = true;
+    int mainWindow = 0;
+    for (const Command command :
+         {LocateProcessinExplorer1Click, LookupProcessHashonGoogle1Click, LookupProcessHashonVirusTotal1Click,
+          LookupRemoteIPonGoogle1Click, LookupRemotePortonGoogle1Click, IPBlacklistCheckIPVoid1Click,
+          GeolocateIPAddressIPVoid1Click, IPWhoisLookupIPVoid1Click}) {
+        EXPECT_NO_THROW(command(list_));
+    }
+    EXPECT_NO_THROW(ShowProcessProperties1Click(list_, &mainWindow));
+    // Every command reached the shell.
+    EXPECT_EQ(Shell().executes.size(), 8u);
+    EXPECT_EQ(Shell().executeExs.size(), 1u);
+}
+
+} // namespace
+} // namespace vq::ui
