@@ -7,12 +7,16 @@ set(VQ_WIN32_PLATFORM_SOURCES
   src/platform/win32/process.cpp
   src/platform/win32/shares.cpp
   src/platform/win32/files.cpp
+  src/platform/win32/shell.cpp
+  src/platform/win32/clipboard.cpp
+  src/platform/win32/registry.cpp
 )
 list(TRANSFORM VQ_WIN32_PLATFORM_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)
 
 set(VQ_UI_SOURCES
   src/ui/base_window.cpp
   src/ui/main_window.cpp
+  src/ui/connection_list_view.cpp
   src/ui/about_window.cpp
   src/app/main_win32.cpp
 )
@@ -30,10 +34,10 @@ endif()
 
 # The core and the Win32 platform layer, shared by the program and the test programs.
 add_library(vq_core STATIC ${VQ_CORE_SOURCES} ${VQ_WIN32_PLATFORM_SOURCES})
-target_include_directories(vq_core PUBLIC ${CMAKE_SOURCE_DIR}/src)
+target_include_directories(vq_core PUBLIC ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/package)
 target_compile_definitions(vq_core PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
                                           _WIN32_WINNT=0x0601 WINVER=0x0601)
-target_link_libraries(vq_core PUBLIC psapi netapi32 shell32 user32 gdi32 comctl32 advapi32 ole32
+target_link_libraries(vq_core PUBLIC psapi shell32 user32 gdi32 comctl32 advapi32 ole32 windowscodecs
                                      shlwapi)
 
 configure_file(${CMAKE_SOURCE_DIR}/package/velquist.manifest.in
@@ -46,7 +50,7 @@ target_link_libraries(${VQ_EXE_NAME} PRIVATE vq_core)
 # No runtime DLL of ours ships beside the program.
 target_link_options(${VQ_EXE_NAME} PRIVATE -static -static-libgcc -static-libstdc++ -municode)
 set_source_files_properties(${CMAKE_BINARY_DIR}/velquist.rc PROPERTIES
-  OBJECT_DEPENDS "${CMAKE_BINARY_DIR}/velquist.manifest;${CMAKE_SOURCE_DIR}/package/resource.h;${CMAKE_SOURCE_DIR}/package/velquist.ico")
+  OBJECT_DEPENDS "${CMAKE_BINARY_DIR}/velquist.manifest;${CMAKE_SOURCE_DIR}/package/resource.h;${CMAKE_SOURCE_DIR}/package/velquist.ico;${CMAKE_SOURCE_DIR}/package/about_maker_name.png;${CMAKE_SOURCE_DIR}/package/about_like.png;${CMAKE_SOURCE_DIR}/package/about_tweet.png")
 
 # The documents that ship beside the executables.
 foreach(document Changelog.txt EULA.txt)

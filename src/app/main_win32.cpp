@@ -24,10 +24,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
     }
     ui::AboutWindow frmAbout;
     frmAbout.Create(instance, form1.hwnd());
+    form1.SetAboutWindow(&frmAbout);
 
     MSG message{};
     while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (form1.PreviewMessage(message)) {
+        if (form1.PreTranslateMessage(message)) {
             continue;
         }
         ::TranslateMessage(&message);

@@ -12,12 +12,16 @@ SIZE OuterSize(int clientWidth, int clientHeight, DWORD style, DWORD exStyle, bo
 
 } // namespace
 
+POINT DesktopCentredTopLeft(SIZE outer)
+{
+    return {(::GetSystemMetrics(SM_CXSCREEN) - outer.cx) / 2, (::GetSystemMetrics(SM_CYSCREEN) - outer.cy) / 2};
+}
+
 RECT CentredOnDesktop(int clientWidth, int clientHeight, DWORD style, DWORD exStyle, bool hasMenu)
 {
     const SIZE size = OuterSize(clientWidth, clientHeight, style, exStyle, hasMenu);
-    const int left = (::GetSystemMetrics(SM_CXSCREEN) - size.cx) / 2;
-    const int top = (::GetSystemMetrics(SM_CYSCREEN) - size.cy) / 2;
-    return {left, top, left + size.cx, top + size.cy};
+    const POINT topLeft = DesktopCentredTopLeft(size);
+    return {topLeft.x, topLeft.y, topLeft.x + size.cx, topLeft.y + size.cy};
 }
 
 RECT CentredOver(HWND other, int clientWidth, int clientHeight, DWORD style, DWORD exStyle)

@@ -74,6 +74,9 @@ private:
 // primary desktop.
 RECT CentredOnDesktop(int clientWidth, int clientHeight, DWORD style, DWORD exStyle, bool hasMenu);
 
+// Where a window of the given outer size stands centred on the primary desktop.
+POINT DesktopCentredTopLeft(SIZE outer);
+
 // The window's rectangle for a client area of the given size, centred over another window.
 RECT CentredOver(HWND other, int clientWidth, int clientHeight, DWORD style, DWORD exStyle);
 

@@ -1,7 +1,17 @@
 #include "ui/main_window.h"
 
+#include "connections/list_sync.h"
+#include "connections/row_counters.h"
 #include "resource.h"
+#include "support/process_path.h"
+#include "ui/about_window.h"
+#include "ui/connection_commands.h"
+#include "ui/document_commands.h"
+#include "ui/lookup_commands.h"
+#include "ui/report_command.h"
 #include "util/error_report.h"
+
+#include <windowsx.h>
 
 namespace vq::ui {
 namespace {
@@ -9,55 +19,116 @@ namespace {
 constexpr DWORD kMainStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 constexpr DWORD kMainExStyle = WS_EX_APPWINDOW;
 constexpr wchar_t kEscape = 27;
+constexpr int kStatusBarHeight = 19;
+constexpr int kStatusPanelWidth = 145;
+constexpr int kStatusPanels = 3;
+
+int CompareCaptions(const std::wstring& left, const std::wstring& right)
+{
+    return ::lstrcmpW(left.c_str(), right.c_str());
+}
 
 } // namespace
 
-MainWindow::MainWindow(const app::StartupState& startup) : startup_(startup) {}
+MainWindow::MainWindow(const app::StartupState& startup)
+    : startup_(startup), list_(&CompareCaptions), commands_(list_, *this), lv_(list_)
+{
+}
 
 template <typename Handler>
 void MainWindow::Handle(Handler&& handler)
 {
     util::RunHandler(hwnd_, std::forward<Handler>(handler));
+    // Whatever the handler changed in the model, the list shows it now.
+    lv_.ShowModelChanges();
 }
 
 bool MainWindow::Create(HINSTANCE instance, int showCommand)
 {
     const auto icon = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDI_APPLICATION_ICON),
                                                       IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
-    if (!RegisterWindowClass(instance, kMainWindowClass, icon,
-                             reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1))) {
+    if (!RegisterWindowClass(instance, kMainWindowClass, icon, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1))) {
         return false;
     }
-    const RECT bounds =
-        CentredOnDesktop(kMainClientWidth, kMainClientHeight, kMainStyle, kMainExStyle, false);
-    if (CreateWindowFor(instance, kMainWindowClass, kMainWindowCaption, kMainStyle, kMainExStyle,
-                        bounds, nullptr, nullptr) == nullptr) {
+    const HMENU mainMenu1 = ::LoadMenuW(instance, MAKEINTRESOURCEW(IDM_MAIN_MENU));
+    const RECT bounds = CentredOnDesktop(kMainClientWidth, kMainClientHeight, kMainStyle, kMainExStyle, true);
+    if (CreateWindowFor(instance, kMainWindowClass, kMainWindowCaption, kMainStyle, kMainExStyle, bounds,
+                        nullptr, mainMenu1) == nullptr) {
+        if (mainMenu1 != nullptr) {
+            ::DestroyMenu(mainMenu1);
+        }
         return false;
+    }
+    shortcuts_ = ::LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDA_SHORTCUTS));
+    // A failure ends the creation handler at the failing step; the window is
+    // still shown.
+    Handle([&] { FormCreate(); });
+
+    // Centred on the desktop at the size it has now, in the state it was given.
+    const RECT normal = NormalBounds();
+    const POINT topLeft = DesktopCentredTopLeft({normal.right - normal.left, normal.bottom - normal.top});
+    ::SetWindowPos(hwnd_, nullptr, topLeft.x, topLeft.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    switch (stateBeforeShow_) {
+    case WindowState::Maximized:
+        showCommand = SW_SHOWMAXIMIZED;
+        break;
+    case WindowState::Minimized:
+        showCommand = SW_SHOWMINIMIZED;
+        break;
+    case WindowState::Normal:
+        break;
     }
     ::ShowWindow(hwnd_, showCommand);
     ::UpdateWindow(hwnd_);
+    ::SetFocus(lv_.hwnd());
     return true;
 }
 
-bool MainWindow::PreviewMessage(const MSG& message)
+bool MainWindow::PreTranslateMessage(MSG& message)
 {
-    if (!keyPreview_ || message.message != WM_CHAR || hwnd_ == nullptr ||
-        (message.hwnd != hwnd_ && !::IsChild(hwnd_, message.hwnd))) {
+    if (hwnd_ == nullptr || (message.hwnd != hwnd_ && !::IsChild(hwnd_, message.hwnd))) {
         return false;
     }
-    const auto key = static_cast<wchar_t>(message.wParam);
-    Handle([&] { FormKeyPress(key); });
-    return key == kEscape;
+    if (shortcuts_ != nullptr && ::TranslateAcceleratorW(hwnd_, shortcuts_, &message)) {
+        return true;
+    }
+    if (keyPreview_ && message.message == WM_CHAR) {
+        const auto key = static_cast<wchar_t>(message.wParam);
+        Handle([&] { FormKeyPress(key); });
+        return key == kEscape;
+    }
+    return false;
 }
 
 LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_CREATE:
-        OnCreate();
+        OnCreate(reinterpret_cast<CREATESTRUCTW*>(lParam)->hInstance);
+        return 0;
+    case WM_SIZE:
+        OnSize(LOWORD(lParam), HIWORD(lParam));
         return 0;
     case WM_TIMER:
         OnTimer(static_cast<UINT_PTR>(wParam));
+        return 0;
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam), HIWORD(wParam) == 1 && lParam == 0);
+        return 0;
+    case WM_NOTIFY:
+        return OnNotify(*reinterpret_cast<NMHDR*>(lParam));
+    case WM_CONTEXTMENU:
+        OnContextMenu(reinterpret_cast<HWND>(wParam), {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)},
+                      lParam == -1);
+        return 0;
+    case kModelChangedMessage:
+        lv_.ShowModelChanges();
+        return 0;
+    case kListMouseLeftMessage:
+        OnListMouseLeft();
+        return 0;
+    case WM_SETFOCUS:
+        ::SetFocus(lv_.hwnd());
         return 0;
     case WM_CLOSE:
         OnClose();
@@ -70,67 +141,338 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     }
 }
 
-void MainWindow::OnCreate()
+void MainWindow::OnCreate(HINSTANCE instance)
 {
     font_.reset(CreateTahoma(8, false));
     ::SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    lv_.Create(hwnd_, instance, IDC_LIST, font_.get(), kListMouseLeftMessage);
+
+    statusBar1_ = ::CreateWindowExW(0, STATUSCLASSNAMEW, L"",
+                                    WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP | CCS_NORESIZE | CCS_NOPARENTALIGN,
+                                    0, 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_STATUS_BAR)),
+                                    instance, nullptr);
+    ::SendMessageW(statusBar1_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    int edges[kStatusPanels];
+    for (int i = 0; i < kStatusPanels; ++i) {
+        edges[i] = kStatusPanelWidth * (i + 1);
+    }
+    ::SendMessageW(statusBar1_, SB_SETPARTS, kStatusPanels, reinterpret_cast<LPARAM>(edges));
+    const auto texts = connections::StatusPanelTexts({0, 0, 0});
+    for (int i = 0; i < kStatusPanels; ++i) {
+        ::SendMessageW(statusBar1_, SB_SETTEXTW, i, reinterpret_cast<LPARAM>(texts[static_cast<std::size_t>(i)].c_str()));
+    }
+
+    popupMenuResource_.reset(::LoadMenuW(instance, MAKEINTRESOURCEW(IDM_POPUP_MENU)));
+    RegisterCommandHandlers();
     ::SetTimer(hwnd_, kTimer2, kTimer2Interval, nullptr);
-    // A failure ends the creation handler at the failing step; the window
-    // is still created and shown.
-    Handle([&] { FormCreate(); });
 }
 
 void MainWindow::FormCreate()
 {
     tcpSnapshot_.clear();
     udpSnapshot_.clear();
-    ::SetTimer(hwnd_, kTimer1, kTimer1Interval, nullptr);
+    const auto resolve = [this](std::uint32_t processId) { return ResolveProcessPath(processId); };
+    connections::FillTcpRows(list_, startup_.ipHelper, resolve);
+    connections::FillUdpRows(list_, startup_.ipHelper, resolve);
+    SetRefreshTimerEnabled(true);
+    placementSavesOn_ = true;
+    LoadWindowPlacement(*this);
+    LoadColumnWidths(*this);
     keyPreview_ = true;
+}
+
+void MainWindow::RegisterCommandHandlers()
+{
+    commands_.SetHandler(ID_REFRESH1, [this] { Refresh1Click(); });
+
+    // A close that succeeded chooses Refresh1, the way the user would.
+    const RefreshList refresh = [this] { commands_.Choose(ID_REFRESH1); };
+    const platform::IpHelperEntryPoints& ipHelper = startup_.ipHelper;
+    commands_.SetHandler(ID_CLOSE_CONNECTION1,
+                         [this, refresh, &ipHelper] { CloseConnection1Click(list_, ipHelper, refresh); });
+    commands_.SetHandler(ID_CLOSE_ALL_CONNECTIONS_FOR_SELECTED_PROCESS1, [this, refresh, &ipHelper] {
+        CloseALLConnectionsforSelectedProcess1Click(list_, ipHelper, refresh);
+    });
+    commands_.SetHandler(ID_CLOSE_ALL_CONNECTIONS1,
+                         [this, refresh, &ipHelper] { CloseALLConnections1Click(list_, ipHelper, refresh); });
+    commands_.SetHandler(ID_ERMINATE_PROCESS1, [this] { erminateProcess1Click(list_); });
+    commands_.SetHandler(ID_COPY_CLIPBOARD1, [this] { CopySelectedRows(list_, hwnd_); });
+    commands_.SetHandler(ID_COPY_REMOTE_IP_ADDRESS_TO_CLIPBOARD1,
+                         [this] { CopyRemoteIPAddresstoClipboard1Click(list_, hwnd_); });
+
+    commands_.SetHandler(ID_SHOW_PROCESS_PROPERTIES1, [this] { ShowProcessProperties1Click(list_, hwnd_); });
+    commands_.SetHandler(ID_LOCATE_PROCESS_IN_EXPLORER1, [this] { LocateProcessinExplorer1Click(list_); });
+    commands_.SetHandler(ID_LOOKUP_PROCESS_HASH_ON_GOOGLE1, [this] { LookupProcessHashonGoogle1Click(list_); });
+    commands_.SetHandler(ID_LOOKUP_PROCESS_HASH_ON_VIRUS_TOTAL1,
+                         [this] { LookupProcessHashonVirusTotal1Click(list_); });
+    commands_.SetHandler(ID_LOOKUP_REMOTE_IP_ON_GOOGLE1, [this] { LookupRemoteIPonGoogle1Click(list_); });
+    commands_.SetHandler(ID_LOOKUP_REMOTE_PORT_ON_GOOGLE1, [this] { LookupRemotePortonGoogle1Click(list_); });
+    commands_.SetHandler(ID_IP_BLACKLIST_CHECK_IPVOID1, [this] { IPBlacklistCheckIPVoid1Click(list_); });
+    commands_.SetHandler(ID_GEOLOCATE_IP_ADDRESS_IPVOID1, [this] { GeolocateIPAddressIPVoid1Click(list_); });
+    commands_.SetHandler(ID_IP_WHOIS_LOOKUP_IPVOID1, [this] { IPWhoisLookupIPVoid1Click(list_); });
+    commands_.SetHandler(ID_SAVE1, [this] { Save1Click(list_); });
+
+    commands_.SetHandler(ID_OPEN_CHANGELOG1, [this] { OpenChangelog1Click(hwnd_); });
+    commands_.SetHandler(ID_OPEN_EULA1, [this] { OpenEULA1Click(hwnd_); });
+    commands_.SetHandler(ID_HOMEPAGE1, [this] { Homepage1Click(hwnd_); });
+    commands_.SetHandler(ID_ABOUT1, [this] {
+        if (frmAbout_ != nullptr) {
+            frmAbout_->ShowModalOver(hwnd_);
+        }
+    });
+}
+
+std::wstring MainWindow::ResolveProcessPath(std::uint32_t processId) const
+{
+    return support::GetProcessPath(processId, startup_.system.kernel32Path);
+}
+
+void MainWindow::OnSize(int clientWidth, int clientHeight)
+{
+    const int listHeight = clientHeight > kStatusBarHeight ? clientHeight - kStatusBarHeight : 0;
+    ::MoveWindow(lv_.hwnd(), 0, 0, clientWidth, listHeight, TRUE);
+    ::MoveWindow(statusBar1_, 0, listHeight, clientWidth, kStatusBarHeight, TRUE);
+    if (placementSavesOn_) {
+        Handle([&] { FormResize(); });
+    }
+}
+
+void MainWindow::FormResize()
+{
+    SaveWindowPlacement(*this);
+}
+
+void MainWindow::OnListMouseLeft()
+{
+    // LvMouseLeave: a column width dragged in the header is saved now.
+    Handle([&] { SaveColumnWidths(*this); });
 }
 
 void MainWindow::OnTimer(UINT_PTR timerId)
 {
     if (timerId == kTimer1) {
-        Handle([&] { Timer1Timer(); });
+        // Timer1Timer: chooses Refresh1 the way the user would.
+        Handle([&] { commands_.Choose(ID_REFRESH1); });
     } else if (timerId == kTimer2) {
         Handle([&] { Timer2Timer(); });
     }
 }
 
-void MainWindow::Timer1Timer()
+void MainWindow::Timer2Timer()
 {
-    Refresh1Click();
+    const auto texts = connections::StatusPanelTexts(connections::CountRows(list_));
+    for (int i = 0; i < kStatusPanels; ++i) {
+        ::SendMessageW(statusBar1_, SB_SETTEXTW, i, reinterpret_cast<LPARAM>(texts[static_cast<std::size_t>(i)].c_str()));
+    }
 }
-
-void MainWindow::Timer2Timer() {}
 
 void MainWindow::Refresh1Click()
 {
-    // Each take is consumed by the synchronisation of the list; between
-    // refreshes both snapshots are empty.
-    if (connections::TakeTcpSnapshot(startup_.ipHelper, tcpSnapshot_)) {
-        tcpSnapshot_.clear();
+    const auto resolve = [this](std::uint32_t processId) { return ResolveProcessPath(processId); };
+    connections::RefreshRows(list_, startup_.ipHelper, tcpSnapshot_, udpSnapshot_, resolve);
+}
+
+void MainWindow::OnCommand(int commandId, bool fromShortcut)
+{
+    Handle([&] {
+        if (fromShortcut) {
+            commands_.ChooseByShortcut(commandId);
+            ApplyPopupStates();
+        } else {
+            commands_.Choose(commandId);
+        }
+    });
+}
+
+LRESULT MainWindow::OnNotify(NMHDR& header)
+{
+    if (header.hwndFrom != lv_.hwnd()) {
+        return 0;
     }
-    if (connections::TakeUdpSnapshot(startup_.ipHelper, udpSnapshot_)) {
-        udpSnapshot_.clear();
+    switch (header.code) {
+    case LVN_GETDISPINFOW:
+        lv_.OnGetDisplayInfo(reinterpret_cast<NMLVDISPINFOW&>(header));
+        return 0;
+    case LVN_ITEMCHANGED:
+        lv_.OnItemChanged(reinterpret_cast<NMLISTVIEW&>(header));
+        return 0;
+    case LVN_ODSTATECHANGED:
+        lv_.OnRangeStateChanged(reinterpret_cast<NMLVODSTATECHANGE&>(header));
+        return 0;
+    case NM_CUSTOMDRAW:
+        return LvAdvancedCustomDrawItem(reinterpret_cast<NMLVCUSTOMDRAW&>(header));
+    default:
+        return 0;
     }
+}
+
+LRESULT MainWindow::LvAdvancedCustomDrawItem(NMLVCUSTOMDRAW& draw)
+{
+    if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) {
+        return CDRF_NOTIFYITEMDRAW;
+    }
+    if (draw.nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
+        if (lv_.OnItemPrePaint(draw)) {
+            // The rename re-sorted the model: show the new order once this paint is done.
+            ::PostMessageW(hwnd_, kModelChangedMessage, 0, 0);
+        }
+        return CDRF_NEWFONT;
+    }
+    return CDRF_DODEFAULT;
+}
+
+void MainWindow::OnContextMenu(HWND source, POINT screenPoint, bool fromKeyboard)
+{
+    if (source != lv_.hwnd() || !popupMenuResource_) {
+        return;
+    }
+    Handle([&] { PopupMenu1Popup(); });
+    if (fromKeyboard) {
+        screenPoint = lv_.ContextMenuPointForKeyboard();
+    }
+    const HMENU popupMenu1 = ::GetSubMenu(popupMenuResource_.get(), 0);
+    ::TrackPopupMenu(popupMenu1, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, screenPoint.x, screenPoint.y,
+                     0, hwnd_, nullptr);
+}
+
+void MainWindow::PopupMenu1Popup()
+{
+    commands_.UpdatePopupEnabling();
+    ApplyPopupStates();
+}
+
+// Shows the controller's enabled and checked states on PopupMenu1's items.
+// Separators follow the first rule alone: enabled when a row is selected.
+void MainWindow::ApplyPopupStates()
+{
+    const HMENU popupMenu1 = ::GetSubMenu(popupMenuResource_.get(), 0);
+    const bool anySelected = list_.FirstSelected().has_value();
+    const int count = ::GetMenuItemCount(popupMenu1);
+    for (int position = 0; position < count; ++position) {
+        const UINT id = ::GetMenuItemID(popupMenu1, position);
+        const bool separator = id == 0 || id == static_cast<UINT>(-1);
+        const bool enabled = separator ? anySelected : commands_.IsEnabled(static_cast<int>(id));
+        ::EnableMenuItem(popupMenu1, position, MF_BYPOSITION | (enabled ? MF_ENABLED : MF_GRAYED));
+    }
+    ::CheckMenuItem(popupMenu1, ID_DISABLE_AUTO_REFRESH1,
+                    MF_BYCOMMAND | (commands_.IsChecked(ID_DISABLE_AUTO_REFRESH1) ? MF_CHECKED : MF_UNCHECKED));
 }
 
 void MainWindow::FormKeyPress(wchar_t key)
 {
     if (key == kEscape) {
-        Exit1Click();
+        commands_.Choose(ID_EXIT1);
     }
 }
 
-void MainWindow::Exit1Click()
+void MainWindow::SetRefreshTimerEnabled(bool enabled)
+{
+    if (enabled) {
+        ::SetTimer(hwnd_, kTimer1, kTimer1Interval, nullptr);
+    } else {
+        ::KillTimer(hwnd_, kTimer1);
+    }
+}
+
+void MainWindow::CloseMainWindow()
 {
     ::PostMessageW(hwnd_, WM_CLOSE, 0, 0);
 }
 
 void MainWindow::OnClose()
 {
+    // A save the registry refuses is reported, and the window closes all the same.
+    FormClose(*this, hwnd_);
     ::DestroyWindow(hwnd_);
+}
+
+RECT MainWindow::NormalBounds() const
+{
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof(placement);
+    ::GetWindowPlacement(hwnd_, &placement);
+    return placement.rcNormalPosition;
+}
+
+int MainWindow::Width() const
+{
+    RECT rect{};
+    if (::IsIconic(hwnd_) || !::IsWindowVisible(hwnd_)) {
+        rect = NormalBounds();
+    } else {
+        ::GetWindowRect(hwnd_, &rect);
+    }
+    return rect.right - rect.left;
+}
+
+int MainWindow::Height() const
+{
+    RECT rect{};
+    if (::IsIconic(hwnd_) || !::IsWindowVisible(hwnd_)) {
+        rect = NormalBounds();
+    } else {
+        ::GetWindowRect(hwnd_, &rect);
+    }
+    return rect.bottom - rect.top;
+}
+
+WindowState MainWindow::State() const
+{
+    if (!::IsWindowVisible(hwnd_)) {
+        return stateBeforeShow_;
+    }
+    if (::IsZoomed(hwnd_)) {
+        return WindowState::Maximized;
+    }
+    return ::IsIconic(hwnd_) ? WindowState::Minimized : WindowState::Normal;
+}
+
+void MainWindow::SetState(WindowState state)
+{
+    if (!::IsWindowVisible(hwnd_)) {
+        stateBeforeShow_ = state;
+        return;
+    }
+    ::ShowWindow(hwnd_, state == WindowState::Maximized   ? SW_MAXIMIZE
+                        : state == WindowState::Minimized ? SW_MINIMIZE
+                                                          : SW_RESTORE);
+}
+
+void MainWindow::SetWidth(int width)
+{
+    ::SetWindowPos(hwnd_, nullptr, 0, 0, width, Height(), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void MainWindow::SetHeight(int height)
+{
+    ::SetWindowPos(hwnd_, nullptr, 0, 0, Width(), height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+std::size_t MainWindow::ColumnCount() const
+{
+    const HWND header = reinterpret_cast<HWND>(::SendMessageW(lv_.hwnd(), LVM_GETHEADER, 0, 0));
+    const LRESULT count = ::SendMessageW(header, HDM_GETITEMCOUNT, 0, 0);
+    return count > 0 ? static_cast<std::size_t>(count) : 0;
+}
+
+int MainWindow::ColumnWidth(std::size_t column) const
+{
+    return static_cast<int>(::SendMessageW(lv_.hwnd(), LVM_GETCOLUMNWIDTH, column, 0));
+}
+
+void MainWindow::SetColumnWidth(std::size_t column, int width)
+{
+    ::SendMessageW(lv_.hwnd(), LVM_SETCOLUMNWIDTH, column, MAKELPARAM(width, 0));
+}
+
+int MainWindow::VirtualScreenWidth() const
+{
+    return ::GetSystemMetrics(SM_CXVIRTUALSCREEN);
+}
+
+int MainWindow::VirtualScreenHeight() const
+{
+    return ::GetSystemMetrics(SM_CYVIRTUALSCREEN);
 }
 
 void MainWindow::OnDestroy()

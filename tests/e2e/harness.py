@@ -3,11 +3,14 @@ its own Xvfb display and an application folder inside the prefix, starts the
 real program there and reads or drives it through the driver (vqdriver.exe)."""
 import fcntl
 import os
+import re
+import shlex
 import shutil
 import signal
 import subprocess
 import tempfile
 import time
+from dataclasses import dataclass, field
 from pathlib import Path
 
 WIN32_BUILD = Path(os.environ.get("VQ_WIN32_BUILD", "build/win32")).resolve()
@@ -15,6 +18,8 @@ WIN64_BUILD = Path(os.environ.get("VQ_WIN64_BUILD", "build/win64")).resolve()
 WORK = Path(os.environ.get("VQ_E2E_WORK", "build/e2e")).resolve()
 
 MAIN_TITLE = "Quarvel Velquist v1.0"
+# The background of ESTABLISHED rows, as row_colour() answers it.
+ESTABLISHED_BACKGROUND = "b8e994"
 PROGRAMS = {"velquist.exe": WIN32_BUILD / "velquist.exe", "velquist64.exe": WIN64_BUILD / "velquist64.exe"}
 
 
@@ -30,7 +35,7 @@ def check(condition, message):
 def run_command(args, env, timeout=120, check_rc=True):
     # Output goes to a file, not a pipe: Wine services that a command starts
     # inherit its output and would hold a pipe open long after it ended.
-    with tempfile.TemporaryFile(mode="w+") as output:
+    with tempfile.TemporaryFile(mode="w+", encoding="utf-8", errors="replace") as output:
         result = subprocess.run(args, env=env, stdout=output, stderr=subprocess.STDOUT,
                                 timeout=timeout)
         output.seek(0)
@@ -38,6 +43,81 @@ def run_command(args, env, timeout=120, check_rc=True):
     if check_rc and result.returncode != 0:
         raise RuntimeError(f"{args} failed with {result.returncode}: {result.stdout}")
     return result
+
+
+_ESCAPES = {"\\": "\\", "t": "\t", "n": "\n", "r": "\r"}
+
+
+def unescape(text):
+    """The driver's escaped field back as it was (\\\\ \\t \\n \\r \\xHH)."""
+    return re.sub(r"\\(x[0-9a-fA-F]{2}|.)",
+                  lambda m: chr(int(m.group(1)[1:], 16)) if len(m.group(1)) == 3 else _ESCAPES[m.group(1)],
+                  text)
+
+
+def _fields(value):
+    return [unescape(part) for part in value.split("\t")]
+
+
+@dataclass(frozen=True)
+class ListRow:
+    """One row of the main window's list: its cells in column order, also
+    reachable by column title (row["Process Id"])."""
+    index: int
+    cells: tuple
+    selected: bool
+    focused: bool
+    columns: tuple = field(repr=False)
+
+    def __getitem__(self, key):
+        return self.cells[key if isinstance(key, int) else self.columns.index(key)]
+
+    def as_dict(self):
+        return dict(zip(self.columns, self.cells))
+
+
+@dataclass
+class MenuItem:
+    """A menu item as the program's menu holds it. text keeps '&' and the
+    "\\t<shortcut>" part; label and shortcut split it for reading."""
+    position: int
+    id: int
+    flags: frozenset
+    text: str
+    submenu: list = field(default_factory=list)
+
+    @property
+    def separator(self):
+        return "separator" in self.flags
+
+    @property
+    def enabled(self):
+        return not self.separator and not self.flags & {"grayed", "disabled"}
+
+    @property
+    def checked(self):
+        return "checked" in self.flags
+
+    @property
+    def label(self):
+        return self.text.split("\t", 1)[0].replace("&&", "\0").replace("&", "").replace("\0", "&")
+
+    @property
+    def shortcut(self):
+        return self.text.split("\t", 1)[1] if "\t" in self.text else ""
+
+
+def _menu_tree(values):
+    """Nests the driver's depth-first item lines into MenuItem trees."""
+    top, stack = [], []
+    for value in values:
+        depth, position, command, flags, text = value.split("\t")
+        item = MenuItem(int(position), int(command), frozenset() if flags == "-" else frozenset(flags.split(",")),
+                        unescape(text))
+        del stack[int(depth):]
+        (stack[-1].submenu if stack else top).append(item)
+        stack.append(item)
+    return top
 
 
 def _base_env(prefix):
@@ -98,6 +178,7 @@ class Session:
         self.app.mkdir()
         self.env = _base_env(self.prefix)
         self._processes = []
+        self._url_log = None
         self._xvfb = self._start_display()
 
     def _start_display(self):
@@ -162,16 +243,193 @@ class Session:
         except subprocess.TimeoutExpired:
             raise TestFailure(f"the program did not end within {timeout} s")
 
-    def driver(self, *args, timeout=60):
-        """Runs a driver command; answers its exit code and its key=value lines."""
+    def driver_lines(self, *args, timeout=60):
+        """Runs a driver command; answers its exit code and its key=value lines
+        as (key, value) pairs in order (a key may repeat)."""
         result = run_command(["wine", str(WIN32_BUILD / "e2e" / "vqdriver.exe"), *[str(a) for a in args]],
-                      self.env, timeout=timeout, check_rc=False)
-        values = {}
-        for line in result.stdout.splitlines():
+                             self.env, timeout=timeout, check_rc=False)
+        lines = []
+        # Not splitlines(): a cell may hold U+2028 and the like.
+        for line in result.stdout.split("\n"):
             key, sep, value = line.partition("=")
             if sep:
-                values[key.strip()] = value.rstrip("\r")
-        return result.returncode, values
+                lines.append((key.strip(), value.rstrip("\r")))
+        return result.returncode, lines
+
+    def driver(self, *args, timeout=60):
+        """Runs a driver command; answers its exit code and its key=value lines."""
+        rc, lines = self.driver_lines(*args, timeout=timeout)
+        return rc, dict(lines)
+
+    def _drive(self, *args, timeout=60):
+        """Runs a driver command that must succeed; answers its lines."""
+        rc, lines = self.driver_lines(*args, timeout=timeout)
+        values = dict(lines)
+        check(rc == 0, f"vqdriver {args[0]} failed ({rc}): {values.get('error', lines)}")
+        return lines
+
+    # --- the main window's list, status bar and menus -------------------------------------
+
+    def _list(self, title, first=0, count=None):
+        lines = self._drive("rows", title, *([] if count is None else [first, count]))
+        columns = [_fields(value) for key, value in lines if key == "column"]
+        names = tuple(text for _, _, text in columns)
+        rows = []
+        for key, value in lines:
+            if key == "row":
+                index, state, *cells = value.split("\t")
+                check(len(cells) == len(names), f"row {index} has {len(cells)} cells: {value!r}")
+                flags = state.split(",")
+                rows.append(ListRow(int(index), tuple(unescape(c) for c in cells), "selected" in flags,
+                                    "focused" in flags, names))
+        return [(name, int(width)) for _, width, name in columns], rows
+
+    def rows(self, title=MAIN_TITLE, first=0, count=None):
+        """The list's rows, top to bottom, as ListRow values: every row, or
+        at most count rows from index first on. Each cell is a round trip to
+        the program (0.5 to 1 ms): 1,000 rows of nine columns take 3 to 10 s."""
+        return self._list(title, first, count)[1]
+
+    def row_count(self, title=MAIN_TITLE):
+        return int(dict(self._drive("rows", title, 0, 0))["count"])
+
+    def list_columns(self, title=MAIN_TITLE):
+        """The list's columns as (title, width) pairs."""
+        return self._list(title, 0, 0)[0]
+
+    def select(self, *indices, title=MAIN_TITLE):
+        """Selects exactly these rows (none when no index is given) and
+        focuses the first; answers the selected row indices read back."""
+        values = dict(self._drive("select", title, *indices) if indices else self._drive("select-none", title))
+        return [int(i) for i in values["selected"].split(",") if i]
+
+    def select_none(self, title=MAIN_TITLE):
+        return self.select(title=title)
+
+    def _status(self, title):
+        return [_fields(value) for key, value in self._drive("status", title) if key == "part"]
+
+    def status(self, title=MAIN_TITLE):
+        """The texts of the status bar's panels, left to right."""
+        return [text for _, _, text in self._status(title)]
+
+    def status_edges(self, title=MAIN_TITLE):
+        """The right edges of the status bar's panels (-1: to the window's edge)."""
+        return [int(edge) for _, edge, _ in self._status(title)]
+
+    def row_colour(self, index, column=1, title=MAIN_TITLE):
+        """The background colour ("rrggbb") shown in a row's cell; the row
+        must not be selected. Column 1 (Protocol) leaves room beside its text."""
+        return dict(self._drive("row-pixel", title, index, column))["rgb"]
+
+    def menu(self, keep_open=False, title=MAIN_TITLE):
+        """Opens the list's context menu (or takes the one open), answers its
+        items as MenuItem values and closes it unless keep_open."""
+        return _menu_tree(value for key, value in self._drive("menu", title, *(["keep"] if keep_open else []))
+                          if key == "item")
+
+    def main_menu(self, title=MAIN_TITLE):
+        """The menu bar's items, each with its submenu's items."""
+        return _menu_tree(value for key, value in self._drive("main-menu", title) if key == "item")
+
+    def close_menu(self, title=MAIN_TITLE):
+        self._drive("close-menu", title)
+
+    def choose(self, n, title=MAIN_TITLE):
+        """In the open context menu, moves down n items (from 1; separators
+        are skipped, disabled items count) and presses Enter. Answers
+        {"chosen": id, "enabled": bool, "closed": bool}; closed is False when
+        Enter left the menu open (the driver then closed it with Escape).
+        Wine closes it on a disabled item too, without sending a command."""
+        values = dict(self._drive("choose", title, n))
+        return {"chosen": int(values["chosen"]), "enabled": values["enabled"] == "1",
+                "closed": values["closed"] == "1"}
+
+    def choose_command(self, command_id, title=MAIN_TITLE):
+        """Opens the context menu and chooses the item with this command id
+        the way a keyboard user would."""
+        choosable = [item for item in self.menu(keep_open=True, title=title) if not item.separator]
+        ids = [item.id for item in choosable]
+        if command_id not in ids:
+            self.close_menu(title)
+            raise TestFailure(f"command {command_id} is not in the context menu {ids}")
+        result = self.choose(ids.index(command_id) + 1, title)
+        check(result["chosen"] == command_id, f"chose {result['chosen']}, not {command_id}")
+        return result
+
+    def shortcut(self, key, title=MAIN_TITLE, method=None):
+        """Presses Ctrl+key (a letter or digit) so that the program's
+        accelerators see it: as keyboard input to the window made the
+        foreground window ("input"), or else with Ctrl held in the program's
+        shared key state and a posted key ("attached"). Answers the method used."""
+        return dict(self._drive("shortcut", title, key, *([method] if method else [])))["method"]
+
+    # --- clipboard and shell ----------------------------------------------------------------
+
+    def clipboard(self):
+        """The clipboard's Unicode text exactly, or None when it has none.
+        Wine empties the clipboard soon after its owner ends: read it while
+        the program runs."""
+        values = dict(self._drive("clipboard"))
+        return unescape(values["text"]) if values["clipboard"] == "text" else None
+
+    def xclip_clipboard(self):
+        """The X clipboard of the session's display as xclip reads it, or
+        None. Wine hands text to X with LF line ends where the Windows text
+        has CRLF."""
+        with tempfile.TemporaryFile() as output:
+            try:
+                result = subprocess.run(["xclip", "-o", "-selection", "clipboard"], env=self.env, stdout=output,
+                                        stderr=subprocess.DEVNULL, timeout=20)
+            except subprocess.TimeoutExpired:
+                raise TestFailure("xclip did not answer within 20 s")
+            output.seek(0)
+            return output.read().decode("utf-8") if result.returncode == 0 else None
+
+    def capture_browser(self):
+        """Points Wine's browser at a script that appends every URL it is
+        given to a file of the session (read with opened_urls())."""
+        self._url_log = self.root / "opened_urls.txt"
+        script = self.root / "browser.sh"
+        check("," not in str(script), "Wine splits its browser list at commas")
+        script.write_text(f'#!/bin/sh\nprintf "%s\\n" "$*" >> {shlex.quote(str(self._url_log))}\n')
+        script.chmod(0o755)
+        self.registry(r"HKCU\Software\Wine\WineBrowser", "Browsers", "REG_SZ", str(script))
+
+    def opened_urls(self):
+        """The URLs opened since capture_browser(), oldest first (Wine turns
+        spaces into %20)."""
+        check(self._url_log is not None, "capture_browser() was not called")
+        return self._url_log.read_text().splitlines() if self._url_log.exists() else []
+
+    def wait_for_urls(self, count=1, timeout=20.0):
+        """Polls until at least count URLs were opened; answers them all."""
+        return poll(lambda: len(self.opened_urls()) >= count and self.opened_urls(), timeout=timeout,
+                    message=f"fewer than {count} URLs opened: {self.opened_urls()}")
+
+    def explorer_command_lines(self):
+        """The command lines (argument lists) of this session's running
+        explorer.exe processes other than Wine's desktop, e.g.
+        ["C:\\\\windows\\\\explorer.exe", "/select,Z:\\\\..."]."""
+        found = []
+        for entry in Path("/proc").iterdir():
+            if not entry.name.isdigit():
+                continue
+            try:
+                args = (entry / "cmdline").read_bytes().decode("utf-8", "replace").split("\0")
+                environment = (entry / "environ").read_bytes().split(b"\0")
+            except OSError:
+                continue  # ended meanwhile, or not ours
+            while args and args[-1] == "":
+                args.pop()  # Wine leaves the rest of the argument area zeroed
+            if not args or re.split(r"[\\/]", args[0])[-1].lower() != "explorer.exe":
+                continue
+            if f"WINEPREFIX={self.prefix}".encode() not in environment:
+                continue
+            if any(arg.lower() == "/desktop" or arg.lower().startswith("/desktop,") for arg in args[1:]):
+                continue
+            found.append(args)
+        return found
 
     def find_window(self, title, timeout_ms=20000, hidden=False):
         rc, window = self.driver("find", title, timeout_ms, *(["hidden"] if hidden else []))

@@ -1,0 +1,207 @@
+#include "ui/connection_list_view.h"
+
+#include "connections/row_painting.h"
+
+#include <algorithm>
+
+namespace vq::ui {
+namespace {
+
+constexpr COLORREF kEstablishedBackground = RGB(184, 233, 148);
+
+const std::wstring& CellText(const connections::ConnectionRow& row, int column)
+{
+    return column == 0 ? row.caption : row.subItems[static_cast<std::size_t>(column - 1)];
+}
+
+} // namespace
+
+ConnectionListView::ConnectionListView(connections::ConnectionList& model) : model_(model) {}
+
+bool ConnectionListView::Create(HWND parent, HINSTANCE instance, int controlId, HFONT font,
+                                UINT mouseLeftMessage)
+{
+    mouseLeftMessage_ = mouseLeftMessage;
+    // Owner data: painting asks only for the visible rows. No label editing,
+    // headers that do nothing when clicked, several rows selectable.
+    constexpr DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS | LVS_REPORT |
+                            LVS_OWNERDATA | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER;
+    hwnd_ = ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", style, 0, 0, 0, 0, parent,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)), instance, nullptr);
+    if (hwnd_ == nullptr) {
+        return false;
+    }
+    ::SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    constexpr DWORD extended =
+        LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT | LVS_EX_FLATSB | LVS_EX_DOUBLEBUFFER;
+    ListView_SetExtendedListViewStyleEx(hwnd_, extended, extended);
+
+    for (std::size_t i = 0; i < connections::kListColumnCount; ++i) {
+        std::wstring caption(connections::kListColumnCaptions[i]);
+        LVCOLUMNW column{};
+        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+        column.pszText = caption.data();
+        column.cx = kListColumnWidths[i];
+        column.iSubItem = static_cast<int>(i);
+        ::SendMessageW(hwnd_, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
+    }
+    // The list and its header both watch the pointer: it has left the list
+    // only when it is outside both.
+    ::SetWindowSubclass(hwnd_, &ConnectionListView::SubclassProc, 0, reinterpret_cast<DWORD_PTR>(this));
+    const HWND header = reinterpret_cast<HWND>(::SendMessageW(hwnd_, LVM_GETHEADER, 0, 0));
+    ::SetWindowSubclass(header, &ConnectionListView::SubclassProc, 0, reinterpret_cast<DWORD_PTR>(this));
+    ShowModelChanges();
+    return true;
+}
+
+LRESULT CALLBACK ConnectionListView::SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                                  UINT_PTR, DWORD_PTR self)
+{
+    auto* view = reinterpret_cast<ConnectionListView*>(self);
+    switch (message) {
+    case WM_MOUSEMOVE:
+        view->OnMouseMove(hwnd);
+        break;
+    case WM_MOUSELEAVE:
+        view->OnMouseLeave();
+        break;
+    case WM_NCDESTROY:
+        ::RemoveWindowSubclass(hwnd, &ConnectionListView::SubclassProc, 0);
+        break;
+    default:
+        break;
+    }
+    return ::DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+void ConnectionListView::OnMouseMove(HWND window)
+{
+    TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, window, 0};
+    ::TrackMouseEvent(&track);
+}
+
+void ConnectionListView::OnMouseLeave()
+{
+    POINT cursor{};
+    RECT list{};
+    ::GetCursorPos(&cursor);
+    ::GetWindowRect(hwnd_, &list);
+    if (!::PtInRect(&list, cursor)) {
+        ::SendMessageW(::GetParent(hwnd_), mouseLeftMessage_, 0, 0);
+    }
+}
+
+void ConnectionListView::ShowModelChanges()
+{
+    if (hwnd_ == nullptr || shownVersion_ == model_.version()) {
+        return;
+    }
+    applyingModel_ = true;
+    ::SendMessageW(hwnd_, LVM_SETITEMCOUNT, model_.size(), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+
+    LVITEMW state{};
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    state.state = 0;
+    ::SendMessageW(hwnd_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
+    for (const std::size_t index : model_.SelectedIndices()) {
+        state.stateMask = LVIS_SELECTED;
+        state.state = LVIS_SELECTED;
+        ::SendMessageW(hwnd_, LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(&state));
+    }
+    if (const auto focused = model_.Focused()) {
+        state.stateMask = LVIS_FOCUSED;
+        state.state = LVIS_FOCUSED;
+        ::SendMessageW(hwnd_, LVM_SETITEMSTATE, *focused, reinterpret_cast<LPARAM>(&state));
+    }
+    applyingModel_ = false;
+    shownVersion_ = model_.version();
+    ::InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void ConnectionListView::OnGetDisplayInfo(NMLVDISPINFOW& info) const
+{
+    LVITEMW& item = info.item;
+    if ((item.mask & LVIF_TEXT) == 0 || item.pszText == nullptr || item.cchTextMax <= 0 ||
+        item.iItem < 0 || static_cast<std::size_t>(item.iItem) >= model_.size() || item.iSubItem < 0 ||
+        item.iSubItem >= static_cast<int>(connections::kListColumnCount)) {
+        return;
+    }
+    const std::wstring& text = CellText(model_.row(static_cast<std::size_t>(item.iItem)), item.iSubItem);
+    const std::size_t length = std::min(text.size(), static_cast<std::size_t>(item.cchTextMax - 1));
+    std::copy_n(text.data(), length, item.pszText);
+    item.pszText[length] = L'\0';
+}
+
+void ConnectionListView::OnItemChanged(const NMLISTVIEW& change)
+{
+    if (applyingModel_ || (change.uChanged & LVIF_STATE) == 0) {
+        return;
+    }
+    const UINT changed = change.uNewState ^ change.uOldState;
+    if (change.iItem < 0) {
+        // The whole list at once.
+        if ((changed & LVIS_SELECTED) != 0) {
+            model_.SetAllSelected((change.uNewState & LVIS_SELECTED) != 0);
+        }
+    } else if (static_cast<std::size_t>(change.iItem) < model_.size()) {
+        const auto index = static_cast<std::size_t>(change.iItem);
+        if ((changed & LVIS_SELECTED) != 0) {
+            model_.SetSelected(index, (change.uNewState & LVIS_SELECTED) != 0);
+        }
+        if ((changed & LVIS_FOCUSED) != 0) {
+            if ((change.uNewState & LVIS_FOCUSED) != 0) {
+                model_.SetFocused(index);
+            } else if (model_.Focused() == index) {
+                model_.SetFocused(std::nullopt);
+            }
+        }
+    }
+    shownVersion_ = model_.version();
+}
+
+void ConnectionListView::OnRangeStateChanged(const NMLVODSTATECHANGE& change)
+{
+    if (applyingModel_ || change.iFrom < 0 || change.iTo < change.iFrom ||
+        static_cast<std::size_t>(change.iTo) >= model_.size()) {
+        return;
+    }
+    if (((change.uNewState ^ change.uOldState) & LVIS_SELECTED) != 0) {
+        model_.SetSelectedRange(static_cast<std::size_t>(change.iFrom), static_cast<std::size_t>(change.iTo),
+                                (change.uNewState & LVIS_SELECTED) != 0);
+    }
+    shownVersion_ = model_.version();
+}
+
+bool ConnectionListView::OnItemPrePaint(NMLVCUSTOMDRAW& draw)
+{
+    const auto index = static_cast<std::size_t>(draw.nmcd.dwItemSpec);
+    if (index >= model_.size()) {
+        return false;
+    }
+    const connections::ConnectionRow& row = model_.row(index);
+    if (connections::IsEstablishedRow(row)) {
+        draw.clrTextBk = kEstablishedBackground;
+        draw.clrText = ::GetSysColor(COLOR_WINDOWTEXT);
+    }
+    if (connections::NeedsIdleProcessName(row)) {
+        // Renaming re-sorts the list: the row moves among the "S" names.
+        model_.SetCaption(index, connections::kIdleProcessName);
+        return true;
+    }
+    return false;
+}
+
+POINT ConnectionListView::ContextMenuPointForKeyboard() const
+{
+    POINT point{0, 0};
+    const int focused = static_cast<int>(::SendMessageW(hwnd_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+    RECT rect{};
+    rect.left = LVIR_BOUNDS;
+    if (focused >= 0 && ::SendMessageW(hwnd_, LVM_GETITEMRECT, focused, reinterpret_cast<LPARAM>(&rect))) {
+        point = {rect.left, rect.bottom};
+    }
+    ::ClientToScreen(hwnd_, &point);
+    return point;
+}
+
+} // namespace vq::ui

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "connections/connection_list.h"
+#include "connections/list_columns.h"
+#include "platform/win32/windows_api.h"
+
+#include <commctrl.h>
+
+#include <array>
+#include <cstdint>
+
+namespace vq::ui {
+
+// Lv's nine columns' built-in widths, in the order of their captions.
+inline constexpr std::array<int, connections::kListColumnCount> kListColumnWidths = {125, 75,  125, 150, 75,
+                                                                                    150, 75, 75,  250};
+
+// Lv: an owner-data report list over the connection model. The model owns
+// the rows, their order and which are selected; the control asks for the
+// texts of the rows it paints and reports the user's selection changes.
+class ConnectionListView {
+public:
+    explicit ConnectionListView(connections::ConnectionList& model);
+
+    // mouseLeftMessage is sent to the parent each time the mouse pointer leaves the list.
+    bool Create(HWND parent, HINSTANCE instance, int controlId, HFONT font, UINT mouseLeftMessage);
+    HWND hwnd() const noexcept { return hwnd_; }
+
+    // Shows the model's current rows when they changed behind the control's
+    // back: row count, selection and focus re-applied, scroll position kept.
+    void ShowModelChanges();
+
+    // Notifications from the control; answers the notification's result.
+    void OnGetDisplayInfo(NMLVDISPINFOW& info) const;
+    void OnItemChanged(const NMLISTVIEW& change);
+    void OnRangeStateChanged(const NMLVODSTATECHANGE& change);
+
+    // The hook before a row is painted: the idle process gets its name and
+    // established rows their colour. Answers whether the model changed.
+    bool OnItemPrePaint(NMLVCUSTOMDRAW& draw);
+
+    // Screen point for a context menu asked for from the keyboard.
+    POINT ContextMenuPointForKeyboard() const;
+
+private:
+    static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                         UINT_PTR id, DWORD_PTR self);
+    void OnMouseMove(HWND window);
+    void OnMouseLeave();
+
+    connections::ConnectionList& model_;
+    UINT mouseLeftMessage_ = 0;
+    HWND hwnd_ = nullptr;
+    std::uint64_t shownVersion_ = 0;
+    bool applyingModel_ = false;
+};
+
+} // namespace vq::ui
