@@ -5,6 +5,7 @@
 #include "platform/clipboard.h"
 #include "platform/process.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -64,8 +65,9 @@ std::optional<std::uint32_t> ParseProcessId(std::wstring_view text)
 
 constexpr std::wstring_view kFieldSeparator = L" | ";
 
-// Appends one row's line. The fields are written as they are; only a
-// separator's blank that would begin the text or end the line is left out.
+// Appends one row's line. The copied text carries no blank or control
+// character at its very start (the first line's caption and separator lose
+// them), and a line never ends in the blank of a separator.
 void AppendRowLine(std::wstring& text, const ConnectionRow& row)
 {
     const bool firstLine = text.empty();
@@ -77,8 +79,9 @@ void AppendRowLine(std::wstring& text, const ConnectionRow& row)
     if (row.subItems.back().empty()) {
         text.pop_back();
     }
-    if (firstLine && row.caption.empty()) {
-        text.erase(0, 1);
+    if (firstLine) {
+        const auto kept = std::find_if(text.begin(), text.end(), [](wchar_t c) { return c > L' '; });
+        text.erase(text.begin(), kept);
     }
     text += L"\r\n";
 }

@@ -474,3 +474,22 @@ def poll(condition, timeout=20.0, interval=0.2, message="condition not reached")
         if time.monotonic() >= deadline:
             raise TestFailure(message)
         time.sleep(interval)
+
+
+def start_helper_again(session, folder, name, seconds=60):
+    """Starts one more instance of a helper that start_helper() already put at
+    C:\\<folder>\\<name> (copying over a running image would break it);
+    answers the process and its Windows process id."""
+    path = session.prefix / "drive_c" / folder / name
+    check(path.exists(), f"no helper at {path}")
+    output = open(session.root / f"{name}.{len(session._processes)}.out", "w+")
+    process = subprocess.Popen(["wine", str(path), "sleep", str(seconds * 1000)],
+                               env=session.env, stdout=output, stderr=subprocess.DEVNULL)
+    session._processes.append(process)
+
+    def pid():
+        output.seek(0)
+        text = output.read()
+        return text.split("pid=", 1)[1].split()[0] if "pid=" in text and "\n" in text else None
+
+    return process, int(poll(pid, message=f"helper {name} did not start again"))

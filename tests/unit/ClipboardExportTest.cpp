@@ -96,13 +96,13 @@ TEST_F(ClipboardExportTest, CopiesEverySelectedRowAsOneLineInListOrder)
          {L"1", L"2"},
          L"app.exe | TCP | ESTABLISHED | 192.168.1.20 | 1 | 192.168.1.30 | 445 | 812 | C:\\Apps\\\r\n"
          L" | TCP | ESTABLISHED | 192.168.1.20 | 2 | 192.168.1.30 | 445 | 812 | C:\\Apps\\\r\n"},
-        {"a caption that begins with blanks keeps them on the first line too",
+        {"the text's leading blanks are trimmed: only the first line loses them",
          {AppRow(L"  app.exe", L"1"), AppRow(L"  app.exe", L"2")},
          {L"1", L"2"},
-         L"  app.exe | TCP | ESTABLISHED | 192.168.1.20 | 1 | 192.168.1.30 | 445 | 812 | C:\\Apps\\\r\n"
+         L"app.exe | TCP | ESTABLISHED | 192.168.1.20 | 1 | 192.168.1.30 | 445 | 812 | C:\\Apps\\\r\n"
          L"  app.exe | TCP | ESTABLISHED | 192.168.1.20 | 2 | 192.168.1.30 | 445 | 812 | C:\\Apps\\\r\n"},
-        {"a caption of blanks only is kept", {AppRow(L"  ")}, {L"139"},
-         L"   | TCP | ESTABLISHED | 192.168.1.20 | 139 | 192.168.1.30 | 445 | 812 | C:\\Apps\\\r\n"},
+        {"a first caption of blanks only is trimmed like an empty one", {AppRow(L"  ")}, {L"139"},
+         L"| TCP | ESTABLISHED | 192.168.1.20 | 139 | 192.168.1.30 | 445 | 812 | C:\\Apps\\\r\n"},
         {"fields are neither quoted nor escaped",
          {Row(L"a|b.exe", L"TCP", L"SYN-SENT ", L"10.0.0.1", L"1", L"10.0.0.2", L"2", L"3", L"C:\\x\ty\\")},
          {L"1"},
