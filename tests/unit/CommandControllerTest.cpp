@@ -39,16 +39,16 @@ protected:
     void AddRows(const std::vector<RowSpec>& rows)
     {
         int port = 0;
-        for (const auto& spec : rows) {
+        for (const auto& wanted : rows) {
             ConnectionRow row;
-            row.caption = spec.caption;
+            row.caption = wanted.caption;
             row.subItems = {L"TCP", L"LISTEN", L"0.0.0.0", std::to_wstring(++port), L"0.0.0.0", L"0",
-                            spec.processId, spec.folder};
+                            wanted.processId, wanted.folder};
             list.AppendRow(row);
         }
         for (std::size_t i = 0; i < list.size(); ++i) {
-            for (const auto& spec : rows) {
-                if (spec.selected && list.row(i).caption == spec.caption) {
+            for (const auto& wanted : rows) {
+                if (wanted.selected && list.row(i).caption == wanted.caption) {
                     list.SetSelected(i, true);
                 }
             }
