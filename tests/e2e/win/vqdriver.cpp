@@ -28,6 +28,16 @@
 //                                       Ctrl+<key> (a letter or a digit) so that accelerators see it
 //   clipboard                           the clipboard's Unicode text
 //
+// Any visible top-level window:
+//   command <title> <id> [notification] posts WM_COMMAND: without a notification as a menu item
+//                                       chosen (code 0, no control), with one as that control's
+//                                       notification (lParam the child with that id)
+//   syscommand <title> <SC_...>         posts WM_SYSCOMMAND (SC_MAXIMIZE 0xF030, SC_RESTORE 0xF120 ...)
+//   place <title> <x> <y> [<w> <h>]     moves (and sizes) the window with SetWindowPos
+//   children <title>                    its child windows: id, class, style, screen rect, text
+//   column-width <title> <column> <w>   sets a column of the list IDC_LIST to w pixels
+//   hittest <title> <x> <y>             the WM_NCHITTEST answer for a screen point
+//
 // Texts of the list, the status bar, the menus and the clipboard are printed
 // escaped (\\ \t \n \r \xHH, see EscapeField): the harness restores them exactly.
 //
@@ -1359,10 +1369,99 @@ int Clipboard()
     return 0;
 }
 
+// --- any window: commands, placement, children ---------------------------------------
+
+int PostCommand(const std::wstring& title, int id, std::optional<int> notification)
+{
+    HWND window = FindTitled(title, false);
+    if (window == nullptr) {
+        return Fail("no visible window titled %s", Utf8(title).c_str());
+    }
+    HWND control = notification ? GetDlgItem(window, id) : nullptr;
+    if (notification && control == nullptr) {
+        return Fail("the window has no control %d", id);
+    }
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, notification.value_or(0)), reinterpret_cast<LPARAM>(control));
+    return 0;
+}
+
+int PostSysCommand(const std::wstring& title, WPARAM command)
+{
+    HWND window = FindTitled(title, false);
+    if (window == nullptr) {
+        return Fail("no visible window titled %s", Utf8(title).c_str());
+    }
+    PostMessageW(window, WM_SYSCOMMAND, command, 0);
+    return 0;
+}
+
+int Place(const std::wstring& title, int x, int y, std::optional<SIZE> size)
+{
+    HWND window = FindTitled(title, false);
+    if (window == nullptr) {
+        return Fail("no visible window titled %s", Utf8(title).c_str());
+    }
+    const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | (size ? 0 : SWP_NOSIZE);
+    if (!SetWindowPos(window, nullptr, x, y, size ? size->cx : 0, size ? size->cy : 0, flags)) {
+        return Fail("SetWindowPos failed with %lu", GetLastError());
+    }
+    PrintWindow(window);
+    return 0;
+}
+
+int Children(const std::wstring& title)
+{
+    HWND window = FindTitled(title, false);
+    if (window == nullptr) {
+        return Fail("no visible window titled %s", Utf8(title).c_str());
+    }
+    for (HWND child = GetWindow(window, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT rect{};
+        GetWindowRect(child, &rect);
+        char head[160];
+        std::snprintf(head, sizeof(head), "%d\t%s\t0x%08lx\t%ld,%ld,%ld,%ld\t", GetDlgCtrlID(child),
+                      Utf8(EscapeField(ClassOf(child))).c_str(),
+                      static_cast<unsigned long>(GetWindowLongW(child, GWL_STYLE)), rect.left, rect.top,
+                      rect.right, rect.bottom);
+        std::printf("child=%s%s\n", head, Utf8(EscapeField(WindowText(child))).c_str());
+    }
+    return 0;
+}
+
+int SetColumnWidth(const std::wstring& title, int column, int width)
+{
+    HWND window = FindTitled(title, false);
+    HWND list = window != nullptr ? GetDlgItem(window, IDC_LIST) : nullptr;
+    if (list == nullptr) {
+        return Fail("no list in a visible window titled %s", Utf8(title).c_str());
+    }
+    if (!Send(list, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), MAKELPARAM(width, 0))) {
+        return Fail("LVM_SETCOLUMNWIDTH was not answered");
+    }
+    const auto shown = Send(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0);
+    std::printf("width=%ld\n", shown ? static_cast<long>(*shown) : -1L);
+    return 0;
+}
+
+int HitTest(const std::wstring& title, int x, int y)
+{
+    HWND window = FindTitled(title, false);
+    if (window == nullptr) {
+        return Fail("no visible window titled %s", Utf8(title).c_str());
+    }
+    const auto answer = Send(window, WM_NCHITTEST, 0, MAKELPARAM(x, y));
+    if (!answer) {
+        return Fail("WM_NCHITTEST was not answered");
+    }
+    std::printf("hit=%ld\n", static_cast<long>(*answer));
+    return 0;
+}
+
 int Usage()
 {
     std::fprintf(stderr, "usage: vqdriver find|windows|msgbox|msgbox-ok|key|close|sleep|rows|select|select-none|"
-                         "status|row-pixel|menu|close-menu|main-menu|choose|shortcut|clipboard ...\n");
+                         "status|row-pixel|menu|close-menu|main-menu|choose|shortcut|clipboard|command|syscommand|place|"
+                         "children|column-width|hittest ...\n");
     return 2;
 }
 
@@ -1422,6 +1521,19 @@ int wmain(int argc, wchar_t** argv)
                           how.empty() ? KeyMethod::Any : how == L"input" ? KeyMethod::Input : KeyMethod::Attached);
     } else if (command == L"clipboard" && argc == 2) {
         result = Clipboard();
+    } else if (command == L"command" && (argc == 4 || argc == 5)) {
+        result = PostCommand(argv[2], integer(3), argc == 5 ? std::optional<int>(integer(4)) : std::nullopt);
+    } else if (command == L"syscommand" && argc == 4) {
+        result = PostSysCommand(argv[2], number(3));
+    } else if (command == L"place" && (argc == 5 || argc == 7)) {
+        result = Place(argv[2], integer(3), integer(4),
+                       argc == 7 ? std::optional<SIZE>(SIZE{integer(5), integer(6)}) : std::nullopt);
+    } else if (command == L"children" && argc == 3) {
+        result = Children(argv[2]);
+    } else if (command == L"column-width" && argc == 5) {
+        result = SetColumnWidth(argv[2], integer(3), integer(4));
+    } else if (command == L"hittest" && argc == 5) {
+        result = HitTest(argv[2], integer(3), integer(4));
     } else {
         return Usage();
     }
