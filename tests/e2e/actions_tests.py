@@ -2,9 +2,8 @@
 driven through the real program's context menu and shortcuts under Wine. The
 stand-in IP Helper library serves scripted tables and logs every SetTcpEntry
 call, so each close shows up as one line of its log."""
-import time
 
-from harness import MAIN_TITLE, Session, check, poll, start_helper_again
+from harness import MAIN_TITLE, Session, check, poll, start_helper_again, holds_for
 
 # Ids of package/resource.h.
 REFRESH, DISABLE_AUTO_REFRESH, TERMINATE, CLOSE_SELECTED, CLOSE_FOR_PROCESS, CLOSE_ALL = range(300, 306)
@@ -46,14 +45,6 @@ def _record(row):
     return " ".join(["12", row["Local Address"], row["Local Port"], row["Remote Address"], row["Remote Port"]])
 
 
-def _holds_for(condition, seconds):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        if not condition():
-            return False
-        time.sleep(0.3)
-    return True
-
 
 def test_close_selected_closes_the_selected_tcp_rows_and_refreshes_only_after_a_success():
     with Session("actions_close_selected") as session:
@@ -79,7 +70,7 @@ def test_close_selected_closes_the_selected_tcp_rows_and_refreshes_only_after_a_
         session.choose_command(CLOSE_SELECTED)
         poll(lambda: _closes(session), message="no SetTcpEntry call for the selected TCP row")
         check(_closes(session) == [_record(by_port["555"])], f"SetTcpEntry calls {_closes(session)}")
-        check(_holds_for(lambda: session.row_count() == 4 and len(_closes(session)) == 1, seconds=3),
+        check(holds_for(lambda: session.row_count() == 4 and len(_closes(session)) == 1, seconds=3),
               f"a refused close refreshed the list or closed more: {_ports(session.rows())}, {_closes(session)}")
 
         # Every row selected, SetTcpEntry succeeding: the TCP rows in list order
@@ -163,7 +154,7 @@ def test_terminate_ends_only_the_first_selected_rows_process_and_not_for_pids_0_
         ended, kept = (first, other) if by_pid[str(first_pid)].index < by_pid[str(other_pid)].index else (other, first)
         poll(lambda: ended.poll() is not None, timeout=15, message="the first selected row's process still runs")
         check(ended.returncode == 0, f"exit code {ended.returncode}")
-        check(_holds_for(lambda: kept.poll() is None, seconds=2), "the second selected row's process ended too")
+        check(holds_for(lambda: kept.poll() is None, seconds=2), "the second selected row's process ended too")
 
 
 def _copied_text(rows):
@@ -226,7 +217,7 @@ def test_copy_puts_the_selected_rows_and_the_remote_ip_on_the_clipboard():
         # Nothing selected: the clipboard keeps what it had.
         session.select_none()
         session.shortcut("c")
-        check(_holds_for(lambda: session.clipboard() == "-", seconds=2),
+        check(holds_for(lambda: session.clipboard() == "-", seconds=2),
               f"Ctrl+C without a selection changed the clipboard: {session.clipboard()!r}")
 
 
@@ -244,16 +235,6 @@ def test_copy_trims_blanks_from_the_start_of_the_text():
         check(expected.startswith("lead.exe | TCP | "), f"expected {expected!r}")
         poll(lambda: session.clipboard() == expected, timeout=10,
              message=f"clipboard {session.clipboard()!r}, expected {expected!r}")
-
-
-def _holds_for_more_closes(session, count, seconds=3):
-    """True when more than count closes arrive within seconds."""
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        if len(_closes(session)) > count:
-            return True
-        time.sleep(0.3)
-    return False
 
 
 def test_close_for_a_process_without_a_known_file_closes_only_that_process():
@@ -276,5 +257,5 @@ def test_close_for_a_process_without_a_known_file_closes_only_that_process():
         expected = [_record(by_port["601"])]
         poll(lambda: len(_closes(session)) >= len(expected), timeout=10,
              message=f"SetTcpEntry calls {_closes(session)}, expected {expected}")
-        check(not _holds_for_more_closes(session, len(expected)), f"SetTcpEntry calls {_closes(session)}")
+        check(holds_for(lambda: len(_closes(session)) <= len(expected), 3), f"SetTcpEntry calls {_closes(session)}")
         check(_closes(session) == expected, f"SetTcpEntry calls {_closes(session)}, expected {expected}")

@@ -493,3 +493,13 @@ def start_helper_again(session, folder, name, seconds=60):
         return text.split("pid=", 1)[1].split()[0] if "pid=" in text and "\n" in text else None
 
     return process, int(poll(pid, message=f"helper {name} did not start again"))
+
+
+def holds_for(condition, seconds):
+    """Polls condition() for the given time; answers whether it held throughout."""
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        if not condition():
+            return False
+        time.sleep(0.3)
+    return True

@@ -1,9 +1,8 @@
 """The connection list and the main window under Wine, fed by the stand-in
 IP Helper library's scripted tables."""
 import socket
-import time
 
-from harness import ESTABLISHED_BACKGROUND, MAIN_TITLE, Session, check, poll
+from harness import ESTABLISHED_BACKGROUND, MAIN_TITLE, Session, check, poll, holds_for
 
 # Ids of package/resource.h.
 REFRESH, DISABLE_AUTO_REFRESH, TERMINATE, CLOSE_SELECTED, CLOSE_FOR_PROCESS, CLOSE_ALL = range(300, 306)
@@ -94,14 +93,6 @@ def test_later_tables_add_remove_and_update_rows_and_spare_the_selected_row():
         check(sorted(r["Local Port"] for r in rows) == ["500", "555", "556"], "rows after the selection moved")
 
 
-def _holds_for(condition, seconds):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        if not condition():
-            return False
-        time.sleep(0.3)
-    return True
-
 
 def _items(session):
     return {item.id: item for item in session.menu() if not item.separator}
@@ -151,7 +142,7 @@ def test_ctrl_d_stops_and_restarts_the_automatic_refresh_and_ctrl_r_refreshes_at
         session.shortcut("d")
         check(_items(session)[DISABLE_AUTO_REFRESH].checked, "Ctrl+D did not check the item")
         session.write_tables([line.format(helper=helper) for line in FIRST_TABLES[:2]])
-        check(_holds_for(lambda: session.row_count() == 5, seconds=5),
+        check(holds_for(lambda: session.row_count() == 5, seconds=5),
               "rows changed while the automatic refresh was off")
         session.shortcut("r")
         # Two TCP rows; an empty UDP table leaves the UDP row alone.

@@ -5,7 +5,7 @@ import datetime
 import hashlib
 import time
 
-from harness import MAIN_TITLE, Session, check, poll
+from harness import MAIN_TITLE, Session, check, poll, holds_for
 
 # Ids of package/resource.h.
 PROPERTIES, LOCATE, HASH_GOOGLE, HASH_VIRUSTOTAL = range(306, 310)
@@ -33,14 +33,6 @@ def _start(session, tables, helpers):
 def _rows_when(session, count, message):
     return poll(lambda: (r := session.rows()) and len(r) == count and r, message=message)
 
-
-def _holds_for(condition, seconds):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        if not condition():
-            return False
-        time.sleep(0.3)
-    return True
 
 
 def _open_url(session, index, command, expected_count):
@@ -151,7 +143,7 @@ def test_hash_look_ups_search_for_the_process_files_digest_and_skip_an_unreadabl
               f"hash search {session.opened_urls()} for {digest}")
         check(_open_url(session, by_pid[helper].index, HASH_VIRUSTOTAL, 2) == FILE_REPUTATION + digest.upper(),
               f"file reputation {session.opened_urls()} for {digest}")
-        check(_holds_for(lambda: len(session.opened_urls()) == 2, 3),
+        check(holds_for(lambda: len(session.opened_urls()) == 2, 3),
               f"a look-up for the missing file: {session.opened_urls()}")
 
 

@@ -5,7 +5,7 @@ import re
 import time
 from pathlib import Path
 
-from harness import MAIN_TITLE, Session, check, poll, run_command
+from harness import MAIN_TITLE, Session, check, poll, run_command, holds_for
 
 SETTINGS_KEY = r"HKCU\Software\Quarvel\Velquist"
 ABOUT_TITLE = "About"
@@ -333,14 +333,6 @@ def _notepad_files(session):
     return sorted(found)
 
 
-def _stays(condition, seconds):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        if not condition():
-            return False
-        time.sleep(0.3)
-    return True
-
 
 def test_documents_open_only_when_present_and_addresses_reach_the_browser():
     with Session("documents") as session:
@@ -377,7 +369,7 @@ def test_documents_open_only_when_present_and_addresses_reach_the_browser():
             if present == "folder":
                 changelog.mkdir()
             _drive(session, "command", MAIN_TITLE, OPEN_CHANGELOG)
-            check(_stays(lambda: _notepad_files(session) == [r"C:\app\Eula.txt"] and
+            check(holds_for(lambda: _notepad_files(session) == [r"C:\app\Eula.txt"] and
                          not session.explorer_command_lines(), 3),
                   f"Changelog as {present}: {_notepad_files(session)} {session.explorer_command_lines()}")
             quiet = _no_message_box(session, 500)
