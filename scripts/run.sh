@@ -13,6 +13,8 @@ export WINEPREFIX="${WINEPREFIX:-$PWD/build/wine-prefix}" WINEARCH=win32 WINEDEB
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "Preparing a 32-bit Wine prefix in $WINEPREFIX ..."
   wineboot -i >/dev/null 2>&1
+  # Without a window manager (a virtual display) Wine draws the window frames itself.
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
   wineserver -w
 fi
 
