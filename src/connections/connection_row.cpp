@@ -81,4 +81,22 @@ std::wstring_view TrimControlAndBlank(std::wstring_view text)
     return text.substr(first, last - first);
 }
 
+std::optional<std::uint32_t> ParseProcessId(std::wstring_view text)
+{
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    std::uint64_t value = 0;
+    for (const wchar_t c : text) {
+        if (c < L'0' || c > L'9') {
+            return std::nullopt;
+        }
+        value = value * 10 + static_cast<std::uint64_t>(c - L'0');
+        if (value > UINT32_MAX) {
+            return std::nullopt;
+        }
+    }
+    return static_cast<std::uint32_t>(value);
+}
+
 } // namespace vq::connections

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -89,5 +90,9 @@ ProcessPathParts SplitProcessPath(const std::wstring& path);
 
 // Text with every character of code 32 or below removed from both ends.
 std::wstring_view TrimControlAndBlank(std::wstring_view text);
+
+// A process id text as the list writes it (decimal digits within 32 bits) as
+// a number; none for any other text.
+std::optional<std::uint32_t> ParseProcessId(std::wstring_view text);
 
 } // namespace vq::connections

@@ -48,26 +48,6 @@ std::optional<SplitLine<FieldCount>> SplitSnapshotLine(std::wstring_view line)
     return split;
 }
 
-// A process id text as a number; none for text that is not a decimal
-// 32-bit number.
-std::optional<std::uint32_t> ParseProcessId(std::wstring_view text)
-{
-    if (text.empty() || text.size() > 10) {
-        return std::nullopt;
-    }
-    std::uint64_t value = 0;
-    for (const wchar_t c : text) {
-        if (c < L'0' || c > L'9') {
-            return std::nullopt;
-        }
-        value = value * 10 + static_cast<std::uint64_t>(c - L'0');
-    }
-    if (value > 0xFFFFFFFFu) {
-        return std::nullopt;
-    }
-    return static_cast<std::uint32_t>(value);
-}
-
 ProcessPathParts ResolveParts(const ProcessPathResolver& resolve, std::optional<std::uint32_t> processId)
 {
     if (!resolve || !processId) {

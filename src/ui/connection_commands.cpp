@@ -44,25 +44,6 @@ std::size_t CloseTcpRows(const ConnectionList& list, const platform::IpHelperEnt
     return closed;
 }
 
-// A process id as the list writes it: decimal digits only, within 32 bits.
-std::optional<std::uint32_t> ParseProcessId(std::wstring_view text)
-{
-    if (text.empty()) {
-        return std::nullopt;
-    }
-    std::uint64_t value = 0;
-    for (const wchar_t c : text) {
-        if (c < L'0' || c > L'9') {
-            return std::nullopt;
-        }
-        value = value * 10 + static_cast<std::uint64_t>(c - L'0');
-        if (value > UINT32_MAX) {
-            return std::nullopt;
-        }
-    }
-    return static_cast<std::uint32_t>(value);
-}
-
 constexpr std::wstring_view kFieldSeparator = L" | ";
 
 // Appends one row's line. The copied text carries no blank or control
@@ -131,7 +112,7 @@ void erminateProcess1Click(const ConnectionList& list)
     if (!selected) {
         return;
     }
-    const auto processId = ParseProcessId(list.row(*selected).subItems[connections::kProcessId]);
+    const auto processId = connections::ParseProcessId(list.row(*selected).subItems[connections::kProcessId]);
     if (!processId) {
         return;
     }
