@@ -407,10 +407,9 @@ class Session:
         return poll(lambda: len(self.opened_urls()) >= count and self.opened_urls(), timeout=timeout,
                     message=f"fewer than {count} URLs opened: {self.opened_urls()}")
 
-    def explorer_command_lines(self):
+    def command_lines(self, program):
         """The command lines (argument lists) of this session's running
-        explorer.exe processes other than Wine's desktop, e.g.
-        ["C:\\\\windows\\\\explorer.exe", "/select,Z:\\\\..."]."""
+        processes of a Windows program such as "notepad.exe"."""
         found = []
         for entry in Path("/proc").iterdir():
             if not entry.name.isdigit():
@@ -422,14 +421,16 @@ class Session:
                 continue  # ended meanwhile, or not ours
             while args and args[-1] == "":
                 args.pop()  # Wine leaves the rest of the argument area zeroed
-            if not args or re.split(r"[\\/]", args[0])[-1].lower() != "explorer.exe":
-                continue
-            if f"WINEPREFIX={self.prefix}".encode() not in environment:
-                continue
-            if any(arg.lower() == "/desktop" or arg.lower().startswith("/desktop,") for arg in args[1:]):
-                continue
-            found.append(args)
+            if (args and re.split(r"[\\/]", args[0])[-1].lower() == program.lower() and
+                    f"WINEPREFIX={self.prefix}".encode() in environment):
+                found.append(args)
         return found
+
+    def explorer_command_lines(self):
+        """The command lines of this session's running explorer.exe processes
+        other than Wine's desktop, e.g. ["C:\\\\windows\\\\explorer.exe", "/select,Z:\\\\..."]."""
+        return [args for args in self.command_lines("explorer.exe")
+                if not any(arg.lower() == "/desktop" or arg.lower().startswith("/desktop,") for arg in args[1:])]
 
     def find_window(self, title, timeout_ms=20000, hidden=False):
         rc, window = self.driver("find", title, timeout_ms, *(["hidden"] if hidden else []))

@@ -3,7 +3,6 @@ documents and addresses the program opens, against the real program under
 Wine. Settings are read back and planted with Wine's own reg tool."""
 import re
 import time
-from pathlib import Path
 
 from harness import MAIN_TITLE, Session, check, poll, run_command, holds_for
 
@@ -317,21 +316,7 @@ def test_the_about_window_is_centred_over_the_main_window_fixed_and_modal_while_
 
 def _notepad_files(session):
     """The files this session's notepad processes were started with."""
-    found = []
-    for entry in Path("/proc").iterdir():
-        if not entry.name.isdigit():
-            continue
-        try:
-            args = (entry / "cmdline").read_bytes().decode("utf-8", "replace").split("\0")
-            environment = (entry / "environ").read_bytes().split(b"\0")
-        except OSError:
-            continue
-        args = [arg for arg in args if arg]
-        if (args and re.split(r"[\\/]", args[0])[-1].lower() == "notepad.exe" and
-                f"WINEPREFIX={session.prefix}".encode() in environment):
-            found.append(" ".join(args[1:]))
-    return sorted(found)
-
+    return sorted(" ".join(args[1:]) for args in session.command_lines("notepad.exe"))
 
 
 def test_documents_open_only_when_present_and_addresses_reach_the_browser():
