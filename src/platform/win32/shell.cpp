@@ -1,5 +1,6 @@
 #include "platform/shell.h"
 
+#include "platform/win32/unique_win32.h"
 #include "platform/win32/windows_api.h"
 
 namespace vq::platform {
@@ -31,9 +32,7 @@ bool ShellExecuteEx(const ShellExecuteRequest& request)
     info.nShow = request.showCommand;
     const bool result = ::ShellExecuteExW(&info) != FALSE;
     // SEE_MASK_NOCLOSEPROCESS may hand us a process handle: we do not track it.
-    if (info.hProcess != nullptr) {
-        ::CloseHandle(info.hProcess);
-    }
+    const win32::UniqueHandle process(info.hProcess);
     return result;
 }
 
