@@ -3,7 +3,7 @@ driven through the real program's context menu and shortcuts under Wine. The
 stand-in IP Helper library serves scripted tables and logs every SetTcpEntry
 call, so each close shows up as one line of its log."""
 
-from harness import MAIN_TITLE, Session, check, poll, start_helper_again, holds_for
+from harness import MAIN_TITLE, Session, check, poll, holds_for
 
 # Ids of package/resource.h.
 REFRESH, DISABLE_AUTO_REFRESH, TERMINATE, CLOSE_SELECTED, CLOSE_FOR_PROCESS, CLOSE_ALL = range(300, 306)
@@ -90,7 +90,7 @@ def test_close_for_process_and_close_all_pick_their_rows_and_refresh():
     with Session("actions_close_process_all") as session:
         session.install()
         _, first = session.start_helper("Probe Dir", "helper app.exe")
-        _, second = start_helper_again(session, "Probe Dir", "helper app.exe")
+        _, second = session.run_helper(session.prefix / "drive_c" / "Probe Dir" / "helper app.exe")
         _, elsewhere = session.start_helper("Other Dir", "helper app.exe")
         tables = [f"tcp 5 10.0.0.5 1001 10.0.0.9 443 {first}",
                   f"tcp 2 0.0.0.0 1002 0.0.0.0 0 {second}",

@@ -220,13 +220,19 @@ class Session:
         return process
 
     def start_helper(self, folder, name, seconds=60):
-        """Starts a copy of the driver as a helper process at C:\<folder>\<name>;
+        """Starts a copy of the driver as a helper process at C:\\<folder>\\<name>;
         answers the process and its Windows process id."""
         directory = self.prefix / "drive_c" / folder
         directory.mkdir(parents=True, exist_ok=True)
         shutil.copy(WIN32_BUILD / "e2e" / "vqdriver.exe", directory / name)
-        output = open(self.root / f"{name}.out", "w+")
-        process = subprocess.Popen(["wine", str(directory / name), "sleep", str(seconds * 1000)],
+        return self.run_helper(directory / name, seconds)
+
+    def run_helper(self, path, seconds=60):
+        """Runs a helper already in place (copying over a running one would
+        break it); answers the process and its Windows process id."""
+        check(path.exists(), f"no helper at {path}")
+        output = open(self.root / f"{path.name}.{len(self._processes)}.out", "w+")
+        process = subprocess.Popen(["wine", str(path), "sleep", str(seconds * 1000)],
                                    env=self.env, stdout=output, stderr=subprocess.DEVNULL)
         self._processes.append(process)
 
@@ -235,7 +241,7 @@ class Session:
             text = output.read()
             return text.split("pid=", 1)[1].split()[0] if "pid=" in text and "\n" in text else None
 
-        return process, int(poll(pid, message=f"helper {name} did not start"))
+        return process, int(poll(pid, message=f"helper {path.name} did not start"))
 
     def wait_exit(self, process, timeout=30):
         try:
@@ -475,25 +481,6 @@ def poll(condition, timeout=20.0, interval=0.2, message="condition not reached")
         if time.monotonic() >= deadline:
             raise TestFailure(message)
         time.sleep(interval)
-
-
-def start_helper_again(session, folder, name, seconds=60):
-    """Starts one more instance of a helper that start_helper() already put at
-    C:\\<folder>\\<name> (copying over a running image would break it);
-    answers the process and its Windows process id."""
-    path = session.prefix / "drive_c" / folder / name
-    check(path.exists(), f"no helper at {path}")
-    output = open(session.root / f"{name}.{len(session._processes)}.out", "w+")
-    process = subprocess.Popen(["wine", str(path), "sleep", str(seconds * 1000)],
-                               env=session.env, stdout=output, stderr=subprocess.DEVNULL)
-    session._processes.append(process)
-
-    def pid():
-        output.seek(0)
-        text = output.read()
-        return text.split("pid=", 1)[1].split()[0] if "pid=" in text and "\n" in text else None
-
-    return process, int(poll(pid, message=f"helper {name} did not start again"))
 
 
 def holds_for(condition, seconds):
