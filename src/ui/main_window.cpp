@@ -50,15 +50,14 @@ bool MainWindow::Create(HINSTANCE instance, int showCommand)
     if (!RegisterWindowClass(instance, kMainWindowClass, icon, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1))) {
         return false;
     }
-    const HMENU mainMenu1 = ::LoadMenuW(instance, MAKEINTRESOURCEW(IDM_MAIN_MENU));
+    platform::win32::UniqueHmenu mainMenu1(::LoadMenuW(instance, MAKEINTRESOURCEW(IDM_MAIN_MENU)));
     const RECT bounds = CentredOnDesktop(kMainClientWidth, kMainClientHeight, kMainStyle, kMainExStyle, true);
     if (CreateWindowFor(instance, kMainWindowClass, kMainWindowCaption, kMainStyle, kMainExStyle, bounds,
-                        nullptr, mainMenu1) == nullptr) {
-        if (mainMenu1 != nullptr) {
-            ::DestroyMenu(mainMenu1);
-        }
+                        nullptr, mainMenu1.get()) == nullptr) {
         return false;
     }
+    // The window owns its menu bar from here on and destroys it with itself.
+    static_cast<void>(mainMenu1.release());
     shortcuts_ = ::LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDA_SHORTCUTS));
     // A failure ends the creation handler at the failing step; the window is
     // still shown.
