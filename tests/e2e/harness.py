@@ -160,6 +160,21 @@ def template_prefix(arch):
         return template
 
 
+# Wine only ever reads the program files of a prefix (it rewrites registry
+# and settings files), so every copy can share them with the template: a
+# full copy is hundreds of megabytes per test and fills a small disk.
+_SHARED_SUFFIXES = (".dll", ".exe", ".drv", ".sys", ".ocx", ".cpl", ".acm", ".tlb", ".nls", ".ax", ".ds")
+
+
+def _copy_prefix(source, target):
+    def link_or_copy(src, dst):
+        if src.lower().endswith(_SHARED_SUFFIXES):
+            os.link(src, dst)
+        else:
+            shutil.copy2(src, dst)
+    shutil.copytree(source, target, symlinks=True, copy_function=link_or_copy)
+
+
 class Session:
     """One test's Wine session: a prefix copy, a display and the app folder C:\\app."""
 
@@ -173,7 +188,7 @@ class Session:
         shutil.rmtree(self.root, ignore_errors=True)
         self.root.mkdir(parents=True)
         self.prefix = self.root / "prefix"
-        run_command(["cp", "-a", str(template_prefix(arch) / "prefix"), str(self.prefix)], None)
+        _copy_prefix(template_prefix(arch) / "prefix", self.prefix)
         self.app = self.prefix / "drive_c" / "app"
         self.app.mkdir()
         self.env = _base_env(self.prefix)
@@ -466,8 +481,12 @@ class Session:
     def __enter__(self):
         return self
 
-    def __exit__(self, *exc):
+    def __exit__(self, exc_type, *exc):
         self.close()
+        # A passing test's prefix is of no further use; a failing one's stays
+        # for a look beside its logs and screenshots.
+        if exc_type is None:
+            shutil.rmtree(self.prefix, ignore_errors=True)
         return False
 
 
