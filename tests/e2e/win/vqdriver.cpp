@@ -628,6 +628,26 @@ std::optional<ListReader> OpenList(const Target& target)
     return reader;
 }
 
+// The window titled title with a reader of its list; the reader uses the
+// target's process handle, so both travel together.
+struct TargetList {
+    Target target;
+    ListReader list;
+};
+
+std::optional<TargetList> OpenTargetList(const std::wstring& title)
+{
+    auto target = OpenTarget(title, kMemoryAccess, IDC_LIST);
+    if (!target) {
+        return std::nullopt;
+    }
+    auto list = OpenList(*target);
+    if (!list) {
+        return std::nullopt;
+    }
+    return TargetList{std::move(*target), std::move(*list)};
+}
+
 std::wstring Joined(const std::vector<int>& numbers)
 {
     std::wstring text;
@@ -666,21 +686,19 @@ std::wstring RowLine(const ListReader& list, int row, int columns)
 // program refreshed), they are read again.
 int Rows(const std::wstring& title, int first, int limit)
 {
-    auto target = OpenTarget(title, kMemoryAccess, IDC_LIST);
-    if (!target) {
+    auto opened = OpenTargetList(title);
+    if (!opened) {
         return 1;
     }
-    auto list = OpenList(*target);
-    if (!list) {
-        return 1;
-    }
-    const int columns = list->ColumnCount();
+    auto& target = opened->target;
+    auto& list = opened->list;
+    const int columns = list.ColumnCount();
     if (columns < 0) {
         return Fail("the list did not answer");
     }
     std::vector<ListReader::Column> titles;
     for (int column = 0; column < columns; ++column) {
-        const auto info = list->ColumnAt(column);
+        const auto info = list.ColumnAt(column);
         if (!info) {
             return Fail("column %d could not be read", column);
         }
@@ -689,19 +707,19 @@ int Rows(const std::wstring& title, int first, int limit)
     std::vector<std::wstring> lines;
     int count = -1;
     for (int attempt = 0; attempt < 5; ++attempt) {
-        count = list->Count();
+        count = list.Count();
         if (count < 0) {
             return Fail("the list did not answer");
         }
         lines.clear();
         const int end = limit < 0 ? count : std::clamp(first + limit, 0, count);
         for (int row = std::max(first, 0); row < end; ++row) {
-            lines.push_back(RowLine(*list, row, columns));
+            lines.push_back(RowLine(list, row, columns));
             if (lines.back().empty()) {
                 return Fail("row %d could not be read", row);
             }
         }
-        if (list->Count() == count) {
+        if (list.Count() == count) {
             break;
         }
         count = -1;
@@ -710,8 +728,8 @@ int Rows(const std::wstring& title, int first, int limit)
         return Fail("the row count kept changing while the rows were read");
     }
     std::printf("count=%d\ncolumns=%d\n", count, columns);
-    std::printf("top=%d\nper_page=%d\n", static_cast<int>(Send(target->list, LVM_GETTOPINDEX, 0, 0).value_or(-1)),
-                static_cast<int>(Send(target->list, LVM_GETCOUNTPERPAGE, 0, 0).value_or(-1)));
+    std::printf("top=%d\nper_page=%d\n", static_cast<int>(Send(target.list, LVM_GETTOPINDEX, 0, 0).value_or(-1)),
+                static_cast<int>(Send(target.list, LVM_GETCOUNTPERPAGE, 0, 0).value_or(-1)));
     for (int column = 0; column < columns; ++column) {
         Print("column", std::to_wstring(column) + L"\t" + std::to_wstring(titles[column].width) + L"\t" +
                             EscapeField(titles[column].text));
@@ -726,35 +744,33 @@ int Rows(const std::wstring& title, int first, int limit)
 // scrolls it into view. The list tells its parent as for a user's click.
 int Select(const std::wstring& title, const std::vector<int>& rows)
 {
-    auto target = OpenTarget(title, kMemoryAccess, IDC_LIST);
-    if (!target) {
+    auto opened = OpenTargetList(title);
+    if (!opened) {
         return 1;
     }
-    auto list = OpenList(*target);
-    if (!list) {
-        return 1;
-    }
-    const int count = list->Count();
+    auto& target = opened->target;
+    auto& list = opened->list;
+    const int count = list.Count();
     for (const int row : rows) {
         if (row < 0 || row >= count) {
             return Fail("row %d is not in a list of %d rows", row, count);
         }
     }
-    if (!list->SetState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED)) {
+    if (!list.SetState(-1, 0, LVIS_SELECTED | LVIS_FOCUSED)) {
         return Fail("clearing the selection failed");
     }
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const UINT state = LVIS_SELECTED | (i == 0 ? LVIS_FOCUSED : 0);
-        if (!list->SetState(rows[i], state, state)) {
+        if (!list.SetState(rows[i], state, state)) {
             return Fail("selecting row %d failed", rows[i]);
         }
     }
     if (!rows.empty()) {
-        Send(target->list, LVM_SETSELECTIONMARK, 0, rows.front());
-        Send(target->list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(rows.front()), FALSE);
+        Send(target.list, LVM_SETSELECTIONMARK, 0, rows.front());
+        Send(target.list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(rows.front()), FALSE);
     }
-    Print("selected", Joined(list->Selected()));
-    std::printf("focused=%d\n", static_cast<int>(Send(target->list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
+    Print("selected", Joined(list.Selected()));
+    std::printf("focused=%d\n", static_cast<int>(Send(target.list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
                                                        MAKELPARAM(LVNI_FOCUSED, 0))
                                                       .value_or(-1)));
     return 0;
@@ -819,38 +835,36 @@ std::string MostFrequentColour(const std::vector<DWORD>& pixels)
 // selected row shows the selection colour instead, so it is refused.
 int RowPixel(const std::wstring& title, int row, int column)
 {
-    auto target = OpenTarget(title, kMemoryAccess, IDC_LIST);
-    if (!target) {
+    auto opened = OpenTargetList(title);
+    if (!opened) {
         return 1;
     }
-    auto list = OpenList(*target);
-    if (!list) {
-        return 1;
-    }
-    const int count = list->Count();
+    auto& target = opened->target;
+    auto& list = opened->list;
+    const int count = list.Count();
     if (row < 0 || row >= count) {
         return Fail("row %d is not in a list of %d rows", row, count);
     }
-    if (list->State(row, LVIS_SELECTED) != 0) {
+    if (list.State(row, LVIS_SELECTED) != 0) {
         return Fail("row %d is selected: its colour is the selection's", row);
     }
     RECT client{};
-    GetClientRect(target->list, &client);
+    GetClientRect(target.list, &client);
     RECT header{};
-    if (const auto headerWindow = Send(target->list, LVM_GETHEADER, 0, 0); headerWindow && *headerWindow != 0 &&
+    if (const auto headerWindow = Send(target.list, LVM_GETHEADER, 0, 0); headerWindow && *headerWindow != 0 &&
                                                                             IsWindowVisible(reinterpret_cast<HWND>(*headerWindow))) {
         GetWindowRect(reinterpret_cast<HWND>(*headerWindow), &header);
-        MapWindowPoints(HWND_DESKTOP, target->list, reinterpret_cast<POINT*>(&header), 2);
+        MapWindowPoints(HWND_DESKTOP, target.list, reinterpret_cast<POINT*>(&header), 2);
     }
-    auto cell = list->CellRect(row, column);
+    auto cell = list.CellRect(row, column);
     const auto visible = [&](const RECT& rect) {
         const int middle = (rect.top + rect.bottom) / 2;
         return middle >= std::max<LONG>(header.bottom, 0) && middle < client.bottom;
     };
     if (cell && !visible(*cell)) {
-        Send(target->list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+        Send(target.list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
         std::printf("scrolled=1\n");
-        cell = list->CellRect(row, column);
+        cell = list.CellRect(row, column);
     }
     if (!cell || !visible(*cell)) {
         return Fail("row %d, column %d has no visible cell", row, column);
@@ -861,11 +875,11 @@ int RowPixel(const std::wstring& title, int row, int column)
     if (to.x <= from.x) {
         return Fail("column %d is too narrow to sample (%d pixels shown)", column, static_cast<int>(to.x - from.x));
     }
-    MapWindowPoints(target->list, HWND_DESKTOP, &from, 1);
-    MapWindowPoints(target->list, HWND_DESKTOP, &to, 1);
+    MapWindowPoints(target.list, HWND_DESKTOP, &from, 1);
+    MapWindowPoints(target.list, HWND_DESKTOP, &to, 1);
     for (const POINT point : {from, POINT{to.x - 1, to.y}}) {
         const HWND shown = WindowFromPoint(point);
-        if (shown != target->list) {
+        if (shown != target.list) {
             return Fail("another window (%s) covers the cell", Utf8(ClassOf(shown)).c_str());
         }
     }
