@@ -14,6 +14,7 @@ set(VQ_UNIT_TEST_SOURCES
   tests/unit/SnapshotTest.cpp
   tests/unit/NtPathTest.cpp
   tests/unit/ProcessPathTest.cpp
+  tests/unit/ProcessPathCacheTest.cpp
   tests/unit/fake_files.cpp
   tests/unit/fake_shell.cpp
   tests/unit/fake_registry.cpp

@@ -46,6 +46,10 @@ bool GetHandleInformation(ProcessHandle handle);
 // psapi.dll (loaded the first time it is needed) cannot be loaded.
 std::uint32_t GetModuleFileNameEx(ProcessHandle process, wchar_t* buffer, std::uint32_t size);
 
+// GetProcessTimes: the time the process started, in the system's 100 ns
+// units since 1601. False when the handle lacks query access.
+bool GetProcessStartTime(ProcessHandle process, std::uint64_t* startTime);
+
 // Calls a QueryFullProcessImageNameW entry point that was looked up at run
 // time. size is the buffer's room in characters on the way in and the
 // characters written on success; lastError is set when the call fails.

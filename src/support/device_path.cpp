@@ -1,7 +1,5 @@
 #include "support/device_path.h"
 
-#include "util/drive_devices.h"
-
 namespace vq::support {
 namespace {
 
@@ -11,9 +9,16 @@ constexpr std::uint32_t kDeviceNameRoom = 521;
 
 std::optional<std::wstring> DevicePathToDrivePath(const std::wstring& devicePath)
 {
-    const std::vector<util::DriveDevice> drives = util::QueryDriveDevices(kDeviceNameRoom);
+    util::DriveDeviceTable drives;
+    return DevicePathToDrivePath(devicePath, drives);
+}
+
+std::optional<std::wstring> DevicePathToDrivePath(const std::wstring& devicePath,
+                                                  util::DriveDeviceTable& drives)
+{
+    const std::vector<util::DriveDevice> devices = drives.Devices(kDeviceNameRoom);
     const util::DriveDevice* drive =
-        util::FindDriveOfDevicePath(drives, devicePath, util::DeviceNameCase::Exact);
+        util::FindDriveOfDevicePath(devices, devicePath, util::DeviceNameCase::Exact);
     if (drive == nullptr) {
         return std::nullopt;
     }

@@ -76,6 +76,16 @@ bool QueryProcessImagePath(platform::ProcessHandle process, const std::wstring& 
     // Looked up at each call: systems before Vista lack the function.
     const platform::ProcAddress queryFullName =
         ResolveSystemProc(kernel32Path, "QueryFullProcessImageNameW");
+    util::DriveDeviceTable drives;
+    return QueryProcessImagePath(process, queryFullName, drives, imagePath);
+}
+
+bool QueryProcessImagePath(platform::ProcessHandle process, platform::ProcAddress queryFullName,
+                           util::DriveDeviceTable& drives, std::wstring& imagePath)
+{
+    if (process == nullptr) {
+        return false;
+    }
     if (queryFullName != nullptr) {
         if (std::optional<std::wstring> path = QueryFullImageName(queryFullName, process)) {
             imagePath = std::move(*path);
@@ -87,7 +97,7 @@ bool QueryProcessImagePath(platform::ProcessHandle process, const std::wstring& 
     if (!nativeName) {
         return false;
     }
-    if (std::optional<std::wstring> drivePath = DevicePathToDrivePath(*nativeName)) {
+    if (std::optional<std::wstring> drivePath = DevicePathToDrivePath(*nativeName, drives)) {
         imagePath = UpToTerminator(*drivePath);
     }
     return true;

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "platform/process.h"
+#include "platform/system.h"
+#include "util/drive_devices.h"
 
 #include <string>
 
@@ -17,5 +19,10 @@ namespace vq::support {
 // maps still answers true and leaves imagePath as it was.
 bool QueryProcessImagePath(platform::ProcessHandle process, const std::wstring& kernel32Path,
                            std::wstring& imagePath);
+
+// The same query with QueryFullProcessImageNameW already looked up (null:
+// absent) and the drive letters taken from the table.
+bool QueryProcessImagePath(platform::ProcessHandle process, platform::ProcAddress queryFullName,
+                           util::DriveDeviceTable& drives, std::wstring& imagePath);
 
 } // namespace vq::support

@@ -3,9 +3,10 @@
 #include "platform/process.h"
 #include "support/process_image.h"
 #include "support/process_protection.h"
-#include "util/nt_path.h"
+#include "support/resolve_system_proc.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace vq::support {
 namespace {
@@ -32,10 +33,41 @@ std::wstring ReadMainModuleFileName(platform::ProcessHandle process)
     }
 }
 
+void ReadStartTime(platform::ProcessHandle process, std::optional<std::uint64_t>* startTime)
+{
+    std::uint64_t time = 0;
+    if (startTime != nullptr && platform::GetProcessStartTime(process, &time)) {
+        *startTime = time;
+    }
+}
+
 } // namespace
+
+ProcessPathLookups::ProcessPathLookups(std::wstring kernel32Path)
+    : kernel32Path_(std::move(kernel32Path))
+{
+}
+
+platform::ProcAddress ProcessPathLookups::QueryFullProcessImageName()
+{
+    if (!queryFullProcessImageName_) {
+        queryFullProcessImageName_ = ResolveSystemProc(kernel32Path_, "QueryFullProcessImageNameW");
+    }
+    return *queryFullProcessImageName_;
+}
 
 std::wstring GetProcessPath(std::uint32_t processId, const std::wstring& kernel32Path)
 {
+    ProcessPathLookups lookups(kernel32Path);
+    return GetProcessPath(processId, lookups, nullptr);
+}
+
+std::wstring GetProcessPath(std::uint32_t processId, ProcessPathLookups& lookups,
+                            std::optional<std::uint64_t>* startTime)
+{
+    if (startTime != nullptr) {
+        startTime->reset();
+    }
     if (processId == kIdleProcessId) {
         return {};
     }
@@ -43,23 +75,33 @@ std::wstring GetProcessPath(std::uint32_t processId, const std::wstring& kernel3
         return L"System";
     }
 
+    bool opened = false;
     if (platform::UniqueProcess process =
             platform::OpenProcess(platform::kMaximumAllowed, processId)) {
+        opened = true;
         const std::wstring moduleFileName = ReadMainModuleFileName(process.get());
-        process.reset();
-        return util::NormalizeNtPath(moduleFileName);
+        if (!moduleFileName.empty()) {
+            ReadStartTime(process.get(), startTime);
+            process.reset();
+            return util::NormalizeNtPath(moduleFileName, lookups.Names());
+        }
     }
 
-    // Protected processes refuse the ordinary access but still tell their image name.
+    // Protected processes refuse the ordinary access, or give a handle that
+    // cannot read their modules, but still tell their image name.
     if (IsProcessProtected(processId)) {
         if (platform::UniqueProcess limited =
                 platform::OpenProcess(platform::kProcessQueryLimitedInformation, processId)) {
             std::wstring imagePath;
-            QueryProcessImagePath(limited.get(), kernel32Path, imagePath);
-            return util::NormalizeNtPath(imagePath);
+            QueryProcessImagePath(limited.get(), lookups.QueryFullProcessImageName(),
+                                  lookups.Names().Drives(), imagePath);
+            if (!imagePath.empty()) {
+                ReadStartTime(limited.get(), startTime);
+            }
+            return util::NormalizeNtPath(imagePath, lookups.Names());
         }
     }
-    return {};
+    return opened ? util::NormalizeNtPath(L"", lookups.Names()) : std::wstring();
 }
 
 } // namespace vq::support

@@ -13,14 +13,35 @@ std::vector<DriveDevice> QueryDriveDevices(std::uint32_t bufferLength)
     for (wchar_t letter = L'A'; letter <= L'Z'; ++letter) {
         std::wstring buffer(bufferLength, L'\0');
         const std::wstring drive{letter, L':'};
-        if (platform::QueryDosDevice(drive, buffer.data(), bufferLength) == 0) {
+        const std::uint32_t answerLength =
+            platform::QueryDosDevice(drive, buffer.data(), bufferLength);
+        if (answerLength == 0) {
             continue;
         }
         // The answer is a list of names; the first one, up to its zero, is the device.
         buffer.resize(std::wcslen(buffer.c_str()));
-        drives.push_back({letter, std::move(buffer)});
+        drives.push_back({letter, std::move(buffer), answerLength});
     }
     return drives;
+}
+
+std::vector<DriveDevice> DriveDeviceTable::Devices(std::uint32_t bufferLength)
+{
+    if (!devices_) {
+        devices_ = QueryDriveDevices(kLargestRoom);
+    }
+    std::vector<DriveDevice> fitting;
+    for (const DriveDevice& drive : *devices_) {
+        if (drive.answerLength <= bufferLength) {
+            fitting.push_back(drive);
+        }
+    }
+    return fitting;
+}
+
+void DriveDeviceTable::Forget()
+{
+    devices_.reset();
 }
 
 const DriveDevice* FindDriveOfDevicePath(const std::vector<DriveDevice>& drives,

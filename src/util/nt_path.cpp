@@ -3,7 +3,6 @@
 #include "platform/shares.h"
 #include "platform/system.h"
 #include "util/ascii_text.h"
-#include "util/drive_devices.h"
 
 #include <algorithm>
 #include <array>
@@ -71,18 +70,38 @@ std::wstring CollapseDoubleBackslashes(const std::wstring& text)
 
 } // namespace
 
+const std::wstring& NtPathLookups::WindowsDirectory()
+{
+    if (!windowsDirectory_) {
+        windowsDirectory_ = platform::GetWindowsDirectory();
+    }
+    return *windowsDirectory_;
+}
+
+void NtPathLookups::Forget()
+{
+    windowsDirectory_.reset();
+    drives_.Forget();
+}
+
 std::wstring NormalizeNtPath(const std::wstring& path)
+{
+    NtPathLookups lookups;
+    return NormalizeNtPath(path, lookups);
+}
+
+std::wstring NormalizeNtPath(const std::wstring& path, NtPathLookups& lookups)
 {
     std::wstring text = TrimControlAndSpace(path);
 
     if (StartsWithIgnoringAsciiCase(text, L"\\WINDOWS\\") ||
         StartsWithIgnoringAsciiCase(text, L"WINDOWS\\")) {
-        text = platform::GetWindowsDirectory().substr(0, 2) + L"\\" + text;
+        text = lookups.WindowsDirectory().substr(0, 2) + L"\\" + text;
     }
 
     for (const std::wstring_view folder : kSystemFolders) {
         if (StartsWithIgnoringAsciiCase(text, folder)) {
-            text = platform::GetWindowsDirectory() + L"\\" + text;
+            text = lookups.WindowsDirectory() + L"\\" + text;
             break;
         }
     }
@@ -93,14 +112,14 @@ std::wstring NormalizeNtPath(const std::wstring& path)
     constexpr std::wstring_view kSystemRoot = L"\\SYSTEMROOT\\";
     if (StartsWithIgnoringAsciiCase(text, kSystemRoot)) {
         // The backslash after the name stays, to follow the Windows directory.
-        text = platform::GetWindowsDirectory() + text.substr(kSystemRoot.size() - 1);
+        text = lookups.WindowsDirectory() + text.substr(kSystemRoot.size() - 1);
     }
     if (StartsWith(text, L"\\?\\")) {
         text.erase(0, 3);
     }
 
     text = ExpandDirectory(text);
-    ReplaceDevicePrefix(text);
+    ReplaceDevicePrefix(text, lookups.Drives());
     ReplaceLocalSharePrefix(text);
     text = CollapseDoubleBackslashes(text);
     std::replace(text.begin(), text.end(), L'/', L'\\');
@@ -112,6 +131,12 @@ std::wstring NormalizeNtPath(const std::wstring& path)
 
 void ReplaceDevicePrefix(std::wstring& path)
 {
+    DriveDeviceTable drives;
+    ReplaceDevicePrefix(path, drives);
+}
+
+void ReplaceDevicePrefix(std::wstring& path, DriveDeviceTable& drives)
+{
     if (path.empty()) {
         return;
     }
@@ -121,9 +146,9 @@ void ReplaceDevicePrefix(std::wstring& path)
     const std::size_t added = StartsWith(path, L"\\") ? 0 : 1;
     const std::wstring devicePath = added == 0 ? path : L"\\" + path;
 
-    const std::vector<DriveDevice> drives = QueryDriveDevices(kDeviceNameRoom);
+    const std::vector<DriveDevice> devices = drives.Devices(kDeviceNameRoom);
     if (const DriveDevice* drive =
-            FindDriveOfDevicePath(drives, devicePath, DeviceNameCase::IgnoreAscii)) {
+            FindDriveOfDevicePath(devices, devicePath, DeviceNameCase::IgnoreAscii)) {
         path = std::wstring{drive->letter, L':'} + devicePath.substr(drive->deviceName.size());
     }
 }

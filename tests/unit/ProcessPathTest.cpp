@@ -2,6 +2,7 @@
 #include "support/device_path.h"
 #include "support/process_image.h"
 #include "support/process_path.h"
+#include "util/nt_path.h"
 
 #include <gtest/gtest.h>
 
@@ -92,14 +93,41 @@ TEST_F(ProcessPathTest, OrdinaryRouteNormalisesTheMainModuleFileName)
 
 TEST_F(ProcessPathTest, OrdinaryRouteWhoseQueryFailsGivesABackslash)
 {
+    // Not protected: the protection test is the only other open.
     Fake().processes[kPid].moduleFileName.reset();
     EXPECT_EQ(Resolve(), L"\\");
     EXPECT_EQ(Fake().Count("GetModuleFileNameEx"), 1u) << "a failed query is not retried";
+    EXPECT_EQ(Fake().Count("OpenProcess 1234 0x1000"), 1u);
 
     Fake().processes[kPid].moduleFileName = L"C:\\app.exe";
     Fake().psapiLoads = false;
     EXPECT_EQ(Resolve(), L"\\");
-    EXPECT_EQ(Fake().Count("OpenProcess 1234 0x1000"), 0u);
+    EXPECT_EQ(Fake().Count("OpenProcess 1234 0x1000"), 2u);
+}
+
+TEST_F(ProcessPathTest, ProtectedProcessWhoseModulesCannotBeReadTellsItsImageName)
+{
+    // Windows grants the ordinary open a reduced handle that cannot read the modules.
+    LimitedProcess(0x1).fullImageName = L"C:\\Windows\\System32\\lsass.exe";
+    Fake().processes[kPid].grantedAccess.insert(platform::kMaximumAllowed);
+
+    EXPECT_EQ(Resolve(), L"C:\\Windows\\System32\\lsass.exe");
+
+    const std::vector<std::string> expected = {
+        "OpenProcess 1234 0x2000000",
+        "GetModuleFileNameEx 0x100 520",
+        "CloseHandle 0x100",
+        "GetVersion",
+        "OpenProcess 1234 0x1000",
+        "QueryExtendedBasicInformation 0x104",
+        "GetHandleInformation 0x104",
+        "CloseHandle 0x104",
+        "OpenProcess 1234 0x1000",
+    };
+    const auto& log = Fake().log;
+    ASSERT_GE(log.size(), expected.size());
+    EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + expected.size()), expected);
+    EXPECT_EQ(Fake().Count("QueryFullProcessImageName "), 1u);
 }
 
 TEST_F(ProcessPathTest, OrdinaryRouteReadsLongNamesWhole)
@@ -247,6 +275,25 @@ TEST_F(ProcessPathTest, ImageQueryWithoutAHandleFails)
     EXPECT_FALSE(support::QueryProcessImagePath(nullptr, kKernel32, path));
     EXPECT_EQ(path, L"kept");
     EXPECT_TRUE(Fake().log.empty());
+}
+
+TEST_F(ProcessPathTest, SharedDriveTableAsksOnceAndGivesEachRoomWhatFitsIt)
+{
+    // F:'s answer, with its two terminators, fits 521 characters but not the normaliser's 512.
+    const std::wstring longDevice = L"\\Device\\" + std::wstring(503, L'L');
+    ASSERT_EQ(longDevice.size() + 2, 513u);
+    Fake().dosDevices[L"F:"] = longDevice;
+    util::DriveDeviceTable drives;
+
+    std::wstring path = longDevice + L"\\a.exe";
+    util::ReplaceDevicePrefix(path, drives);
+    EXPECT_EQ(path, longDevice + L"\\a.exe");
+    EXPECT_EQ(support::DevicePathToDrivePath(longDevice + L"\\a.exe", drives), L"F:\\a.exe");
+    EXPECT_EQ(Fake().Count("QueryDosDevice "), 26u);
+
+    drives.Forget();
+    EXPECT_EQ(support::DevicePathToDrivePath(L"\\Device\\HarddiskVolume2\\a.exe", drives), L"C:\\a.exe");
+    EXPECT_EQ(Fake().Count("QueryDosDevice "), 52u);
 }
 
 TEST_F(ProcessPathTest, DevicePathTakesTheDriveOfTheLongestWholeDeviceName)

@@ -362,6 +362,17 @@ std::uint32_t GetModuleFileNameEx(ProcessHandle process, wchar_t* buffer, std::u
     return size;
 }
 
+bool GetProcessStartTime(ProcessHandle process, std::uint64_t* startTime)
+{
+    Log("GetProcessStartTime " + fake::HandleText(process));
+    const fake::FakeProcess* found = fake::ProcessOf(process);
+    if (found == nullptr || !found->startTime) {
+        return false;
+    }
+    *startTime = *found->startTime;
+    return true;
+}
+
 bool CallQueryFullProcessImageName(ProcAddress entryPoint, ProcessHandle process,
                                    std::uint32_t flags, wchar_t* buffer, std::uint32_t* size,
                                    std::uint32_t* lastError)

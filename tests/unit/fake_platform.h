@@ -60,6 +60,7 @@ struct FakeProcess {
     std::uint32_t flags = 0;                     // the record's Flags; bit 0: protected
     std::optional<std::wstring> fullImageName;   // QueryFullProcessImageName; none: error 5
     std::optional<std::wstring> imageFileName;   // QueryImageFileName; none: status 0xC0000022
+    std::optional<std::uint64_t> startTime = 1;  // GetProcessStartTime; none: the call fails
 };
 
 struct FakePlatform {

@@ -1,11 +1,13 @@
 #include "platform/process.h"
 
+#include "platform/win32/unique_win32.h"
 #include "platform/win32/windows_api.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vq::platform {
@@ -57,22 +59,41 @@ LONG NtQueryInformationProcess(HANDLE process, ULONG infoClass, void* info, ULON
     return query(process, infoClass, info, length, nullptr);
 }
 
-// psapi.dll is loaded from the system directory the first time a module file
-// name is read and is never released, so later reads find it already loaded.
-// A load that fails is tried again on the next read.
-GetModuleFileNameExWFn PsapiGetModuleFileNameEx()
-{
-    const std::wstring path = GetSystemDirectory() + L"\\psapi.dll";
-    HMODULE psapi = ::GetModuleHandleW(path.c_str());
-    if (psapi == nullptr) {
-        psapi = ::LoadLibraryExW(path.c_str(), nullptr, 0);
+// psapi.dll, loaded from the system directory the first time a module file
+// name is read and kept until the program ends. A load that fails is tried
+// again on the next read.
+class Psapi {
+public:
+    GetModuleFileNameExWFn GetModuleFileNameEx()
+    {
+        if (getModuleFileNameEx_ == nullptr) {
+            Load();
+        }
+        return getModuleFileNameEx_;
     }
-    if (psapi == nullptr) {
-        return nullptr;
+
+private:
+    void Load()
+    {
+        const std::wstring path = GetSystemDirectory() + L"\\psapi.dll";
+        win32::UniqueHmodule library(::LoadLibraryExW(path.c_str(), nullptr, 0));
+        if (!library) {
+            return;
+        }
+        getModuleFileNameEx_ = reinterpret_cast<GetModuleFileNameExWFn>(
+            reinterpret_cast<void*>(::GetProcAddress(library.get(), "GetModuleFileNameExW")));
+        if (getModuleFileNameEx_ != nullptr) {
+            library_ = std::move(library);
+        }
     }
-    return reinterpret_cast<GetModuleFileNameExWFn>(
-        reinterpret_cast<void*>(::GetProcAddress(psapi, "GetModuleFileNameExW")));
-}
+
+    win32::UniqueHmodule library_;
+    GetModuleFileNameExWFn getModuleFileNameEx_ = nullptr;
+};
+
+// One for the program: these free functions have no object to hold it, and
+// every module file name read needs the same library.
+Psapi g_psapi;
 
 } // namespace
 
@@ -117,11 +138,24 @@ bool GetHandleInformation(ProcessHandle handle)
 
 std::uint32_t GetModuleFileNameEx(ProcessHandle process, wchar_t* buffer, std::uint32_t size)
 {
-    const GetModuleFileNameExWFn getModuleFileNameEx = PsapiGetModuleFileNameEx();
+    const GetModuleFileNameExWFn getModuleFileNameEx = g_psapi.GetModuleFileNameEx();
     if (getModuleFileNameEx == nullptr) {
         return 0;
     }
     return getModuleFileNameEx(process, nullptr, buffer, size);
+}
+
+bool GetProcessStartTime(ProcessHandle process, std::uint64_t* startTime)
+{
+    FILETIME creation{};
+    FILETIME exitTime{};
+    FILETIME kernelTime{};
+    FILETIME userTime{};
+    if (::GetProcessTimes(process, &creation, &exitTime, &kernelTime, &userTime) == FALSE) {
+        return false;
+    }
+    *startTime = (static_cast<std::uint64_t>(creation.dwHighDateTime) << 32) | creation.dwLowDateTime;
+    return true;
 }
 
 bool CallQueryFullProcessImageName(ProcAddress entryPoint, ProcessHandle process,
