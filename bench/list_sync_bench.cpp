@@ -1,7 +1,9 @@
 // Speed of the connection list: the initial fill, the synchronisation with a
-// snapshot (no change, 1% churn, full churn) and the status counters, at 1k,
-// 10k and 100k rows. Process paths come from a trivial resolver and captions
-// are ordered by plain comparison, so only the list's own work is measured.
+// table read (no change, 1% churn, full churn), a whole refresh (read, match,
+// synchronise) next to the floor of walking the raw table, and the status
+// counters, at 1k, 10k and 100k rows. Process paths come from a trivial
+// resolver and captions are ordered by plain comparison, so only the list's
+// own work is measured.
 
 #include "connections/list_sync.h"
 #include "connections/row_counters.h"
@@ -16,7 +18,8 @@ namespace {
 
 using namespace vq;
 using connections::ConnectionList;
-using connections::SnapshotLines;
+using connections::TableBuffer;
+using platform::TcpRowOwnerPid;
 
 int PlainCompare(const std::wstring& a, const std::wstring& b)
 {
@@ -30,20 +33,41 @@ std::wstring ResolvePath(std::uint32_t processId)
 }
 
 // Connection number n of a generation: generations never share an identity.
-platform::TcpRowOwnerPid Connection(std::uint32_t generation, std::uint32_t n)
+TcpRowOwnerPid Connection(std::uint32_t generation, std::uint32_t n)
 {
     const std::uint32_t states[] = {2, 5, 5, 5, 11, 8};
     return {states[n % 6], fake::Addr(10, 0, generation & 0xFF, 1), fake::Port(1024 + n % 60000),
             fake::Addr(192, 168, (n / 250) & 0xFF, n % 250), fake::Port(443), 1000 + n % 700};
 }
 
+std::vector<TcpRowOwnerPid> Connections(std::uint32_t generation, std::size_t count, std::size_t firstNumber = 0)
+{
+    std::vector<TcpRowOwnerPid> rows;
+    rows.reserve(count);
+    for (std::size_t n = firstNumber; n < firstNumber + count; ++n) {
+        rows.push_back(Connection(generation, static_cast<std::uint32_t>(n)));
+    }
+    return rows;
+}
+
+// The rows of a connection set whose share `churnPercent` is replaced by new
+// connections: the first `churn` go, as many new ones come at the end.
+std::vector<TcpRowOwnerPid> Churned(std::size_t rows, std::size_t churnPercent)
+{
+    const std::size_t churn = rows * churnPercent / 100;
+    auto churned = Connections(0, rows - churn, churn);
+    const auto added = Connections(1, churn);
+    churned.insert(churned.end(), added.begin(), added.end());
+    return churned;
+}
+
 // The table the benchmark's GetExtendedTcpTable serves.
-std::vector<platform::TcpRowOwnerPid> g_table;
+std::vector<TcpRowOwnerPid> g_table;
 
 std::uint32_t VQ_WINAPI ServeTcpTable(void* table, std::uint32_t* size, int, std::uint32_t, int, std::uint32_t)
 {
     const std::uint32_t needed =
-        static_cast<std::uint32_t>(sizeof(std::uint32_t) + g_table.size() * sizeof(platform::TcpRowOwnerPid));
+        static_cast<std::uint32_t>(sizeof(std::uint32_t) + g_table.size() * sizeof(TcpRowOwnerPid));
     if (table == nullptr || *size < needed) {
         *size = needed;
         return platform::kErrorInsufficientBuffer;
@@ -51,60 +75,47 @@ std::uint32_t VQ_WINAPI ServeTcpTable(void* table, std::uint32_t* size, int, std
     const auto count = static_cast<std::uint32_t>(g_table.size());
     std::memcpy(table, &count, sizeof count);
     std::memcpy(static_cast<unsigned char*>(table) + sizeof count, g_table.data(),
-                g_table.size() * sizeof(platform::TcpRowOwnerPid));
+                g_table.size() * sizeof(TcpRowOwnerPid));
     return platform::kNoError;
 }
 
-SnapshotLines Lines(std::uint32_t generation, std::size_t count, std::size_t firstNumber = 0)
+constexpr platform::IpHelperEntryPoints kIpHelper{&ServeTcpTable, nullptr, nullptr};
+
+TableBuffer<TcpRowOwnerPid> Table(const std::vector<TcpRowOwnerPid>& rows)
 {
-    SnapshotLines lines;
-    lines.reserve(count);
-    for (std::size_t n = firstNumber; n < firstNumber + count; ++n) {
-        lines.push_back(connections::TcpSnapshotLine(
-            connections::WithRemotePortRule(Connection(generation, static_cast<std::uint32_t>(n)))));
-    }
-    return lines;
+    std::vector<std::uint32_t> words(1 + rows.size() * sizeof(TcpRowOwnerPid) / sizeof(std::uint32_t));
+    words[0] = static_cast<std::uint32_t>(rows.size());
+    std::memcpy(words.data() + 1, rows.data(), rows.size() * sizeof(TcpRowOwnerPid));
+    return TableBuffer<TcpRowOwnerPid>(std::move(words));
 }
 
 void BM_FillTcpRows(benchmark::State& state)
 {
-    const auto rows = static_cast<std::size_t>(state.range(0));
-    g_table.clear();
-    for (std::size_t n = 0; n < rows; ++n) {
-        g_table.push_back(Connection(0, static_cast<std::uint32_t>(n)));
-    }
-    const platform::IpHelperEntryPoints ipHelper{&ServeTcpTable, nullptr, nullptr};
+    g_table = Connections(0, static_cast<std::size_t>(state.range(0)));
     std::optional<ConnectionList> list;
     for (auto _ : state) {
         state.PauseTiming();
         list.emplace(PlainCompare);
         state.ResumeTiming();
-        connections::FillTcpRows(*list, ipHelper, ResolvePath);
+        connections::FillTcpRows(*list, kIpHelper, ResolvePath);
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
-// Each iteration synchronises the list with a snapshot that differs from the
+// Each iteration synchronises the list with a table that differs from the
 // list by the given share of its connections, and the next one changes them
 // back, so every iteration does the same amount of work.
 void SyncWithChurn(benchmark::State& state, std::size_t churnPercent)
 {
     const auto rows = static_cast<std::size_t>(state.range(0));
-    const std::size_t churn = rows * churnPercent / 100;
-    const SnapshotLines first = Lines(0, rows);
-    SnapshotLines second = Lines(0, rows - churn, churn);  // drops the first `churn` connections...
-    const SnapshotLines added = Lines(1, churn);           // ...and gains as many new ones
-    second.insert(second.end(), added.begin(), added.end());
+    const auto first = Table(Connections(0, rows));
+    const auto second = Table(Churned(rows, churnPercent));
 
     ConnectionList list(PlainCompare);
-    SnapshotLines snapshot = first;
-    connections::SyncTcpRows(list, snapshot, ResolvePath);
+    connections::SyncTcpRows(list, first, ResolvePath);
     bool toSecond = true;
     for (auto _ : state) {
-        state.PauseTiming();
-        snapshot = toSecond ? second : first;
-        state.ResumeTiming();
-        connections::SyncTcpRows(list, snapshot, ResolvePath);
+        connections::SyncTcpRows(list, toSecond ? second : first, ResolvePath);
         toSecond = !toSecond;
     }
     if (list.size() != rows) {
@@ -117,22 +128,66 @@ void BM_SyncNoChange(benchmark::State& state) { SyncWithChurn(state, 0); }
 void BM_SyncChurn1Percent(benchmark::State& state) { SyncWithChurn(state, 1); }
 void BM_SyncFullChurn(benchmark::State& state) { SyncWithChurn(state, 100); }
 
+// The floor of a refresh: read the raw table and compute each entry's hash.
+void BM_RawTableWalk(benchmark::State& state)
+{
+    g_table = Connections(0, static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) {
+        const auto read = connections::ReadTcpTable(kIpHelper);
+        std::size_t sum = 0;
+        for (std::size_t i = 0; i < read.table.size(); ++i) {
+            sum += connections::EndpointHash(connections::TcpEndpoint(read.table[i]));
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+// A whole refresh as the timer runs it: read the table, match it to the rows,
+// remove and add rows. The table alternates between two churned sets.
+void RefreshWithChurn(benchmark::State& state, std::size_t churnPercent)
+{
+    const auto rows = static_cast<std::size_t>(state.range(0));
+    const auto first = Connections(0, rows);
+    const auto second = Churned(rows, churnPercent);
+    ConnectionList list(PlainCompare);
+    g_table = first;
+    connections::FillTcpRows(list, kIpHelper, ResolvePath);
+    bool toSecond = true;
+    for (auto _ : state) {
+        state.PauseTiming();
+        g_table = toSecond ? second : first;
+        state.ResumeTiming();
+        connections::RefreshRows(list, kIpHelper, ResolvePath);
+        toSecond = !toSecond;
+    }
+    if (list.size() != rows) {
+        state.SkipWithError("the list lost or gained rows");
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void BM_RefreshNoChange(benchmark::State& state) { RefreshWithChurn(state, 0); }
+void BM_RefreshChurn1Percent(benchmark::State& state) { RefreshWithChurn(state, 1); }
+
 void BM_CountRows(benchmark::State& state)
 {
     ConnectionList list(PlainCompare);
-    SnapshotLines snapshot = Lines(0, static_cast<std::size_t>(state.range(0)));
-    connections::SyncTcpRows(list, snapshot, ResolvePath);
+    connections::SyncTcpRows(list, Table(Connections(0, static_cast<std::size_t>(state.range(0)))), ResolvePath);
     for (auto _ : state) {
         benchmark::DoNotOptimize(connections::CountRows(list));
     }
-    state.SetItemsProcessed(state.iterations() * state.range(0));
+    state.SetItemsProcessed(state.iterations());
 }
 
 BENCHMARK(BM_FillTcpRows)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SyncNoChange)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SyncChurn1Percent)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SyncFullChurn)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_CountRows)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RawTableWalk)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RefreshNoChange)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RefreshChurn1Percent)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CountRows)->Arg(1000)->Arg(100000)->Unit(benchmark::kNanosecond);
 
 } // namespace
 

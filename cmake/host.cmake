@@ -11,7 +11,7 @@ set(VQ_UNIT_TEST_SOURCES
   tests/unit/ResolveSystemProcTest.cpp
   tests/unit/ErrorReportTest.cpp
   tests/unit/TableReaderTest.cpp
-  tests/unit/SnapshotTest.cpp
+  tests/unit/RowTextTest.cpp
   tests/unit/NtPathTest.cpp
   tests/unit/ProcessPathTest.cpp
   tests/unit/ProcessPathCacheTest.cpp
@@ -30,6 +30,7 @@ set(VQ_UNIT_TEST_SOURCES
   tests/unit/ListSyncTest.cpp
   tests/unit/RowCountersTest.cpp
   tests/unit/CommandControllerTest.cpp
+  tests/unit/ListViewStateTest.cpp
   tests/unit/fake_process_control.cpp
   tests/unit/fake_clipboard.cpp
   tests/unit/CloseConnectionTest.cpp

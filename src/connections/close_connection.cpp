@@ -3,57 +3,65 @@
 #include "connections/ipv4_text.h"
 #include "connections/table_reader.h"
 
-#include <cstddef>
+#include <deque>
+#include <unordered_map>
 
 namespace vq::connections {
 namespace {
 
-// The comparisons write the table's values into small buffers rather than
-// strings: a command that closes many rows compares every row with the whole
-// table.
+struct EndpointKeyHash {
+    std::size_t operator()(const EndpointKey& key) const { return EndpointHash(key); }
+};
 
-bool EqualsIPv4Text(std::uint32_t address, std::wstring_view text)
+// What a row compares with an entry: the remote port as the table holds it.
+EndpointKey CloseMatchKey(const platform::TcpRowOwnerPid& entry)
 {
-    wchar_t buffer[16];
-    const wchar_t* end = AppendIPv4(buffer, address);
-    return text == std::wstring_view(buffer, static_cast<std::size_t>(end - buffer));
-}
-
-bool EqualsDecimalText(std::uint32_t value, std::wstring_view text)
-{
-    wchar_t buffer[10];
-    const wchar_t* end = AppendDecimal(buffer, value);
-    return text == std::wstring_view(buffer, static_cast<std::size_t>(end - buffer));
+    EndpointKey key = TcpEndpoint(entry);
+    key.remotePort = PortFromNetwork(entry.remotePort);
+    return key;
 }
 
 } // namespace
 
-bool CloseTcpConnection(const platform::IpHelperEntryPoints& ipHelper, std::wstring_view localAddress,
-                        std::wstring_view localPort, std::wstring_view remoteAddress,
-                        std::wstring_view remotePort, std::wstring_view processId)
+std::size_t CloseTcpConnections(const platform::IpHelperEntryPoints& ipHelper,
+                                const std::vector<EndpointKey>& endpoints)
 {
-    if (ipHelper.getExtendedTcpTable == nullptr || ipHelper.setTcpEntry == nullptr) {
-        return false;
+    if (ipHelper.getExtendedTcpTable == nullptr || ipHelper.setTcpEntry == nullptr || endpoints.empty()) {
+        return 0;
     }
     // The buffer belongs to read and goes with it on every return below.
     const auto read = ReadTcpTable(ipHelper);
     if (read.outcome != ReadOutcome::Read) {
-        return false;
+        return 0;
+    }
+    // The matching entries of every wanted endpoint, in table order.
+    std::unordered_map<EndpointKey, std::deque<std::size_t>, EndpointKeyHash> entries;
+    for (const EndpointKey& endpoint : endpoints) {
+        if (endpoint.protocol == Protocol::Tcp) {
+            entries.try_emplace(endpoint);
+        }
     }
     for (std::size_t index = 0; index < read.table.size(); ++index) {
-        const platform::TcpRowOwnerPid entry = read.table[index];
-        if (!EqualsIPv4Text(entry.localAddr, localAddress) ||
-            !EqualsDecimalText(PortFromNetwork(entry.localPort), localPort) ||
-            !EqualsIPv4Text(entry.remoteAddr, remoteAddress) ||
-            !EqualsDecimalText(PortFromNetwork(entry.remotePort), remotePort) ||
-            !EqualsDecimalText(entry.owningPid, processId)) {
+        if (const auto found = entries.find(CloseMatchKey(read.table[index])); found != entries.end()) {
+            found->second.push_back(index);
+        }
+    }
+
+    std::size_t closed = 0;
+    for (const EndpointKey& endpoint : endpoints) {
+        const auto found = entries.find(endpoint);
+        if (found == entries.end() || found->second.empty()) {
             continue;
         }
+        const platform::TcpRowOwnerPid entry = read.table[found->second.front()];
         platform::TcpRow row{kTcpStateDeleteTcb, entry.localAddr, entry.localPort, entry.remoteAddr,
                              entry.remotePort};
-        return ipHelper.setTcpEntry(&row) == platform::kNoError;
+        if (ipHelper.setTcpEntry(&row) == platform::kNoError) {
+            found->second.pop_front();
+            ++closed;
+        }
     }
-    return false;
+    return closed;
 }
 
 } // namespace vq::connections

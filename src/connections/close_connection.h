@@ -1,33 +1,31 @@
 #pragma once
 
+#include "connections/endpoint_key.h"
 #include "platform/iphelper.h"
 
+#include <cstddef>
 #include <cstdint>
-#include <string_view>
+#include <vector>
 
 namespace vq::connections {
 
 // The state that tells SetTcpEntry to delete the connection's control block.
 inline constexpr std::uint32_t kTcpStateDeleteTcb = 12;
 
-// Closes the TCP connection that a list row shows. The texts are the row's
-// local address, local port, remote address, remote port and process id, as
-// the list holds them.
+// Closes the TCP connections of list rows, given by their endpoints in list
+// order. Reads the live TCP table once, whatever the number of rows.
 //
-// Reads the live TCP table afresh and visits its entries in table order. An
-// entry matches when its local address, local port, remote address, remote
-// port and owning process id, each written as the list writes it, equal the
-// texts (exact text comparisons, in that order). The remote port is taken as
-// the table gives it, also for an entry without a remote address, so a
-// listening row (remote port 0) matches only an entry whose remote port field
-// is 0. The first matching entry is handed to SetTcpEntry with the delete
-// state; later entries are not looked at.
+// An entry matches a row when its local address, local port, remote address,
+// remote port and owning process id equal the row's. The remote port is
+// taken as the table gives it, also for an entry without a remote address,
+// so a listening row (remote port 0) matches only an entry whose remote port
+// field is 0. Each row closes the first matching entry in table order that
+// this call has not closed yet, through SetTcpEntry with the delete state.
+// Endpoints of another protocol are skipped.
 //
-// Answers true only when an entry matched and SetTcpEntry answered 0; false
-// when an entry point is missing, the table cannot be read, nothing matched or
-// SetTcpEntry refused.
-bool CloseTcpConnection(const platform::IpHelperEntryPoints& ipHelper, std::wstring_view localAddress,
-                        std::wstring_view localPort, std::wstring_view remoteAddress,
-                        std::wstring_view remotePort, std::wstring_view processId);
+// Answers how many SetTcpEntry calls answered 0: none when an entry point is
+// missing or the table cannot be read.
+std::size_t CloseTcpConnections(const platform::IpHelperEntryPoints& ipHelper,
+                                const std::vector<EndpointKey>& endpoints);
 
 } // namespace vq::connections

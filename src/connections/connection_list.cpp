@@ -1,130 +1,159 @@
 #include "connections/connection_list.h"
 
+#include "connections/row_painting.h"
+
 #include <algorithm>
 #include <stdexcept>
 
 namespace vq::connections {
 
-ConnectionList::ConnectionList(CaptionCompare compare) : compare_(std::move(compare))
-{
-    if (!compare_) {
-        compare_ = [](const std::wstring& a, const std::wstring& b) { return a.compare(b); };
-    }
-}
+ConnectionList::ConnectionList(CaptionCompare compare) : captions_(std::move(compare)) {}
 
 ConnectionList::~ConnectionList() = default;
 
-ConnectionList::Entry& ConnectionList::EntryAt(std::size_t index)
+std::uint32_t ConnectionList::IdAt(std::size_t index) const
 {
-    if (index >= entries_.size()) {
+    if (index >= order_.size()) {
         throw std::out_of_range("connection list index out of range");
     }
-    return *entries_[index];
-}
-
-const ConnectionList::Entry& ConnectionList::EntryAt(std::size_t index) const
-{
-    if (index >= entries_.size()) {
-        throw std::out_of_range("connection list index out of range");
-    }
-    return *entries_[index];
+    return order_[index];
 }
 
 const ConnectionRow& ConnectionList::row(std::size_t index) const
 {
-    return EntryAt(index).row;
+    return *rows_[IdAt(index)];
+}
+
+bool ConnectionList::Less(std::uint32_t a, std::uint32_t b) const
+{
+    const Meta& left = meta_[a];
+    const Meta& right = meta_[b];
+    if (left.caption->rank != right.caption->rank) {
+        return left.caption->rank < right.caption->rank;
+    }
+    return EndpointLess(left.endpoint, right.endpoint);
 }
 
 void ConnectionList::Renumber(std::size_t first, std::size_t last)
 {
     for (std::size_t i = first; i < last; ++i) {
-        entries_[i]->position = i;
+        meta_[order_[i]].position = static_cast<std::uint32_t>(i);
+    }
+}
+
+void ConnectionList::CountState(const std::wstring& state, int change)
+{
+    const std::wstring_view text = state;
+    std::size_t* count = text == kEstablishedState ? &established_ : text == kListenState ? &listening_ : nullptr;
+    if (count != nullptr) {
+        *count = change > 0 ? *count + 1 : *count - 1;
     }
 }
 
 void ConnectionList::AppendRow(ConnectionRow row)
 {
-    auto entry = std::make_unique<Entry>();
-    entry->row = std::move(row);
-    entry->position = entries_.size();
-    const auto identity = RowIdentity(entry->row);
-    if (identity) {
-        entry->identityHash = IdentityHash(*identity);
-        entry->protocol = identity->protocol;
+    // Everything that can fail happens before the list changes.
+    auto owned = std::make_unique<ConnectionRow>(std::move(row));
+    order_.reserve(order_.size() + 1 > order_.capacity() ? std::max<std::size_t>(16, order_.size() * 2) : 0);
+    std::uint32_t id = 0;
+    if (freeIds_.empty()) {
+        id = static_cast<std::uint32_t>(rows_.size());
+        rows_.emplace_back();
+        meta_.emplace_back();
+        freeIds_.push_back(id);
     }
-    const bool sortDue = !entry->row.caption.empty();
-    entries_.push_back(std::move(entry));
-    if (identity) {
+    id = freeIds_.back();
+    const RankedCaption* caption = captions_.Acquire(owned->caption);
+    const bool indexed = owned->endpoint.protocol != Protocol::None;
+    const std::size_t hash = indexed ? EndpointHash(owned->endpoint) : 0;
+    if (indexed) {
         try {
-            IndexFor(identity->protocol).Insert(entries_.back()->identityHash, entries_.back().get());
+            index_.Insert(hash, id);
         } catch (...) {
-            entries_.pop_back();
+            captions_.Release(caption);
             throw;
         }
     }
+    freeIds_.pop_back();
+
+    Meta& meta = meta_[id];
+    meta = Meta{};
+    meta.endpoint = owned->endpoint;
+    meta.tcpState = owned->tcpState;
+    meta.position = static_cast<std::uint32_t>(order_.size());
+    meta.hash = hash;
+    meta.caption = caption;
+    meta.live = true;
+    CountState(owned->subItems[kState], +1);
+    const bool sortDue = !owned->caption.empty();
+    rows_[id] = std::move(owned);
+    order_.push_back(id);
     if (sortDue) {
-        sortEnd_ = entries_.size();
+        sortEnd_ = order_.size();
     }
     Changed();
     SortIfDue();
 }
 
-void ConnectionList::SetCaption(std::size_t index, std::wstring caption)
+void ConnectionList::SetState(std::size_t index, std::wstring state, std::uint32_t tcpState)
 {
-    Entry& entry = EntryAt(index);
-    if (entry.row.caption == caption) {
+    const std::uint32_t id = IdAt(index);
+    meta_[id].tcpState = tcpState;
+    ConnectionRow& row = *rows_[id];
+    row.tcpState = tcpState;
+    std::wstring& current = row.subItems[kState];
+    if (current == state) {
         return;
     }
-    entry.row.caption = std::move(caption);
-    if (index < sortedCount_) {
-        // The sorted run stays sorted without this row: move the row just
-        // past its end, among the rows still to be sorted in.
-        std::rotate(entries_.begin() + static_cast<std::ptrdiff_t>(index),
-                    entries_.begin() + static_cast<std::ptrdiff_t>(index) + 1,
-                    entries_.begin() + static_cast<std::ptrdiff_t>(sortedCount_));
-        Renumber(index, sortedCount_);
-        --sortedCount_;
-    }
-    sortEnd_ = entries_.size();
-    Changed();
-    SortIfDue();
-}
-
-void ConnectionList::SetState(std::size_t index, std::wstring state)
-{
-    Entry& entry = EntryAt(index);
-    if (entry.row.subItems[kState] == state) {
-        return;
-    }
-    entry.row.subItems[kState] = std::move(state);
+    CountState(current, -1);
+    current = std::move(state);
+    CountState(current, +1);
     Changed();
 }
 
-void ConnectionList::Unindex(const Entry& entry)
+void ConnectionList::Forget(std::uint32_t id)
 {
-    if (entry.protocol) {
-        IndexFor(*entry.protocol).Erase(entry.identityHash, &entry);
+    Meta& meta = meta_[id];
+    if (meta.endpoint.protocol != Protocol::None) {
+        index_.Erase(meta.hash, id);
     }
+    captions_.Release(meta.caption);
+    CountState(rows_[id]->subItems[kState], -1);
+    if (meta.selected) {
+        selected_.erase(id);
+    }
+    if (anchor_ == id) {
+        anchor_ = kNoRow;
+    }
+    meta.live = false;
+    meta.selected = false;
+    rows_[id].reset();
+    freeIds_.push_back(id);
 }
 
 void ConnectionList::RemoveRows(const std::vector<bool>& remove)
 {
-    const std::size_t count = entries_.size();
-    std::size_t kept = 0;
-    std::size_t keptSorted = 0;
-    std::size_t keptBeforeSortEnd = 0;
+    const std::size_t count = order_.size();
+    const std::size_t end = std::min(count, remove.size());
+    const std::size_t first = static_cast<std::size_t>(std::find(remove.begin(), remove.begin() +
+                                                                 static_cast<std::ptrdiff_t>(end), true) -
+                                                       remove.begin());
+    if (first >= end) {
+        return;
+    }
+    freeIds_.reserve(freeIds_.size() + static_cast<std::size_t>(std::count(remove.begin() + static_cast<std::ptrdiff_t>(first),
+                                                                            remove.begin() + static_cast<std::ptrdiff_t>(end), true)));
+    std::size_t kept = first;
+    std::size_t keptSorted = std::min(first, sortedCount_);
+    std::size_t keptBeforeSortEnd = std::min(first, sortEnd_);
     std::optional<std::size_t> focus;
-    for (std::size_t i = 0; i < count; ++i) {
-        auto& entry = entries_[i];
-        if (i < remove.size() && remove[i]) {
-            Unindex(*entry);
-            if (entry->selected) {
-                --selectedCount_;
-            }
-            if (entry.get() == focused_) {
+    for (std::size_t i = first; i < count; ++i) {
+        const std::uint32_t id = order_[i];
+        if (i < end && remove[i]) {
+            if (id == focused_) {
                 focus = kept;  // the next remaining row takes its place
             }
-            entry.reset();
+            Forget(id);
             continue;
         }
         if (i < sortedCount_) {
@@ -133,20 +162,15 @@ void ConnectionList::RemoveRows(const std::vector<bool>& remove)
         if (i < sortEnd_) {
             ++keptBeforeSortEnd;
         }
-        entry->position = kept;
-        if (kept != i) {
-            entries_[kept] = std::move(entry);
-        }
+        order_[kept] = id;
+        meta_[id].position = static_cast<std::uint32_t>(kept);
         ++kept;
     }
-    if (kept == count) {
-        return;
-    }
-    entries_.resize(kept);
+    order_.resize(kept);
     sortedCount_ = keptSorted;
     sortEnd_ = keptBeforeSortEnd;
     if (focus) {
-        focused_ = kept == 0 ? nullptr : entries_[std::min(*focus, kept - 1)].get();
+        focused_ = kept == 0 ? kNoRow : order_[std::min(*focus, kept - 1)];
     }
     Changed();
 }
@@ -170,75 +194,73 @@ void ConnectionList::SortIfDue()
     if (updateDepth_ != 0 || sortEnd_ <= sortedCount_) {
         return;
     }
-    const auto less = [this](const std::unique_ptr<Entry>& a, const std::unique_ptr<Entry>& b) {
-        return compare_(a->row.caption, b->row.caption) < 0;
-    };
-    const auto begin = entries_.begin();
+    const auto less = [this](std::uint32_t a, std::uint32_t b) { return Less(a, b); };
+    const auto begin = order_.begin();
     const auto middle = begin + static_cast<std::ptrdiff_t>(sortedCount_);
     const auto end = begin + static_cast<std::ptrdiff_t>(sortEnd_);
     std::stable_sort(middle, end, less);
-    std::inplace_merge(begin, middle, end, less);
-    Renumber(0, sortEnd_);
+    // The sorted rows before the first new one stay where they are.
+    const auto firstMoved = std::upper_bound(begin, middle, *middle, less);
+    std::inplace_merge(firstMoved, middle, end, less);
+    Renumber(static_cast<std::size_t>(firstMoved - begin), sortEnd_);
     sortedCount_ = sortEnd_;
     Changed();
 }
 
-bool ConnectionList::IsNewTcpRow(const std::wstring& localAddress, const std::wstring& localPort,
-                                 const std::wstring& remoteAddress, const std::wstring& remotePort,
-                                 const std::wstring& processId) const
-{
-    return !HasIdentity(TcpIdentity(localAddress, localPort, remoteAddress, remotePort, processId));
-}
-
-bool ConnectionList::IsNewUdpRow(const std::wstring& localAddress, const std::wstring& localPort,
-                                 const std::wstring& processId) const
-{
-    return !HasIdentity(UdpIdentity(localAddress, localPort, processId));
-}
-
-bool ConnectionList::HasIdentity(const EndpointIdentity& identity) const
+bool ConnectionList::HasEndpoint(const EndpointKey& endpoint) const
 {
     bool found = false;
-    VisitRowsWithIdentity(identity, [&](std::size_t) { found = true; });
+    VisitRowsWithEndpoint(endpoint, [&](std::size_t) { found = true; });
     return found;
+}
+
+std::vector<std::size_t> ConnectionList::UnmatchedRows(Protocol protocol) const
+{
+    std::vector<std::size_t> rows;
+    for (const Meta& meta : meta_) {
+        if (meta.live && meta.endpoint.protocol == protocol && meta.matchedIn != pass_) {
+            rows.push_back(meta.position);
+        }
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
 }
 
 bool ConnectionList::IsSelected(std::size_t index) const
 {
-    return index < entries_.size() && entries_[index]->selected;
+    return index < order_.size() && meta_[order_[index]].selected;
+}
+
+void ConnectionList::SetRowSelected(std::uint32_t id, bool selected)
+{
+    if (selected) {
+        selected_.insert(id);
+    } else {
+        selected_.erase(id);
+    }
+    meta_[id].selected = selected;
 }
 
 void ConnectionList::SetSelected(std::size_t index, bool selected)
 {
-    if (index >= entries_.size() || entries_[index]->selected == selected) {
+    if (index >= order_.size() || meta_[order_[index]].selected == selected) {
         return;
     }
-    entries_[index]->selected = selected;
-    if (selected) {
-        ++selectedCount_;
-    } else {
-        --selectedCount_;
-    }
+    SetRowSelected(order_[index], selected);
     Changed();
 }
 
 void ConnectionList::SetSelectedRange(std::size_t first, std::size_t last, bool selected)
 {
-    if (first > last || first >= entries_.size()) {
+    if (first > last || first >= order_.size()) {
         return;
     }
-    last = std::min(last, entries_.size() - 1);
+    last = std::min(last, order_.size() - 1);
     bool changed = false;
     for (std::size_t i = first; i <= last; ++i) {
-        Entry& entry = *entries_[i];
-        if (entry.selected != selected) {
-            entry.selected = selected;
+        if (meta_[order_[i]].selected != selected) {
+            SetRowSelected(order_[i], selected);
             changed = true;
-            if (selected) {
-                ++selectedCount_;
-            } else {
-                --selectedCount_;
-            }
         }
     }
     if (changed) {
@@ -248,55 +270,89 @@ void ConnectionList::SetSelectedRange(std::size_t first, std::size_t last, bool 
 
 void ConnectionList::SetAllSelected(bool selected)
 {
-    if (!entries_.empty()) {
-        SetSelectedRange(0, entries_.size() - 1, selected);
+    if (!selected) {
+        // Only the selected rows change: cheap at any size.
+        if (selected_.empty()) {
+            return;
+        }
+        for (const std::uint32_t id : selected_) {
+            meta_[id].selected = false;
+        }
+        selected_.clear();
+        Changed();
+        return;
+    }
+    if (!order_.empty()) {
+        SetSelectedRange(0, order_.size() - 1, true);
     }
 }
 
 std::optional<std::size_t> ConnectionList::FirstSelected() const
 {
-    if (selectedCount_ == 0) {
-        return std::nullopt;
-    }
-    for (std::size_t i = 0; i < entries_.size(); ++i) {
-        if (entries_[i]->selected) {
-            return i;
+    std::optional<std::size_t> first;
+    for (const std::uint32_t id : selected_) {
+        const std::size_t position = meta_[id].position;
+        if (!first || position < *first) {
+            first = position;
         }
     }
-    return std::nullopt;
+    return first;
 }
 
 std::vector<std::size_t> ConnectionList::SelectedIndices() const
 {
     std::vector<std::size_t> indices;
-    indices.reserve(selectedCount_);
-    for (std::size_t i = 0; i < entries_.size() && indices.size() < selectedCount_; ++i) {
-        if (entries_[i]->selected) {
-            indices.push_back(i);
-        }
+    indices.reserve(selected_.size());
+    for (const std::uint32_t id : selected_) {
+        indices.push_back(meta_[id].position);
     }
+    std::sort(indices.begin(), indices.end());
     return indices;
+}
+
+std::optional<std::size_t> ConnectionList::PositionOf(std::uint32_t id) const
+{
+    if (id == kNoRow) {
+        return std::nullopt;
+    }
+    return meta_[id].position;
+}
+
+std::uint32_t ConnectionList::IdOrNone(std::optional<std::size_t> index) const
+{
+    return index ? order_[*index] : kNoRow;
 }
 
 std::optional<std::size_t> ConnectionList::Focused() const
 {
-    if (focused_ == nullptr) {
-        return std::nullopt;
-    }
-    return focused_->position;
+    return PositionOf(focused_);
 }
 
 void ConnectionList::SetFocused(std::optional<std::size_t> index)
 {
-    if (index && *index >= entries_.size()) {
+    if (index && *index >= order_.size()) {
         return;
     }
-    const Entry* focused = index ? entries_[*index].get() : nullptr;
+    const std::uint32_t focused = IdOrNone(index);
     if (focused == focused_) {
         return;
     }
     focused_ = focused;
     Changed();
+}
+
+std::optional<std::size_t> ConnectionList::Anchor() const
+{
+    return PositionOf(anchor_);
+}
+
+void ConnectionList::SetAnchor(std::optional<std::size_t> index)
+{
+    if (index && *index >= order_.size()) {
+        return;
+    }
+    // The anchor is not shown: moving it is no change to redraw.
+    anchor_ = IdOrNone(index);
 }
 
 } // namespace vq::connections

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "connections/caption_ranks.h"
 #include "connections/connection_row.h"
 #include "connections/identity_index.h"
 
@@ -9,29 +10,39 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace vq::connections {
 
-// Orders two captions: negative, zero or positive, like lstrcmpW (which the
-// program passes on Windows).
-using CaptionCompare = std::function<int(const std::wstring&, const std::wstring&)>;
+// The three numbers of the status bar.
+struct RowCounts {
+    std::size_t connections = 0;  // every row
+    std::size_t established = 0;  // State "ESTABLISHED"
+    std::size_t listening = 0;    // State "LISTEN"
+};
 
 // The rows of the connection list, in the order the list shows them, with the
-// user's selection and focus attached to them.
+// user's selection, focus and selection anchor attached to them.
 //
-// Order: ascending by caption. A row is appended at the end; whenever a row's
-// caption is set to a text different from its current one (an appended row
-// with a non-empty caption counts), the whole list is sorted again. A row
+// Order: ascending by caption, rows with equal captions by their endpoint
+// (EndpointLess), so a re-sort never reshuffles them. A row is appended at the
+// end; an appended row with a non-empty caption sorts the list again. A row
 // appended with an empty caption therefore stays at the end until the next
-// sort moves it to the top. Rows with equal captions keep their relative
-// order. Between BeginUpdate and EndUpdate the sorts are deferred and done
-// once, with the same outcome; either way only the rows not yet in place are
-// sorted, then merged with the sorted run.
+// sort moves it to the top. Between BeginUpdate and EndUpdate the sorts are
+// deferred and done once, with the same outcome; either way only the rows not
+// yet in place are sorted, then merged with the sorted run. Captions are
+// ranked once (CaptionRanks), so sorting compares numbers.
 //
-// Row identities are indexed by a hash, so finding the rows of an endpoint
-// costs no scan. Sub-items other than the state never change once a row is
-// added.
+// Rows are indexed by the hash of their endpoint, so finding the rows of an
+// endpoint costs no scan, and the status counts are kept as rows come, go and
+// change state, so reading them costs the same at any size. Sub-items other
+// than the state never change once a row is added.
+//
+// Layout: each row has a stable id; what matching, sorting and renumbering
+// touch (endpoint, state code, position, caption rank) sits in one compact
+// array by id, apart from the row's texts, so a refresh of many rows stays
+// within the processor's caches.
 class ConnectionList {
 public:
     explicit ConnectionList(CaptionCompare compare);
@@ -39,17 +50,16 @@ public:
     ConnectionList(const ConnectionList&) = delete;
     ConnectionList& operator=(const ConnectionList&) = delete;
 
-    std::size_t size() const { return entries_.size(); }
-    bool empty() const { return entries_.empty(); }
+    std::size_t size() const { return order_.size(); }
+    bool empty() const { return order_.empty(); }
     // Throws std::out_of_range for an index outside the list.
     const ConnectionRow& row(std::size_t index) const;
 
     // Appends a row, unselected; a non-empty caption sorts the list.
     void AppendRow(ConnectionRow row);
-    // Renames a row; a different text re-sorts the whole list by caption.
-    void SetCaption(std::size_t index, std::wstring caption);
-    // Sets a row's State text (sub-item 1); identity, caption and order stay.
-    void SetState(std::size_t index, std::wstring state);
+    // Sets a row's State text (sub-item 1) and state code; identity, caption
+    // and order stay.
+    void SetState(std::size_t index, std::wstring state, std::uint32_t tcpState = 0);
     // Removes every row whose flag is set, in one pass; indices past the end
     // of remove are kept. The others keep their order, selection and focus.
     // A removed focused row hands the focus to the next remaining row (the
@@ -60,25 +70,48 @@ public:
     void BeginUpdate();
     void EndUpdate();
 
-    bool IsNewTcpRow(const std::wstring& localAddress, const std::wstring& localPort,
-                     const std::wstring& remoteAddress, const std::wstring& remotePort,
-                     const std::wstring& processId) const;
-    bool IsNewUdpRow(const std::wstring& localAddress, const std::wstring& localPort,
-                     const std::wstring& processId) const;
-    bool HasIdentity(const EndpointIdentity& identity) const;
-    // Calls visit(index) for every row with this identity (the initial fill
+    // Whether a row has this endpoint; never for Protocol::None.
+    bool HasEndpoint(const EndpointKey& endpoint) const;
+    // Calls visit(index) for every row with this endpoint (the initial fill
     // may list an endpoint more than once). visit may change states, not rows.
     template <typename Visit>
-    void VisitRowsWithIdentity(const EndpointIdentity& identity, Visit&& visit) const
+    void VisitRowsWithEndpoint(const EndpointKey& endpoint, Visit&& visit) const
     {
-        IndexFor(identity.protocol).ForEach(IdentityHash(identity), [&](const Entry* entry) {
-            if (RowIdentity(entry->row) == identity) {
-                visit(entry->position);
+        index_.ForEach(EndpointHash(endpoint), [&](std::uint32_t id) {
+            if (meta_[id].endpoint == endpoint) {
+                visit(static_cast<std::size_t>(meta_[id].position));
             }
         });
     }
-    // The row's protocol, when it is TCP or UDP.
-    std::optional<Protocol> ProtocolOf(std::size_t index) const { return EntryAt(index).protocol; }
+    Protocol ProtocolOf(std::size_t index) const { return MetaAt(index).endpoint.protocol; }
+    std::uint32_t TcpStateOf(std::size_t index) const { return MetaAt(index).tcpState; }
+
+    // A matching pass of a refresh: BeginMatch, then MatchEndpoint for every
+    // table entry, then UnmatchedRows. MatchEndpoint calls visit(index) for
+    // each row with the endpoint that no earlier call of the pass matched, and
+    // answers whether any row has it. visit may change states, not rows.
+    void BeginMatch() { ++pass_; }
+    template <typename Visit>
+    bool MatchEndpoint(const EndpointKey& endpoint, Visit&& visit)
+    {
+        bool found = false;
+        index_.ForEach(EndpointHash(endpoint), [&](std::uint32_t id) {
+            Meta& meta = meta_[id];
+            if (meta.endpoint == endpoint) {
+                found = true;
+                if (meta.matchedIn != pass_) {
+                    meta.matchedIn = pass_;
+                    visit(static_cast<std::size_t>(meta.position));
+                }
+            }
+        });
+        return found;
+    }
+    // The rows of the protocol that the pass did not match, ascending.
+    std::vector<std::size_t> UnmatchedRows(Protocol protocol) const;
+
+    // The status counts, kept up to date: equal to counting every row now.
+    RowCounts Counts() const { return {order_.size(), established_, listening_}; }
 
     // Selection and focus: the view reports the user's changes here; the list
     // keeps them attached to their rows across removals, additions and
@@ -87,52 +120,65 @@ public:
     void SetSelected(std::size_t index, bool selected);
     void SetSelectedRange(std::size_t first, std::size_t last, bool selected);  // inclusive
     void SetAllSelected(bool selected);
-    bool AnySelected() const { return selectedCount_ != 0; }
-    std::size_t SelectedCount() const { return selectedCount_; }
+    bool AnySelected() const { return !selected_.empty(); }
+    std::size_t SelectedCount() const { return selected_.size(); }
     // The selected row: the first selected row in list order.
     std::optional<std::size_t> FirstSelected() const;
     std::vector<std::size_t> SelectedIndices() const;  // list order
     std::optional<std::size_t> Focused() const;
     void SetFocused(std::optional<std::size_t> index);
+    // The row where a Shift-selection starts.
+    std::optional<std::size_t> Anchor() const;
+    void SetAnchor(std::optional<std::size_t> index);
 
     // Moves whenever rows, their order, their texts, the selection or the
     // focus change through the list, so a view knows when to redraw.
     std::uint64_t version() const { return version_; }
 
 private:
-    struct Entry {
-        ConnectionRow row;
-        std::size_t position = 0;      // its index in entries_
-        std::size_t identityHash = 0;  // of RowIdentity(row), when it has one
-        std::optional<Protocol> protocol;
+    // What the hot paths touch, by row id.
+    struct Meta {
+        EndpointKey endpoint;
+        std::uint32_t tcpState = 0;
+        std::uint32_t position = 0;   // its index in order_
+        std::uint32_t matchedIn = 0;  // the matching pass that last found it
+        std::size_t hash = 0;         // of endpoint, when it has one
+        const RankedCaption* caption = nullptr;
+        bool live = false;
         bool selected = false;
     };
-    using Index = IdentityIndex<const Entry>;
+    static constexpr std::uint32_t kNoRow = UINT32_MAX;
 
-    Entry& EntryAt(std::size_t index);
-    const Entry& EntryAt(std::size_t index) const;
-    Index& IndexFor(Protocol protocol) { return protocol == Protocol::Tcp ? tcpIndex_ : udpIndex_; }
-    const Index& IndexFor(Protocol protocol) const
-    {
-        return protocol == Protocol::Tcp ? tcpIndex_ : udpIndex_;
-    }
-    void Unindex(const Entry& entry);
+    std::uint32_t IdAt(std::size_t index) const;
+    const Meta& MetaAt(std::size_t index) const { return meta_[IdAt(index)]; }
+    bool Less(std::uint32_t a, std::uint32_t b) const;
+    void CountState(const std::wstring& state, int change);
+    void Forget(std::uint32_t id);
     void Renumber(std::size_t first, std::size_t last);
     void Changed() { ++version_; }
     void SortIfDue();
+    void SetRowSelected(std::uint32_t id, bool selected);
+    std::optional<std::size_t> PositionOf(std::uint32_t id) const;
+    std::uint32_t IdOrNone(std::optional<std::size_t> index) const;
 
-    CaptionCompare compare_;
-    std::vector<std::unique_ptr<Entry>> entries_;
-    Index tcpIndex_;  // the TCP rows by the hash of their identity
-    Index udpIndex_;
-    // entries_[0, sortedCount_) is in caption order; entries_[sortedCount_,
-    // sortEnd_) still has to be sorted in; entries_[sortEnd_, size) are rows
-    // appended with an empty caption after the last sort was due.
+    CaptionRanks captions_;
+    std::vector<std::unique_ptr<ConnectionRow>> rows_;  // by id; null for a free id
+    std::vector<Meta> meta_;                            // by id
+    std::vector<std::uint32_t> freeIds_;
+    std::vector<std::uint32_t> order_;  // the ids in list order
+    IdentityIndex index_;               // the rows with an endpoint, by its hash
+    // order_[0, sortedCount_) is in order; order_[sortedCount_, sortEnd_)
+    // still has to be sorted in; order_[sortEnd_, size) are rows appended
+    // with an empty caption after the last sort was due.
     std::size_t sortedCount_ = 0;
     std::size_t sortEnd_ = 0;
     int updateDepth_ = 0;
-    std::size_t selectedCount_ = 0;
-    const Entry* focused_ = nullptr;
+    std::unordered_set<std::uint32_t> selected_;
+    std::uint32_t focused_ = kNoRow;
+    std::uint32_t anchor_ = kNoRow;
+    std::uint32_t pass_ = 0;
+    std::size_t established_ = 0;
+    std::size_t listening_ = 0;
     std::uint64_t version_ = 0;
 };
 

@@ -1,62 +1,59 @@
 #include "connections/connection_row.h"
 
+#include "connections/ipv4_text.h"
+#include "connections/tcp_state_names.h"
+
 #include <cstdint>
 
 namespace vq::connections {
+namespace {
 
-std::wstring RowKey(const ConnectionRow& row)
+constexpr std::uint32_t kIdleProcessId = 0;
+
+std::wstring Decimal(std::uint32_t value)
 {
-    const auto& s = row.subItems;
-    std::wstring key = s[kLocalAddress] + L'|' + s[kLocalPort];
-    if (row.IsTcp()) {
-        key += L'|';
-        key += s[kRemoteAddress];
-        key += L'|';
-        key += s[kRemotePort];
-    }
-    key += L'|';
-    key += s[kProcessId];
-    return key;
+    return std::to_wstring(value);
 }
 
-EndpointIdentity TcpIdentity(std::wstring_view localAddress, std::wstring_view localPort,
-                             std::wstring_view remoteAddress, std::wstring_view remotePort,
-                             std::wstring_view processId)
+ConnectionRow MakeRow(const EndpointKey& endpoint, const std::wstring& processPath)
 {
-    return {Protocol::Tcp, {localAddress, localPort, remoteAddress, remotePort, processId}, 5};
+    ConnectionRow row;
+    ProcessPathParts path = SplitProcessPath(processPath);
+    row.caption = endpoint.processId == kIdleProcessId ? std::wstring(kIdleProcessName) : std::move(path.fileName);
+    row.subItems[kLocalAddress] = FormatIPv4(endpoint.localAddress);
+    row.subItems[kLocalPort] = Decimal(endpoint.localPort);
+    row.subItems[kProcessId] = Decimal(endpoint.processId);
+    row.subItems[kProcessFolder] = std::move(path.folder);
+    row.endpoint = endpoint;
+    return row;
 }
 
-EndpointIdentity UdpIdentity(std::wstring_view localAddress, std::wstring_view localPort,
-                             std::wstring_view processId)
+} // namespace
+
+ConnectionRow MakeTcpRow(const platform::TcpRowOwnerPid& entry, const std::wstring& processPath)
 {
-    return {Protocol::Udp, {localAddress, localPort, processId}, 3};
+    ConnectionRow row = MakeRow(TcpEndpoint(entry), processPath);
+    row.subItems[kProtocol] = kTcpProtocol;
+    row.subItems[kState] = TcpStateText(entry.state);
+    row.tcpState = entry.state;
+    row.subItems[kRemoteAddress] = FormatIPv4(row.endpoint.remoteAddress);
+    row.subItems[kRemotePort] = Decimal(row.endpoint.remotePort);
+    return row;
 }
 
-std::optional<EndpointIdentity> RowIdentity(const ConnectionRow& row)
+ConnectionRow MakeUdpRow(const platform::UdpRowOwnerPid& entry, const std::wstring& processPath)
 {
-    const auto& s = row.subItems;
-    if (row.IsTcp()) {
-        return TcpIdentity(s[kLocalAddress], s[kLocalPort], s[kRemoteAddress], s[kRemotePort], s[kProcessId]);
-    }
-    if (row.IsUdp()) {
-        return UdpIdentity(s[kLocalAddress], s[kLocalPort], s[kProcessId]);
-    }
-    return std::nullopt;
+    ConnectionRow row = MakeRow(UdpEndpoint(entry), processPath);
+    row.subItems[kProtocol] = kUdpProtocol;
+    row.subItems[kState] = kNoValue;
+    row.subItems[kRemoteAddress] = kNoValue;
+    row.subItems[kRemotePort] = kNoValue;
+    return row;
 }
 
-std::size_t IdentityHash(const EndpointIdentity& identity)
+std::wstring TcpStateText(std::uint32_t state)
 {
-    // FNV-1a over the characters, with each field's length mixed in so that
-    // "a|b" + "c" and "a" + "b|c" hash apart.
-    std::uint64_t hash = identity.protocol == Protocol::Tcp ? 0xcbf29ce484222325ull : 0x84222325cbf29ce4ull;
-    constexpr std::uint64_t kPrime = 0x100000001b3ull;
-    for (std::size_t i = 0; i < identity.fieldCount; ++i) {
-        for (const wchar_t c : identity.fields[i]) {
-            hash = (hash ^ static_cast<std::uint64_t>(static_cast<std::uint32_t>(c))) * kPrime;
-        }
-        hash = (hash ^ (0x10000ull + identity.fields[i].size())) * kPrime;
-    }
-    return static_cast<std::size_t>(hash ^ (hash >> 32));
+    return std::wstring(TrimControlAndBlank(TcpStateName(state)));
 }
 
 ProcessPathParts SplitProcessPath(const std::wstring& path)

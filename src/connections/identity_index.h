@@ -1,41 +1,41 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 namespace vq::connections {
 
-// Items by the hash of their identity: an open-addressing table with linear
-// probing, so that a look-up costs one probe run in one array. Several items
-// may share a hash (and an identity); the caller tells them apart.
-template <typename Item>
+// Row ids by the hash of their identity: an open-addressing table with linear
+// probing, so that a look-up costs one probe run in one compact array.
+// Several ids may share a hash (and an identity); the caller tells them apart.
 class IdentityIndex {
 public:
-    void Insert(std::size_t hash, Item* item)
+    void Insert(std::size_t hash, std::uint32_t id)
     {
         if ((count_ + 1) * 2 > slots_.size()) {
             Grow();
         }
-        Place(hash, item);
+        Place(hash, id);
         ++count_;
     }
 
-    // Removes the slot that holds item; nothing when it has none.
-    void Erase(std::size_t hash, const Item* item)
+    // Removes the slot that holds id; nothing when it has none.
+    void Erase(std::size_t hash, std::uint32_t id)
     {
         if (slots_.empty()) {
             return;
         }
         const std::size_t mask = slots_.size() - 1;
         std::size_t i = hash & mask;
-        while (slots_[i].item != item) {
-            if (slots_[i].item == nullptr) {
+        while (slots_[i].id != id) {
+            if (slots_[i].id == kEmpty) {
                 return;
             }
             i = (i + 1) & mask;
         }
         // Shift later members of the probe run back, so no run gets a hole.
-        for (std::size_t j = (i + 1) & mask; slots_[j].item != nullptr; j = (j + 1) & mask) {
+        for (std::size_t j = (i + 1) & mask; slots_[j].id != kEmpty; j = (j + 1) & mask) {
             const std::size_t home = slots_[j].hash & mask;
             const bool movable = (i <= j) ? (home <= i || home > j) : (home <= i && home > j);
             if (movable) {
@@ -47,7 +47,7 @@ public:
         --count_;
     }
 
-    // Calls visit(item) for every item stored under hash.
+    // Calls visit(id) for every id stored under hash.
     template <typename Visit>
     void ForEach(std::size_t hash, Visit&& visit) const
     {
@@ -55,9 +55,9 @@ public:
             return;
         }
         const std::size_t mask = slots_.size() - 1;
-        for (std::size_t i = hash & mask; slots_[i].item != nullptr; i = (i + 1) & mask) {
+        for (std::size_t i = hash & mask; slots_[i].id != kEmpty; i = (i + 1) & mask) {
             if (slots_[i].hash == hash) {
-                visit(slots_[i].item);
+                visit(slots_[i].id);
             }
         }
     }
@@ -65,19 +65,21 @@ public:
     std::size_t size() const { return count_; }
 
 private:
+    static constexpr std::uint32_t kEmpty = UINT32_MAX;
+
     struct Slot {
         std::size_t hash = 0;
-        Item* item = nullptr;
+        std::uint32_t id = kEmpty;
     };
 
-    void Place(std::size_t hash, Item* item)
+    void Place(std::size_t hash, std::uint32_t id)
     {
         const std::size_t mask = slots_.size() - 1;
         std::size_t i = hash & mask;
-        while (slots_[i].item != nullptr) {
+        while (slots_[i].id != kEmpty) {
             i = (i + 1) & mask;
         }
-        slots_[i] = Slot{hash, item};
+        slots_[i] = Slot{hash, id};
     }
 
     void Grow()
@@ -85,8 +87,8 @@ private:
         std::vector<Slot> old(slots_.empty() ? 16 : slots_.size() * 2);
         old.swap(slots_);
         for (const Slot& slot : old) {
-            if (slot.item != nullptr) {
-                Place(slot.hash, slot.item);
+            if (slot.id != kEmpty) {
+                Place(slot.hash, slot.id);
             }
         }
     }

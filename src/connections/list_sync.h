@@ -1,7 +1,7 @@
 #pragma once
 
 #include "connections/connection_list.h"
-#include "connections/snapshot.h"
+#include "connections/table_reader.h"
 #include "platform/iphelper.h"
 
 #include <cstdint>
@@ -21,20 +21,23 @@ void FillTcpRows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHe
 void FillUdpRows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
                  const ProcessPathResolver& resolve);
 
-// Brings the rows of one protocol in step with a snapshot, then empties it.
-// A row stays when a line has exactly its identity (its State text follows
-// the line's state), or when it is the selected row; every other row of the
-// protocol goes. A line whose identity is not listed yet becomes a new row,
-// with the caption and folder of its process path. Rows of the other
-// protocol are not touched, and a snapshot without lines changes nothing.
-// Linear in rows plus lines, plus sorting the new rows in.
-void SyncTcpRows(ConnectionList& list, SnapshotLines& tcpSnapshot, const ProcessPathResolver& resolve);
-void SyncUdpRows(ConnectionList& list, SnapshotLines& udpSnapshot, const ProcessPathResolver& resolve);
+// Brings the rows of one protocol in step with a table read. Entries are
+// matched to rows on their raw endpoint. A row stays when an entry has
+// exactly its endpoint (its State text follows the entry's state), or when
+// it is the selected row; every other row of the protocol goes. An entry
+// whose endpoint is not listed yet becomes a new row, with the caption and
+// folder of its process path; text is built only for such rows and for
+// states that changed. Rows of the other protocol are not touched, and a
+// table without entries changes nothing. Linear in rows plus entries, plus
+// sorting the new rows in.
+void SyncTcpRows(ConnectionList& list, const TableBuffer<platform::TcpRowOwnerPid>& table,
+                 const ProcessPathResolver& resolve);
+void SyncUdpRows(ConnectionList& list, const TableBuffer<platform::UdpRowOwnerPid>& table,
+                 const ProcessPathResolver& resolve);
 
-// One refresh: take the TCP snapshot and synchronise when that is due, then
-// the same for UDP. Both snapshots are empty afterwards.
+// One refresh: read the TCP table and synchronise when it was read, then the
+// same for UDP.
 void RefreshRows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
-                 SnapshotLines& tcpSnapshot, SnapshotLines& udpSnapshot,
                  const ProcessPathResolver& resolve);
 
 } // namespace vq::connections

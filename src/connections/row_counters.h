@@ -8,15 +8,13 @@
 
 namespace vq::connections {
 
-struct RowCounts {
-    std::size_t connections = 0;  // every row
-    std::size_t established = 0;  // State "ESTABLISHED"
-    std::size_t listening = 0;    // State "LISTEN"
-};
-
-// Counts the rows from their State texts, compared exactly; UDP rows and TCP
-// rows in other states count only as connections.
-RowCounts CountRows(const ConnectionList& list);
+// The rows by their State texts, compared exactly; UDP rows and TCP rows in
+// other states count only as connections. The list keeps these numbers up
+// to date, so this costs the same at any size.
+inline RowCounts CountRows(const ConnectionList& list)
+{
+    return list.Counts();
+}
 
 // "Connections: N", "Established: N", "Listening: N", for the three panels
 // of the status bar.

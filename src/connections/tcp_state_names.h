@@ -10,7 +10,7 @@ namespace vq::connections {
 inline constexpr std::uint32_t kTcpStateDeleteTcb = 12;
 
 // Indexed by the platform's MIB_TCP_STATE code minus one. SYN-SENT carries a
-// trailing blank; that is how the name appears in snapshot lines.
+// trailing blank, which the list's State text drops (TcpStateText).
 inline constexpr std::array<std::wstring_view, 12> TcpStateNames = {
     L"CLOSED",     L"LISTEN",     L"SYN-SENT ", L"SYN-RECEIVED", L"ESTABLISHED", L"FIN-WAIT-1",
     L"FIN-WAIT-2", L"CLOSE-WAIT", L"CLOSING",   L"LAST-ACK",     L"TIME-WAIT",   L"delete TCB",

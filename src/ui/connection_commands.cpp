@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 namespace vq::ui {
 namespace {
@@ -16,28 +17,22 @@ namespace {
 using connections::ConnectionList;
 using connections::ConnectionRow;
 
-bool CloseRowConnection(const platform::IpHelperEntryPoints& ipHelper, const ConnectionRow& row)
-{
-    const auto& s = row.subItems;
-    return connections::CloseTcpConnection(ipHelper, s[connections::kLocalAddress],
-                                           s[connections::kLocalPort], s[connections::kRemoteAddress],
-                                           s[connections::kRemotePort], s[connections::kProcessId]);
-}
-
-// Closes the connection of every TCP row that qualifies, in list order, and
-// refreshes the list once afterwards if any close succeeded. The list does
-// not change during the scan: only the refresh touches it.
+// Closes the connection of every TCP row that qualifies, in list order, with
+// one read of the table, and refreshes the list once afterwards if any close
+// succeeded. The list does not change during the scan: only the refresh
+// touches it.
 template <typename Qualifies>
 std::size_t CloseTcpRows(const ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
                          const RefreshList& refresh, Qualifies qualifies)
 {
-    std::size_t closed = 0;
+    std::vector<connections::EndpointKey> endpoints;
     for (std::size_t index = 0; index < list.size(); ++index) {
         const ConnectionRow& row = list.row(index);
-        if (row.IsTcp() && qualifies(index, row) && CloseRowConnection(ipHelper, row)) {
-            ++closed;
+        if (row.IsTcp() && qualifies(index, row)) {
+            endpoints.push_back(row.endpoint);
         }
     }
+    const std::size_t closed = connections::CloseTcpConnections(ipHelper, endpoints);
     if (closed > 0 && refresh) {
         refresh();
     }

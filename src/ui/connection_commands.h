@@ -20,8 +20,8 @@ namespace vq::ui {
 using RefreshList = std::function<void()>;
 
 // The close commands visit the rows in list order and close the connection of
-// each TCP row they act on (protocol exactly "TCP") with CloseTcpConnection,
-// which reads the table afresh for every row. After the scan, when at least
+// each TCP row they act on (protocol exactly "TCP") with CloseTcpConnections,
+// which reads the table once for the whole command. After the scan, when at least
 // one close succeeded, they refresh the list once. Each answers how many
 // connections it closed.
 

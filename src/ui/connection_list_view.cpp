@@ -91,29 +91,52 @@ void ConnectionListView::OnMouseLeave()
     }
 }
 
+void ConnectionListView::SetItemState(std::size_t index, UINT state, UINT mask)
+{
+    LVITEMW item{};
+    item.state = state;
+    item.stateMask = mask;
+    ::SendMessageW(hwnd_, LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(&item));
+}
+
+void ConnectionListView::CaptureAnchor()
+{
+    if (hwnd_ == nullptr) {
+        return;
+    }
+    const auto mark = static_cast<int>(::SendMessageW(hwnd_, LVM_GETSELECTIONMARK, 0, 0));
+    shown_.anchor = mark >= 0 ? std::optional<std::size_t>(static_cast<std::size_t>(mark)) : std::nullopt;
+    model_.SetAnchor(shown_.anchor);
+}
+
 void ConnectionListView::ShowModelChanges()
 {
     if (hwnd_ == nullptr || shownVersion_ == model_.version()) {
         return;
     }
+    const ShownListState wanted = StateOf(model_);
+    const ListViewUpdate update = PlanListViewUpdate(shown_, wanted);
     applyingModel_ = true;
-    ::SendMessageW(hwnd_, LVM_SETITEMCOUNT, model_.size(), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
-
-    LVITEMW state{};
-    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    state.state = 0;
-    ::SendMessageW(hwnd_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
-    for (const std::size_t index : model_.SelectedIndices()) {
-        state.stateMask = LVIS_SELECTED;
-        state.state = LVIS_SELECTED;
-        ::SendMessageW(hwnd_, LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(&state));
+    for (const std::size_t index : update.deselect) {
+        SetItemState(index, 0, LVIS_SELECTED);
     }
-    if (const auto focused = model_.Focused()) {
-        state.stateMask = LVIS_FOCUSED;
-        state.state = LVIS_FOCUSED;
-        ::SendMessageW(hwnd_, LVM_SETITEMSTATE, *focused, reinterpret_cast<LPARAM>(&state));
+    if (update.focusChanged && !update.focused && shown_.focused && *shown_.focused < shown_.itemCount) {
+        SetItemState(*shown_.focused, 0, LVIS_FOCUSED);
+    }
+    if (update.itemCount != shown_.itemCount) {
+        ::SendMessageW(hwnd_, LVM_SETITEMCOUNT, update.itemCount, LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+    }
+    for (const std::size_t index : update.select) {
+        SetItemState(index, LVIS_SELECTED, LVIS_SELECTED);
+    }
+    if (update.focusChanged && update.focused) {
+        SetItemState(*update.focused, LVIS_FOCUSED, LVIS_FOCUSED);
+    }
+    if (update.anchorChanged) {
+        ::SendMessageW(hwnd_, LVM_SETSELECTIONMARK, 0, update.anchor ? static_cast<LPARAM>(*update.anchor) : -1);
     }
     applyingModel_ = false;
+    shown_ = wanted;
     shownVersion_ = model_.version();
     ::InvalidateRect(hwnd_, nullptr, FALSE);
 }
@@ -138,15 +161,18 @@ void ConnectionListView::OnItemChanged(const NMLISTVIEW& change)
         return;
     }
     const UINT changed = change.uNewState ^ change.uOldState;
+    const bool selected = (change.uNewState & LVIS_SELECTED) != 0;
     if (change.iItem < 0) {
         // The whole list at once.
         if ((changed & LVIS_SELECTED) != 0) {
-            model_.SetAllSelected((change.uNewState & LVIS_SELECTED) != 0);
+            model_.SetAllSelected(selected);
+            RecordAllSelected(shown_, selected);
         }
     } else if (static_cast<std::size_t>(change.iItem) < model_.size()) {
         const auto index = static_cast<std::size_t>(change.iItem);
         if ((changed & LVIS_SELECTED) != 0) {
-            model_.SetSelected(index, (change.uNewState & LVIS_SELECTED) != 0);
+            model_.SetSelected(index, selected);
+            RecordSelected(shown_, index, selected);
         }
         if ((changed & LVIS_FOCUSED) != 0) {
             if ((change.uNewState & LVIS_FOCUSED) != 0) {
@@ -154,6 +180,7 @@ void ConnectionListView::OnItemChanged(const NMLISTVIEW& change)
             } else if (model_.Focused() == index) {
                 model_.SetFocused(std::nullopt);
             }
+            shown_.focused = model_.Focused();
         }
     }
     shownVersion_ = model_.version();
@@ -166,29 +193,22 @@ void ConnectionListView::OnRangeStateChanged(const NMLVODSTATECHANGE& change)
         return;
     }
     if (((change.uNewState ^ change.uOldState) & LVIS_SELECTED) != 0) {
-        model_.SetSelectedRange(static_cast<std::size_t>(change.iFrom), static_cast<std::size_t>(change.iTo),
-                                (change.uNewState & LVIS_SELECTED) != 0);
+        const auto first = static_cast<std::size_t>(change.iFrom);
+        const auto last = static_cast<std::size_t>(change.iTo);
+        const bool selected = (change.uNewState & LVIS_SELECTED) != 0;
+        model_.SetSelectedRange(first, last, selected);
+        RecordRangeSelected(shown_, first, last, selected);
     }
     shownVersion_ = model_.version();
 }
 
-bool ConnectionListView::OnItemPrePaint(NMLVCUSTOMDRAW& draw)
+void ConnectionListView::OnItemPrePaint(NMLVCUSTOMDRAW& draw) const
 {
     const auto index = static_cast<std::size_t>(draw.nmcd.dwItemSpec);
-    if (index >= model_.size()) {
-        return false;
-    }
-    const connections::ConnectionRow& row = model_.row(index);
-    if (connections::IsEstablishedRow(row)) {
+    if (index < model_.size() && connections::IsEstablishedRow(model_.row(index))) {
         draw.clrTextBk = kEstablishedBackground;
         draw.clrText = ::GetSysColor(COLOR_WINDOWTEXT);
     }
-    if (connections::NeedsIdleProcessName(row)) {
-        // Renaming re-sorts the list: the row moves among the "S" names.
-        model_.SetCaption(index, connections::kIdleProcessName);
-        return true;
-    }
-    return false;
 }
 
 POINT ConnectionListView::ContextMenuPointForKeyboard() const

@@ -2,6 +2,7 @@
 
 #include "connections/connection_list.h"
 #include "connections/list_columns.h"
+#include "ui/list_view_state.h"
 #include "platform/win32/windows_api.h"
 
 #include <commctrl.h>
@@ -17,7 +18,9 @@ inline constexpr std::array<int, connections::kListColumnCount> kListColumnWidth
 
 // Lv: an owner-data report list over the connection model. The model owns
 // the rows, their order and which are selected; the control asks for the
-// texts of the rows it paints and reports the user's selection changes.
+// texts of the rows it paints and reports the user's selection changes. The
+// view remembers what the control shows, so bringing it in step with the
+// model touches only the items whose state changed.
 class ConnectionListView {
 public:
     explicit ConnectionListView(connections::ConnectionList& model);
@@ -26,8 +29,12 @@ public:
     bool Create(HWND parent, HINSTANCE instance, int controlId, HFONT font, UINT mouseLeftMessage);
     HWND hwnd() const noexcept { return hwnd_; }
 
+    // Tells the model which row the control's Shift-selection starts from.
+    // Called before the model changes, while both still agree on the rows.
+    void CaptureAnchor();
     // Shows the model's current rows when they changed behind the control's
-    // back: row count, selection and focus re-applied, scroll position kept.
+    // back: the row count, and selection, focus and anchor where they moved;
+    // the scroll position is kept.
     void ShowModelChanges();
 
     // Notifications from the control; answers the notification's result.
@@ -35,9 +42,8 @@ public:
     void OnItemChanged(const NMLISTVIEW& change);
     void OnRangeStateChanged(const NMLVODSTATECHANGE& change);
 
-    // The hook before a row is painted: the idle process gets its name and
-    // established rows their colour. Answers whether the model changed.
-    bool OnItemPrePaint(NMLVCUSTOMDRAW& draw);
+    // The hook before a row is painted: established rows get their colour.
+    void OnItemPrePaint(NMLVCUSTOMDRAW& draw) const;
 
     // Screen point for a context menu asked for from the keyboard.
     POINT ContextMenuPointForKeyboard() const;
@@ -47,10 +53,12 @@ private:
                                          UINT_PTR id, DWORD_PTR self);
     void OnMouseMove(HWND window);
     void OnMouseLeave();
+    void SetItemState(std::size_t index, UINT state, UINT mask);
 
     connections::ConnectionList& model_;
     UINT mouseLeftMessage_ = 0;
     HWND hwnd_ = nullptr;
+    ShownListState shown_;
     std::uint64_t shownVersion_ = 0;
     bool applyingModel_ = false;
 };

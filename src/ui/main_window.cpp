@@ -3,7 +3,6 @@
 #include "connections/list_sync.h"
 #include "connections/row_counters.h"
 #include "resource.h"
-#include "support/process_path.h"
 #include "ui/about_window.h"
 #include "ui/connection_commands.h"
 #include "ui/document_commands.h"
@@ -31,13 +30,18 @@ int CompareCaptions(const std::wstring& left, const std::wstring& right)
 } // namespace
 
 MainWindow::MainWindow(const app::StartupState& startup)
-    : startup_(startup), list_(&CompareCaptions), commands_(list_, *this), lv_(list_)
+    : startup_(startup),
+      list_(&CompareCaptions),
+      processPaths_(startup.system.kernel32Path),
+      commands_(list_, *this),
+      lv_(list_)
 {
 }
 
 template <typename Handler>
 void MainWindow::Handle(Handler&& handler)
 {
+    lv_.CaptureAnchor();
     util::RunHandler(hwnd_, std::forward<Handler>(handler));
     // Whatever the handler changed in the model, the list shows it now.
     lv_.ShowModelChanges();
@@ -120,9 +124,6 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         OnContextMenu(reinterpret_cast<HWND>(wParam), {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)},
                       lParam == -1);
         return 0;
-    case kModelChangedMessage:
-        lv_.ShowModelChanges();
-        return 0;
     case kListMouseLeftMessage:
         OnListMouseLeft();
         return 0;
@@ -168,9 +169,7 @@ void MainWindow::OnCreate(HINSTANCE instance)
 
 void MainWindow::FormCreate()
 {
-    tcpSnapshot_.clear();
-    udpSnapshot_.clear();
-    const auto resolve = [this](std::uint32_t processId) { return ResolveProcessPath(processId); };
+    const auto resolve = StartPathPass();
     connections::FillTcpRows(list_, startup_.ipHelper, resolve);
     connections::FillUdpRows(list_, startup_.ipHelper, resolve);
     SetRefreshTimerEnabled(true);
@@ -221,9 +220,12 @@ void MainWindow::RegisterCommandHandlers()
     });
 }
 
-std::wstring MainWindow::ResolveProcessPath(std::uint32_t processId) const
+// Each fill or refresh is one pass of the path cache: a process is asked for
+// its path at most once per pass, and not again while it keeps running.
+connections::ProcessPathResolver MainWindow::StartPathPass()
 {
-    return support::GetProcessPath(processId, startup_.system.kernel32Path);
+    processPaths_.BeginPass();
+    return [this](std::uint32_t processId) { return processPaths_.Resolve(processId); };
 }
 
 void MainWindow::OnSize(int clientWidth, int clientHeight)
@@ -267,8 +269,7 @@ void MainWindow::Timer2Timer()
 
 void MainWindow::Refresh1Click()
 {
-    const auto resolve = [this](std::uint32_t processId) { return ResolveProcessPath(processId); };
-    connections::RefreshRows(list_, startup_.ipHelper, tcpSnapshot_, udpSnapshot_, resolve);
+    connections::RefreshRows(list_, startup_.ipHelper, StartPathPass());
 }
 
 void MainWindow::OnCommand(int commandId, bool fromShortcut)
@@ -311,10 +312,7 @@ LRESULT MainWindow::LvAdvancedCustomDrawItem(NMLVCUSTOMDRAW& draw)
         return CDRF_NOTIFYITEMDRAW;
     }
     if (draw.nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
-        if (lv_.OnItemPrePaint(draw)) {
-            // The rename re-sorted the model: show the new order once this paint is done.
-            ::PostMessageW(hwnd_, kModelChangedMessage, 0, 0);
-        }
+        lv_.OnItemPrePaint(draw);
         return CDRF_NEWFONT;
     }
     return CDRF_DODEFAULT;

@@ -2,8 +2,9 @@
 
 #include "app/startup.h"
 #include "connections/connection_list.h"
-#include "connections/snapshot.h"
+#include "connections/list_sync.h"
 #include "platform/win32/unique_win32.h"
+#include "support/process_path_cache.h"
 #include "ui/base_window.h"
 #include "ui/command_controller.h"
 #include "ui/connection_list_view.h"
@@ -42,7 +43,6 @@ private:
     static constexpr UINT_PTR kTimer2 = 2;  // counters, 100 ms
     static constexpr UINT kTimer1Interval = 2000;
     static constexpr UINT kTimer2Interval = 100;
-    static constexpr UINT kModelChangedMessage = WM_APP + 1;
     static constexpr UINT kListMouseLeftMessage = WM_APP + 2;
 
     // Window events, unpacked.
@@ -67,7 +67,7 @@ private:
 
     void RegisterCommandHandlers();
     void ApplyPopupStates();
-    std::wstring ResolveProcessPath(std::uint32_t processId) const;
+    connections::ProcessPathResolver StartPathPass();
 
     // WindowActions
     void SetRefreshTimerEnabled(bool enabled) override;
@@ -94,10 +94,9 @@ private:
 
     const app::StartupState& startup_;
     connections::ConnectionList list_;
+    support::ProcessPathCache processPaths_;
     CommandController commands_;
     ConnectionListView lv_;
-    connections::SnapshotLines tcpSnapshot_;
-    connections::SnapshotLines udpSnapshot_;
     platform::win32::UniqueHfont font_;
     platform::win32::UniqueHmenu popupMenuResource_;
     HWND statusBar1_ = nullptr;

@@ -16,39 +16,6 @@ ConnectionRow Row(const wchar_t* protocol, const wchar_t* state, const wchar_t* 
     return row;
 }
 
-TEST(ConnectionRowTest, RowKeyJoinsTheIdentityOfItsProtocol)
-{
-    EXPECT_EQ(RowKey(Row(L"TCP", L"ESTABLISHED", L"10.0.0.5", L"555", L"10.0.0.9", L"443", L"912")),
-              L"10.0.0.5|555|10.0.0.9|443|912");
-    EXPECT_EQ(RowKey(Row(L"UDP", L"-", L"0.0.0.0", L"500", L"-", L"-", L"912")), L"0.0.0.0|500|912");
-}
-
-TEST(ConnectionRowTest, IdentityDependsOnProtocolAndIdentityFieldsOnly)
-{
-    const auto tcp = Row(L"TCP", L"ESTABLISHED", L"10.0.0.5", L"555", L"10.0.0.9", L"443", L"912", L"a.exe");
-    auto otherState = tcp;
-    otherState.subItems[kState] = L"CLOSE-WAIT";
-    otherState.caption = L"b.exe";
-    otherState.subItems[kProcessFolder] = L"C:\\";
-    ASSERT_TRUE(RowIdentity(tcp));
-    EXPECT_EQ(*RowIdentity(tcp), *RowIdentity(otherState));
-    EXPECT_EQ(IdentityHash(*RowIdentity(tcp)), IdentityHash(*RowIdentity(otherState)));
-    EXPECT_EQ(*RowIdentity(tcp), TcpIdentity(L"10.0.0.5", L"555", L"10.0.0.9", L"443", L"912"));
-
-    auto otherPid = tcp;
-    otherPid.subItems[kProcessId] = L"9120";
-    EXPECT_FALSE(*RowIdentity(tcp) == *RowIdentity(otherPid));
-
-    const auto udp = Row(L"UDP", L"-", L"0.0.0.0", L"500", L"-", L"-", L"912");
-    EXPECT_EQ(*RowIdentity(udp), UdpIdentity(L"0.0.0.0", L"500", L"912"));
-    EXPECT_FALSE(UdpIdentity(L"0.0.0.0", L"500", L"912") ==
-                 TcpIdentity(L"0.0.0.0", L"500", L"912", L"", L""));
-    EXPECT_FALSE(RowIdentity(Row(L"tcp", L"", L"1", L"2", L"3", L"4", L"5"))) << "protocol compared exactly";
-    // Fields that hold the separator cannot pose as other fields.
-    EXPECT_FALSE(UdpIdentity(L"a|b", L"c", L"d") == UdpIdentity(L"a", L"b|c", L"d"));
-    EXPECT_NE(IdentityHash(UdpIdentity(L"a|b", L"c", L"d")), IdentityHash(UdpIdentity(L"a", L"b|c", L"d")));
-}
-
 struct PathCase {
     const wchar_t* path;
     const wchar_t* fileName;
@@ -81,15 +48,8 @@ TEST(ConnectionRowTest, TrimsBlanksAndControlCharactersFromBothEnds)
     EXPECT_EQ(TrimControlAndBlank(L" \x01 "), L"");
 }
 
-TEST(RowPaintingTest, NamesProcessZeroOnceAndColoursEstablishedRows)
+TEST(RowPaintingTest, ColoursEstablishedRows)
 {
-    EXPECT_TRUE(NeedsIdleProcessName(Row(L"TCP", L"LISTEN", L"0.0.0.0", L"1", L"0.0.0.0", L"0", L"0")));
-    EXPECT_TRUE(NeedsIdleProcessName(Row(L"UDP", L"-", L"0.0.0.0", L"1", L"-", L"-", L"0", L"other")));
-    EXPECT_FALSE(NeedsIdleProcessName(
-        Row(L"TCP", L"LISTEN", L"0.0.0.0", L"1", L"0.0.0.0", L"0", L"0", L"System Idle Process")));
-    EXPECT_FALSE(NeedsIdleProcessName(Row(L"TCP", L"LISTEN", L"0.0.0.0", L"1", L"0.0.0.0", L"0", L"4")));
-    EXPECT_FALSE(NeedsIdleProcessName(Row(L"TCP", L"LISTEN", L"0.0.0.0", L"1", L"0.0.0.0", L"0", L"00")));
-
     EXPECT_TRUE(IsEstablishedRow(Row(L"TCP", L"ESTABLISHED", L"1", L"2", L"3", L"4", L"5")));
     EXPECT_FALSE(IsEstablishedRow(Row(L"TCP", L"established", L"1", L"2", L"3", L"4", L"5")));
     EXPECT_FALSE(IsEstablishedRow(Row(L"TCP", L"CLOSE-WAIT", L"1", L"2", L"3", L"4", L"5")));

@@ -57,7 +57,7 @@ std::string Cells(const Lines& texts)
 ConnectionRow TcpRow(const std::wstring& caption = L"app.exe", const std::wstring& folder = L"C:\\Tools\\")
 {
     return ConnectionRow{caption, {L"TCP", L"ESTABLISHED", L"10.0.0.5", L"555", L"10.0.0.9", L"443", L"912",
-                                   folder}};
+                                   folder}, {}, 0};
 }
 
 const std::string kTcpCells =
@@ -190,13 +190,13 @@ TEST_F(HtmlReportTest, RowsWriteTheirTextsAndADashOnlyForEmptySubItems)
     };
     const std::vector<Case> cases = {
         {"udp row: its own dashes are texts", ConnectionRow{L"dns.exe", {L"UDP", L"-", L"0.0.0.0", L"53", L"-",
-                                                                         L"-", L"1200", L"C:\\Windows\\"}},
+                                                                         L"-", L"1200", L"C:\\Windows\\"}, {}, 0},
          kCell + "dns.exe</td>", Cells({"UDP", "-", "0.0.0.0", "53", "-", "-", "1200", "C:\\Windows\\"})},
         {"no process folder", ConnectionRow{L"System", {L"TCP", L"LISTEN", L"0.0.0.0", L"445", L"0.0.0.0", L"0",
-                                                        L"4", L""}},
+                                                        L"4", L""}, {}, 0},
          kCell + "System</td>", Cells({"TCP", "LISTEN", "0.0.0.0", "445", "0.0.0.0", "0", "4", "-"})},
-        {"process id 0, never painted: empty caption cell",
-         ConnectionRow{L"", {L"TCP", L"TIME-WAIT", L"10.0.0.5", L"50000", L"10.0.0.9", L"80", L"0", L""}},
+        {"no caption: empty caption cell",
+         ConnectionRow{L"", {L"TCP", L"TIME-WAIT", L"10.0.0.5", L"50000", L"10.0.0.9", L"80", L"0", L""}, {}, 0},
          kCell + "</td>", Cells({"TCP", "TIME-WAIT", "10.0.0.5", "50000", "10.0.0.9", "80", "0", "-"})},
     };
     for (const Case& c : cases) {
@@ -216,7 +216,7 @@ TEST_F(HtmlReportTest, RowsWriteTheirTextsAndADashOnlyForEmptySubItems)
 TEST_F(HtmlReportTest, MarkupCharactersInTitleCaptionsAndTextsAreEscapedOnTheSameLines)
 {
     Add(ConnectionRow{L"<b>&\"x\".exe", {L"TCP", L"ESTABLISHED", L"10.0.0.5", L"555", L"10.0.0.9", L"443",
-                                         L"912", L"C:\\R&D\\<script>alert(1)</script>\\"}});
+                                         L"912", L"C:\\R&D\\<script>alert(1)</script>\\"}, {}, 0});
     TextList other;
     other.columns = {L"A<B", L"\"C\"&D"};
     other.rows = {{L"x>y", L"a&amp;b"}};
@@ -247,7 +247,7 @@ TEST_F(HtmlReportTest, NamesOutsideAnyAnsiCodePageSurviveAsUtf8AfterAByteOrderMa
     // surrogate pair), and a lone surrogate, which has no character to keep.
     Add(ConnectionRow{L"\u03B1\u03B2\u03B3.exe",
                       {L"TCP", L"ESTABLISHED", L"10.0.0.5", L"555", L"10.0.0.9", L"443", L"912",
-                       L"C:\\\u041F\u0440\u043E\u0433\\\u4E2D\u6587\\\xD83D\xDE00\\\xDC00\\"}});
+                       L"C:\\\u041F\u0440\u043E\u0433\\\u4E2D\u6587\\\xD83D\xDE00\\\xDC00\\"}, {}, 0});
     // In a folder with a non-ASCII name, too (the host's file names are UTF-8).
     const fs::path file = directory_ / "\xC3\xBC" "ber" / "r.htm";
     ASSERT_TRUE(util::ExportListToHtml(L"caf\u00E9", ui::ConnectionReportList{list_},

@@ -10,14 +10,10 @@
 namespace vq::connections {
 namespace {
 
-struct Item {
-    int id;
-};
-
-std::multiset<int> Found(const IdentityIndex<Item>& index, std::size_t hash)
+std::multiset<int> Found(const IdentityIndex& index, std::size_t hash)
 {
     std::multiset<int> ids;
-    index.ForEach(hash, [&](Item* item) { ids.insert(item->id); });
+    index.ForEach(hash, [&](std::uint32_t id) { ids.insert(static_cast<int>(id)); });
     return ids;
 }
 
@@ -25,35 +21,30 @@ std::multiset<int> Found(const IdentityIndex<Item>& index, std::size_t hash)
 // runs collide, wrap around and get holes punched into them by erasure.
 TEST(IdentityIndexTest, FindsEveryItemThroughCollisionsWrapAroundAndErasure)
 {
-    std::vector<Item> items(600);
-    for (int i = 0; i < 600; ++i) {
-        items[static_cast<std::size_t>(i)].id = i;
-    }
+    constexpr std::uint32_t kItems = 600;
     const std::size_t hashes[] = {0, 1, 2, 15, 16, 31, 1023, 1024, 4095, 4096 + 15};
     std::mt19937 random(99);
-    IdentityIndex<Item> index;
+    IdentityIndex index;
     std::multimap<std::size_t, int> reference;
-    std::vector<std::pair<std::size_t, Item*>> stored;
+    std::vector<std::pair<std::size_t, std::uint32_t>> stored;
     for (int step = 0; step < 5000; ++step) {
-        const bool insert = stored.empty() || (stored.size() < items.size() && random() % 3 != 0);
+        const bool insert = stored.empty() || (stored.size() < kItems && random() % 3 != 0);
         if (insert) {
-            Item* item = nullptr;
-            for (auto& candidate : items) {
-                if (std::none_of(stored.begin(), stored.end(), [&](const auto& s) { return s.second == &candidate; })) {
-                    item = &candidate;
-                    break;
-                }
+            std::uint32_t item = 0;
+            while (std::any_of(stored.begin(), stored.end(), [&](const auto& s) { return s.second == item; })) {
+                ++item;
             }
             const std::size_t hash = hashes[random() % std::size(hashes)];
             index.Insert(hash, item);
-            reference.emplace(hash, item->id);
+            reference.emplace(hash, static_cast<int>(item));
             stored.emplace_back(hash, item);
         } else {
             const std::size_t at = random() % stored.size();
             const auto [hash, item] = stored[at];
             index.Erase(hash, item);
             const auto range = reference.equal_range(hash);
-            reference.erase(std::find_if(range.first, range.second, [&](const auto& r) { return r.second == item->id; }));
+            reference.erase(
+                std::find_if(range.first, range.second, [&](const auto& r) { return r.second == static_cast<int>(item); }));
             stored.erase(stored.begin() + static_cast<std::ptrdiff_t>(at));
         }
         ASSERT_EQ(index.size(), reference.size());
@@ -68,8 +59,7 @@ TEST(IdentityIndexTest, FindsEveryItemThroughCollisionsWrapAroundAndErasure)
             }
         }
     }
-    Item stranger{-1};
-    index.Erase(0, &stranger);  // not stored: nothing happens
+    index.Erase(0, 4711);  // not stored: nothing happens
     EXPECT_EQ(index.size(), reference.size());
 }
 

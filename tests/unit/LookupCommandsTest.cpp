@@ -32,7 +32,7 @@ constexpr wchar_t kEmptyDigest[] = L"D41D8CD98F00B204E9800998ECF8427E";
 
 ConnectionRow Row(const std::wstring& caption, std::array<std::wstring, 8> subItems)
 {
-    return ConnectionRow{caption, std::move(subItems)};
+    return ConnectionRow{caption, std::move(subItems), {}, 0};
 }
 
 ConnectionRow TcpRow(const std::wstring& folder = L"C:\\Tools\\", const std::wstring& caption = L"app.exe")

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace vq::connections {
 namespace {
 
@@ -29,6 +31,46 @@ TEST(RowCountersTest, CountsRowsByTheirExactStateText)
     EXPECT_EQ(StatusPanelTexts(counts),
               (std::array<std::wstring, 3>{L"Connections: 12", L"Established: 3", L"Listening: 2"}));
     EXPECT_EQ(StatusPanelTexts({123456, 7, 0})[0], L"Connections: 123456") << "no grouping";
+}
+
+// The kept counts equal a count of every row after any mix of additions,
+// state changes and removals.
+TEST(RowCountersTest, KeptCountsEqualARecountAfterAnyChanges)
+{
+    const auto recount = [](const ConnectionList& list) {
+        RowCounts counts{list.size(), 0, 0};
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            const std::wstring& state = list.row(i).subItems[kState];
+            counts.established += state == L"ESTABLISHED" ? 1 : 0;
+            counts.listening += state == L"LISTEN" ? 1 : 0;
+        }
+        return counts;
+    };
+    const std::wstring states[] = {L"LISTEN", L"ESTABLISHED", L"TIME-WAIT", L"-", L"CLOSE-WAIT"};
+    std::mt19937 random(99);
+    const auto pick = [&](std::size_t bound) { return std::uniform_int_distribution<std::size_t>(0, bound - 1)(random); };
+    ConnectionList list(nullptr);
+    for (int step = 0; step < 3000; ++step) {
+        const std::size_t what = list.empty() ? 0 : pick(4);
+        if (what <= 1) {
+            ConnectionRow row;
+            row.subItems[kState] = states[pick(std::size(states))];
+            list.AppendRow(row);
+        } else if (what == 2) {
+            list.SetState(pick(list.size()), states[pick(std::size(states))]);
+        } else {
+            std::vector<bool> remove(list.size());
+            for (std::size_t i = 0; i < remove.size(); ++i) {
+                remove[i] = pick(8) == 0;
+            }
+            list.RemoveRows(remove);
+        }
+        const auto kept = CountRows(list);
+        const auto counted = recount(list);
+        ASSERT_EQ(kept.connections, counted.connections) << "step " << step;
+        ASSERT_EQ(kept.established, counted.established) << "step " << step;
+        ASSERT_EQ(kept.listening, counted.listening) << "step " << step;
+    }
 }
 
 } // namespace

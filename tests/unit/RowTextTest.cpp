@@ -1,0 +1,163 @@
+#include "connections/ipv4_text.h"
+#include "connections/connection_row.h"
+#include "connections/tcp_state_names.h"
+#include "fake_platform.h"
+#include "table_fixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+
+namespace vq {
+namespace {
+
+using fake::Addr;
+using fake::Fake;
+using fake::Port;
+
+TEST(Ipv4TextTest, FormatsAddressesAndPortsInTheirPlatformLayout)
+{
+    EXPECT_EQ(connections::FormatIPv4(Addr(192, 168, 1, 10)), L"192.168.1.10");
+    EXPECT_EQ(connections::FormatIPv4(0xC0A8010Au), L"10.1.168.192") << "lowest byte first";
+    EXPECT_EQ(connections::FormatIPv4(0), L"0.0.0.0");
+    EXPECT_EQ(connections::FormatIPv4(0xFFFFFFFFu), L"255.255.255.255");
+
+    EXPECT_EQ(connections::PortFromNetwork(0x0000BB01u), 443u) << "bytes 01 BB 00 00";
+    EXPECT_EQ(connections::PortFromNetwork(0x00005000u), 80u) << "bytes 00 50 00 00";
+    EXPECT_EQ(connections::PortFromNetwork(0x0001BB01u), 699u) << "bytes 01 BB 01 00: upper half not masked";
+    EXPECT_EQ(connections::PortFromNetwork(0x0000FFFFu), 65535u);
+}
+
+TEST(TcpStateNamesTest, UsesThePlatformNumbering)
+{
+    EXPECT_EQ(connections::TcpStateName(3), L"SYN-SENT ");
+    EXPECT_EQ(connections::TcpStateName(9), L"CLOSING");
+    EXPECT_EQ(connections::TcpStateName(10), L"LAST-ACK");
+    EXPECT_EQ(connections::TcpStateName(12), L"delete TCB");
+    EXPECT_EQ(connections::TcpStateName(0), L"UNKNOWN(0)");
+    EXPECT_EQ(connections::TcpStateName(13), L"UNKNOWN(13)");
+    EXPECT_EQ(connections::TcpStateName(0xFFFFFFFFu), L"UNKNOWN(4294967295)");
+}
+
+struct TcpRowCase {
+    const char* name;
+    platform::TcpRowOwnerPid entry;
+    // local address, local port, remote address, remote port, process id, state
+    std::array<const wchar_t*, 6> texts;
+};
+
+class TcpRowTextTest : public ::testing::TestWithParam<TcpRowCase> {};
+
+TEST_P(TcpRowTextTest, WritesTheTextsOfOneTableEntry)
+{
+    const auto& c = GetParam();
+    const auto row = connections::MakeTcpRow(c.entry, L"C:\\apps\\a.exe");
+    const auto& s = row.subItems;
+    EXPECT_EQ(s[connections::kProtocol], L"TCP");
+    EXPECT_EQ((std::array<std::wstring, 6>{s[connections::kLocalAddress], s[connections::kLocalPort],
+                                           s[connections::kRemoteAddress], s[connections::kRemotePort],
+                                           s[connections::kProcessId], s[connections::kState]}),
+              (std::array<std::wstring, 6>{c.texts[0], c.texts[1], c.texts[2], c.texts[3], c.texts[4], c.texts[5]}));
+    EXPECT_EQ(row.tcpState, c.entry.state);
+    EXPECT_EQ(row.endpoint.protocol, connections::Protocol::Tcp);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, TcpRowTextTest,
+    ::testing::Values(
+        TcpRowCase{"Listening", {2, 0, Port(135), 0, 0, 912}, {L"0.0.0.0", L"135", L"0.0.0.0", L"0", L"912", L"LISTEN"}},
+        TcpRowCase{"ListeningWithJunkRemotePort", {2, 0, Port(135), 0, Port(4711), 912},
+                   {L"0.0.0.0", L"135", L"0.0.0.0", L"0", L"912", L"LISTEN"}},
+        TcpRowCase{"Established", {5, Addr(10, 0, 0, 5), Port(555), Addr(10, 0, 0, 9), Port(443), 912},
+                   {L"10.0.0.5", L"555", L"10.0.0.9", L"443", L"912", L"ESTABLISHED"}},
+        TcpRowCase{"SynSentWithoutItsBlank", {3, Addr(10, 0, 0, 5), Port(1), Addr(1, 2, 3, 4), Port(80), 7},
+                   {L"10.0.0.5", L"1", L"1.2.3.4", L"80", L"7", L"SYN-SENT"}},
+        TcpRowCase{"DeleteTcb", {12, Addr(10, 0, 0, 5), Port(1), Addr(1, 2, 3, 4), Port(80), 7},
+                   {L"10.0.0.5", L"1", L"1.2.3.4", L"80", L"7", L"delete TCB"}},
+        TcpRowCase{"UpperHalfOfPortNotMasked", {5, Addr(10, 0, 0, 5), 0x0001BB01u, Addr(1, 2, 3, 4), 0x0000BB01u, 7},
+                   {L"10.0.0.5", L"699", L"1.2.3.4", L"443", L"7", L"ESTABLISHED"}},
+        TcpRowCase{"LargestValues", {13, 0xFFFFFFFFu, Port(65535), 0xFFFFFFFFu, Port(65535), 0xFFFFFFFFu},
+                   {L"255.255.255.255", L"65535", L"255.255.255.255", L"65535", L"4294967295", L"UNKNOWN(13)"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(RowTextTest, CaptionAndFolderComeFromThePathAndProcessZeroIsTheIdleProcess)
+{
+    const auto tcp = connections::MakeTcpRow({11, Addr(127, 0, 0, 1), Port(5000), Addr(127, 0, 0, 1), Port(5001), 0}, L"");
+    EXPECT_EQ(tcp.caption, L"System Idle Process");
+    EXPECT_EQ(tcp.subItems[connections::kProcessFolder], L"");
+
+    const auto udp = connections::MakeUdpRow({Addr(127, 0, 0, 1), Port(53), 912}, L"C:\\Windows\\dns.exe");
+    EXPECT_EQ(udp.caption, L"dns.exe");
+    EXPECT_EQ(udp.subItems, (std::array<std::wstring, connections::kSubItemCount>{
+                                L"UDP", L"-", L"127.0.0.1", L"53", L"-", L"-", L"912", L"C:\\Windows\\"}));
+    EXPECT_EQ(udp.endpoint.protocol, connections::Protocol::Udp);
+}
+
+// Two entries have the same endpoint exactly when their rows show the same
+// identity texts: matching on raw values gives what matching texts gave.
+TEST(RowTextTest, EqualEndpointsExactlyWhenTheIdentityTextsAreEqual)
+{
+    using connections::MakeTcpRow;
+    using connections::MakeUdpRow;
+    const platform::TcpRowOwnerPid base{5, Addr(10, 0, 0, 5), Port(555), Addr(10, 0, 0, 9), Port(443), 912};
+    auto otherState = base;
+    otherState.state = 8;
+    auto otherPid = base;
+    otherPid.owningPid = 9120;
+    auto listening = base;
+    listening.remoteAddr = 0;
+    listening.remotePort = Port(4711);
+    auto listeningClean = listening;
+    listeningClean.remotePort = 0;
+    auto upperHalf = base;
+    upperHalf.localPort = Port(555) | 0x00010000u;
+
+    const auto same = [](const connections::ConnectionRow& a, const connections::ConnectionRow& b) {
+        const auto texts = [](const connections::ConnectionRow& r) {
+            const auto& s = r.subItems;
+            return s[connections::kProtocol] + L'|' + s[connections::kLocalAddress] + L'|' + s[connections::kLocalPort] +
+                   L'|' + s[connections::kRemoteAddress] + L'|' + s[connections::kRemotePort] + L'|' +
+                   s[connections::kProcessId];
+        };
+        EXPECT_EQ(a.endpoint == b.endpoint, texts(a) == texts(b)) << texts(a) << " / " << texts(b);
+        if (a.endpoint == b.endpoint) {
+            EXPECT_EQ(connections::EndpointHash(a.endpoint), connections::EndpointHash(b.endpoint));
+        }
+        return a.endpoint == b.endpoint;
+    };
+    EXPECT_TRUE(same(MakeTcpRow(base, L"a"), MakeTcpRow(otherState, L"b"))) << "the state is no part of it";
+    EXPECT_FALSE(same(MakeTcpRow(base, L""), MakeTcpRow(otherPid, L"")));
+    EXPECT_TRUE(same(MakeTcpRow(listening, L""), MakeTcpRow(listeningClean, L"")));
+    EXPECT_FALSE(same(MakeTcpRow(base, L""), MakeTcpRow(upperHalf, L"")));
+    EXPECT_FALSE(same(MakeTcpRow({2, 0, Port(53), 0, 0, 7}, L""), MakeUdpRow({0, Port(53), 7}, L"")))
+        << "a TCP row is no UDP row";
+}
+
+TEST(RowTextTest, EqualCaptionsOrderByProtocolThenAddressesAndPortsNumerically)
+{
+    using connections::EndpointLess;
+    using connections::TcpEndpoint;
+    using connections::UdpEndpoint;
+    const auto tcp = [](std::uint32_t local, std::uint32_t localPort, std::uint32_t remote, std::uint32_t remotePort) {
+        return TcpEndpoint({5, local, Port(localPort), remote, Port(remotePort), 1});
+    };
+    // In the order the list shows them.
+    const connections::EndpointKey ordered[] = {
+        tcp(Addr(9, 0, 0, 1), 80, Addr(1, 1, 1, 1), 1),
+        tcp(Addr(10, 0, 0, 1), 9, Addr(1, 1, 1, 1), 1),
+        tcp(Addr(10, 0, 0, 1), 80, Addr(1, 1, 1, 1), 1),
+        tcp(Addr(10, 0, 0, 1), 80, Addr(1, 1, 1, 1), 443),
+        tcp(Addr(10, 0, 0, 1), 80, Addr(2, 0, 0, 0), 1),
+        tcp(Addr(10, 0, 0, 2), 80, Addr(1, 1, 1, 1), 1),
+        tcp(Addr(192, 168, 0, 1), 1, 0, 0),
+        UdpEndpoint({0, Port(53), 1}),
+    };
+    for (std::size_t i = 0; i < std::size(ordered); ++i) {
+        for (std::size_t j = 0; j < std::size(ordered); ++j) {
+            EXPECT_EQ(EndpointLess(ordered[i], ordered[j]), i < j) << i << " vs " << j;
+        }
+    }
+}
+
+} // namespace
+} // namespace vq
