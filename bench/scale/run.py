@@ -1,0 +1,281 @@
+#!/usr/bin/env python3
+"""Scale bench: how responsive the real velquist.exe stays under Wine with huge
+connection tables served by a stand-in iphlpapi.dll. It reports, it never fails
+on time.
+
+    python3 bench/scale/run.py [--exe build/win32/velquist.exe] [--build build/win32]
+                               [--minutes 5] [--rows 10000 50000 100000] [--churn 0 1]
+
+--build is the win32 build holding bench-scale/ (stand-in, probe, sleeper).
+The configurations (every --rows with every --churn) run one after another in
+one fresh prefix on one Xvfb display, each for --minutes after its list is
+full; the table is printed at the end, the prefix removed.
+"""
+import argparse
+import math
+import os
+import shutil
+import signal
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+REPO = Path(__file__).resolve().parents[2]
+HELPERS = 3
+POOL_SIZE = 200
+STARTUP_LIMIT_S = 600
+
+
+def run(args, env, timeout=300, check=True):
+    subprocess.run(args, env=env, check=check, timeout=timeout,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def registry(env, key, name, kind, data):
+    run(["wine", "reg", "add", key, "/v", name, "/t", kind, "/d", data, "/f"], env)
+
+
+def windows_path(path, prefix):
+    """C:\\… for a file inside the prefix's drive_c."""
+    return "C:\\" + str(path.relative_to(prefix / "drive_c")).replace("/", "\\")
+
+
+def install_stand_in(env, prefix, app, build, program):
+    """The stand-in beside the program, Wine's own library beside it as
+    iphlpreal.dll (the stand-in forwards there), and a per-program override
+    so the native one wins."""
+    shutil.copy(build / "bench-scale" / "iphlpapi.dll", app / "iphlpapi.dll")
+    system = "syswow64" if (prefix / "drive_c/windows/syswow64").exists() else "system32"
+    shutil.copy(prefix / "drive_c/windows" / system / "iphlpapi.dll", app / "iphlpreal.dll")
+    registry(env, rf"HKCU\Software\Wine\AppDefaults\{program}\DllOverrides", "iphlpapi",
+             "REG_SZ", "native,builtin")
+
+
+def read_stat(pid):
+    """CPU seconds (user + system) of a Linux process; NaN once it is gone."""
+    try:
+        fields = Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()
+    except (FileNotFoundError, ProcessLookupError):
+        return math.nan
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def read_memory(pid):
+    """(VmRSS, RssAnon) in MB; NaN once the process is gone."""
+    values = {}
+    status = Path(f"/proc/{pid}/status")
+    for line in status.read_text().splitlines() if status.exists() else []:
+        key, _, rest = line.partition(":")
+        if key in ("VmRSS", "RssAnon"):
+            values[key] = int(rest.split()[0]) / 1024
+    return values.get("VmRSS", math.nan), values.get("RssAnon", math.nan)
+
+
+def p99(values):
+    ordered = sorted(values)
+    return ordered[max(0, math.ceil(0.99 * len(ordered)) - 1)]
+
+
+def read_lines(path):
+    rows = []
+    if path.exists():
+        for line in path.read_text().splitlines():
+            parts = line.split()
+            if len(parts) == 3:
+                rows.append(tuple(float(p) for p in parts))
+    return rows
+
+
+def longest_blocks(samples, reads, since_ms):
+    """The longest probe round trip per refresh interval, an interval being the
+    time from one table read to the next. A round trip belongs to the interval
+    in which it ended: a refresh that blocks the window starts after its read
+    and ends before the next one."""
+    starts = [r[0] for r in reads if r[0] >= since_ms]
+    blocks = []
+    for i, start in enumerate(starts):
+        end = starts[i + 1] if i + 1 < len(starts) else math.inf
+        trips = [s[1] for s in samples if start <= s[0] + s[1] < end]
+        if trips:
+            blocks.append(max(trips))
+    return blocks
+
+
+class Bench:
+    def __init__(self, options):
+        self.options = options
+        self.build = Path(options.build).resolve()
+        self.exe = Path(options.exe).resolve()
+        self.root = Path(tempfile.mkdtemp(prefix="vq-scale-"))
+        self.prefix = self.root / "prefix"
+        self.app = self.prefix / "drive_c" / "app"
+        self.env = dict(os.environ, WINEPREFIX=str(self.prefix), WINEDEBUG="-all")
+        self.env.pop("WINEDLLOVERRIDES", None)
+        self.processes = []
+        self.xvfb = None
+
+    def start(self, args, env=None, stdout=subprocess.DEVNULL):
+        process = subprocess.Popen(args, env=env or self.env, cwd=self.app, stdout=stdout,
+                                   stderr=subprocess.DEVNULL)
+        self.processes.append(process)
+        return process
+
+    def stop(self, process, timeout=30):
+        if process.poll() is None:
+            process.kill()
+        process.wait(timeout=timeout)
+
+    @staticmethod
+    def wait_for(condition, timeout_s):
+        deadline = time.monotonic() + timeout_s
+        while not condition() and time.monotonic() < deadline:
+            time.sleep(0.1)
+
+    def set_up(self):
+        self.prefix.mkdir()
+        self.env.pop("DISPLAY", None)
+        run(["wineboot", "-i"], dict(self.env, WINEARCH="win32"))
+        # A crash prints a backtrace instead of waiting behind a dialog.
+        registry(self.env, r"HKCU\Software\Wine\WineDbg", "ShowCrashDialog", "REG_DWORD", "0")
+        self.app.mkdir()
+        shutil.copy(self.exe, self.app / "velquist.exe")
+        install_stand_in(self.env, self.prefix, self.app, self.build, "velquist.exe")
+        run(["wineserver", "-w"], self.env)
+        self.start_display()
+        (self.app / "scale_pids.txt").write_text("\n".join(map(str, self.pid_pool())) + "\n")
+
+    def start_display(self):
+        read_end, write_end = os.pipe()
+        self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24",
+                                      "-nolisten", "tcp"], pass_fds=(write_end,),
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        with os.fdopen(read_end) as pipe:
+            self.env["DISPLAY"] = ":" + pipe.readline().strip()
+
+    def pid_pool(self):
+        """A few running sleepers and many ids no process has."""
+        running = []
+        for _ in range(HELPERS):
+            sleeper = self.start(["wine", str(self.build / "bench-scale" / "vqsleeper.exe")],
+                                 stdout=subprocess.PIPE)
+            running.append(int(sleeper.stdout.readline().decode().split("=", 1)[1]))
+        absent = [20000 + 4 * i for i in range(POOL_SIZE - len(running))]
+        return running + absent
+
+    def measure(self, rows, churn):
+        tag = f"{rows}-{churn:g}"
+        reads_log = self.app / f"reads-{tag}.log"
+        samples_path = self.root / f"probe-{tag}.txt"
+        env = dict(self.env, VQ_SCALE_ROWS=str(rows), VQ_SCALE_CHURN=str(churn),
+                   VQ_SCALE_UDP_ROWS=str(self.options.udp_rows),
+                   VQ_SCALE_PIDS=windows_path(self.app / "scale_pids.txt", self.prefix),
+                   VQ_SCALE_LOG=windows_path(reads_log, self.prefix))
+        expected = rows + self.options.udp_rows
+        with open(samples_path, "w") as samples_file:
+            probe = self.start(["wine", str(self.build / "bench-scale" / "vqscaleprobe.exe")],
+                               stdout=samples_file)
+            self.wait_for(lambda: samples_path.read_text(), 60)
+            started_ms = time.time() * 1000
+            program = self.start(["wine", str(self.app / "velquist.exe")], env=env)
+
+            def full_ms():
+                """When the first answer with every row came, or None."""
+                full = [s for s in read_lines(samples_path) if s[2] >= expected]
+                return full[0][0] + full[0][1] if full else None
+
+            self.wait_for(full_ms, STARTUP_LIMIT_S)
+            full = full_ms()
+            steady_ms = full or time.time() * 1000
+            cpu_start, cpu_start_ms = read_stat(program.pid), time.time() * 1000
+            time.sleep(self.options.minutes * 60)
+            cpu = (read_stat(program.pid) - cpu_start) / (time.time() * 1000 - cpu_start_ms) * 60000
+            rss, anon = read_memory(program.pid)
+            self.stop(program)
+            try:
+                probe.wait(timeout=30)
+            except subprocess.TimeoutExpired:
+                self.stop(probe)
+        samples = read_lines(samples_path)
+        reads = read_lines(reads_log)
+        blocks = longest_blocks(samples, reads, steady_ms)
+        steady_reads = [r for r in reads if r[0] >= steady_ms]
+        intervals = [(b[0] - a[0]) / 1000 for a, b in zip(steady_reads, steady_reads[1:])]
+        return {
+            "rows": rows, "churn": churn,
+            "startup": (full - started_ms) / 1000 if full else math.nan,
+            "startup_cpu": cpu_start,
+            "block_median": statistics.median(blocks) if blocks else math.nan,
+            "block_p99": p99(blocks) if blocks else math.nan,
+            "refreshes": len(blocks),
+            "interval": statistics.median(intervals) if intervals else math.nan,
+            "read_ms": statistics.median(r[1] for r in reads) if reads else math.nan,
+            "cpu": cpu, "rss": rss, "anon": anon, "load": os.getloadavg()[1],
+        }
+
+    def tear_down(self):
+        for process in reversed(self.processes):
+            self.stop(process)
+        # The server ends Wine's own services once our processes are gone.
+        try:
+            run(["wineserver", "-w"], self.env, timeout=60, check=False)
+        except subprocess.TimeoutExpired:
+            run(["wineserver", "-k"], self.env, timeout=60, check=False)
+        if self.xvfb is not None:
+            self.xvfb.send_signal(signal.SIGTERM)
+            self.xvfb.wait(timeout=10)
+        shutil.rmtree(self.root, ignore_errors=True)
+
+
+HEADER = ("rows", "churn%", "start-up to full list s", "start-up CPU s", "longest block/refresh median ms",
+          "p99 ms", "refreshes", "refresh interval s", "stand-in ms/read", "CPU s/min",
+          "VmRSS MB", "RssAnon MB", "load 5 min")
+
+
+def table_row(r):
+    return "| " + " | ".join([
+        f"{r['rows']}", f"{r['churn']:g}", f"{r['startup']:.1f}", f"{r['startup_cpu']:.1f}",
+        f"{r['block_median']:.0f}",
+        f"{r['block_p99']:.0f}", f"{r['refreshes']}", f"{r['interval']:.2f}", f"{r['read_ms']:.1f}",
+        f"{r['cpu']:.1f}", f"{r['rss']:.0f}", f"{r['anon']:.0f}", f"{r['load']:.1f}"]) + " |"
+
+
+def print_table(results):
+    print("| " + " | ".join(HEADER) + " |")
+    print("|" + "|".join("---:" for _ in HEADER) + "|")
+    for result in results:
+        print(table_row(result))
+    sys.stdout.flush()
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--exe", default=REPO / "build/win32/velquist.exe")
+    parser.add_argument("--build", default=REPO / "build/win32", help="win32 build with bench-scale/")
+    parser.add_argument("--minutes", type=float, default=5.0, help="measured time after the list is full")
+    parser.add_argument("--rows", type=int, nargs="+", default=[10000, 50000, 100000])
+    parser.add_argument("--churn", type=float, nargs="+", default=[0, 1], help="percent per refresh")
+    parser.add_argument("--udp-rows", type=int, default=16)
+    options = parser.parse_args()
+
+    bench = Bench(options)
+    results = []
+    try:
+        bench.set_up()
+        for rows in options.rows:
+            for churn in options.churn:
+                print(f"measuring {rows} rows, {churn:g}% churn ...", file=sys.stderr, flush=True)
+                results.append(bench.measure(rows, churn))
+                print(table_row(results[-1]), file=sys.stderr, flush=True)
+    finally:
+        bench.tear_down()
+    print(f"{options.exe}: blocks, refresh interval and CPU over {options.minutes:g} min after the list "
+          f"is full, memory at its end; {options.udp_rows} UDP rows; {os.cpu_count()} cores")
+    print_table(results)
+
+
+if __name__ == "__main__":
+    main()
