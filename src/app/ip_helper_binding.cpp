@@ -6,7 +6,10 @@ namespace vq::app {
 
 platform::IpHelperEntryPoints BindIpHelper()
 {
-    const platform::ModuleHandle library = platform::LoadLibraryEx(L"iphlpapi.dll", 0);
+    // By its full path in the system folder: the program runs elevated, and a
+    // file of that name beside it or in the current folder must never load.
+    const platform::ModuleHandle library =
+        platform::LoadLibraryEx(platform::GetSystemDirectory() + L"\\iphlpapi.dll", 0);
     platform::IpHelperEntryPoints entryPoints;
     if (library == nullptr) {
         return entryPoints;

@@ -4,7 +4,7 @@
 
 namespace vq::app {
 
-// Loads iphlpapi.dll (kept for the whole run) and looks up the three entry
+// Loads iphlpapi.dll from the system folder (kept for the whole run) and looks up the three entry
 // points. A library that does not load leaves all three null.
 platform::IpHelperEntryPoints BindIpHelper();
 

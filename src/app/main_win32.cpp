@@ -2,6 +2,7 @@
 // hidden About window and the message loop.
 
 #include "app/startup.h"
+#include "platform/system.h"
 #include "platform/win32/windows_api.h"
 #include "ui/about_window.h"
 #include "ui/main_window.h"
@@ -12,6 +13,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
 {
     using namespace vq;
 
+    platform::RestrictLibrarySearch();
     // The 32-bit program refuses a 64-bit Windows; the 64-bit build runs there.
     const app::StartupState startup = app::RunStartup({sizeof(void*) == 4});
 

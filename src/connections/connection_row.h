@@ -41,6 +41,9 @@ struct ConnectionRow {
     std::array<std::wstring, kSubItemCount> subItems;
     EndpointKey endpoint;
     std::uint32_t tcpState = 0;  // the table's state code of a TCP row's State text
+    // When the row was added, on the clock of process start times; 0 when
+    // unknown. A process that started later is not the row's owner.
+    std::uint64_t addedAt = 0;
 
     bool IsTcp() const { return subItems[kProtocol] == kTcpProtocol; }
     bool IsUdp() const { return subItems[kProtocol] == kUdpProtocol; }

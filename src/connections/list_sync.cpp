@@ -13,14 +13,20 @@ std::wstring PathOf(const ProcessPathResolver& resolve, std::uint32_t processId)
     return resolve && processId != kIdleProcessId ? resolve(processId) : std::wstring();
 }
 
-ConnectionRow MakeRow(const platform::TcpRowOwnerPid& entry, const ProcessPathResolver& resolve)
+ConnectionRow MakeRow(const platform::TcpRowOwnerPid& entry, const ProcessPathResolver& resolve,
+                      std::uint64_t addedAt)
 {
-    return MakeTcpRow(entry, PathOf(resolve, entry.owningPid));
+    ConnectionRow row = MakeTcpRow(entry, PathOf(resolve, entry.owningPid));
+    row.addedAt = addedAt;
+    return row;
 }
 
-ConnectionRow MakeRow(const platform::UdpRowOwnerPid& entry, const ProcessPathResolver& resolve)
+ConnectionRow MakeRow(const platform::UdpRowOwnerPid& entry, const ProcessPathResolver& resolve,
+                      std::uint64_t addedAt)
 {
-    return MakeUdpRow(entry, PathOf(resolve, entry.owningPid));
+    ConnectionRow row = MakeUdpRow(entry, PathOf(resolve, entry.owningPid));
+    row.addedAt = addedAt;
+    return row;
 }
 
 EndpointKey EndpointOf(const platform::TcpRowOwnerPid& entry)
@@ -78,7 +84,7 @@ std::vector<std::size_t> MatchRows(ConnectionList& list, const TableBuffer<Row>&
 
 template <typename Row>
 void SyncRows(ConnectionList& list, const TableBuffer<Row>& table, const ProcessPathResolver& resolve,
-              Protocol protocol)
+              Protocol protocol, std::uint64_t addedAt)
 {
     if (table.size() == 0) {
         return;  // a failed or empty read never empties the list
@@ -89,57 +95,58 @@ void SyncRows(ConnectionList& list, const TableBuffer<Row>& table, const Process
     for (const std::size_t i : unmatched) {
         const Row entry = table[i];
         if (!list.HasEndpoint(EndpointOf(entry))) {
-            list.AppendRow(MakeRow(entry, resolve));
+            list.AppendRow(MakeRow(entry, resolve, addedAt));
         }
     }
 }
 
 template <typename Row>
-void FillRows(ConnectionList& list, const TableRead<Row>& read, const ProcessPathResolver& resolve)
+void FillRows(ConnectionList& list, const TableRead<Row>& read, const ProcessPathResolver& resolve,
+              std::uint64_t addedAt)
 {
     if (read.outcome != ReadOutcome::Read) {
         return;
     }
     BatchUpdate batch(list);
     for (std::size_t i = 0; i < read.table.size(); ++i) {
-        list.AppendRow(MakeRow(read.table[i], resolve));
+        list.AppendRow(MakeRow(read.table[i], resolve, addedAt));
     }
 }
 
 } // namespace
 
 void FillTcpRows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
-                 const ProcessPathResolver& resolve)
+                 const ProcessPathResolver& resolve, std::uint64_t addedAt)
 {
-    FillRows(list, ReadTcpTable(ipHelper), resolve);
+    FillRows(list, ReadTcpTable(ipHelper), resolve, addedAt);
 }
 
 void FillUdpRows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
-                 const ProcessPathResolver& resolve)
+                 const ProcessPathResolver& resolve, std::uint64_t addedAt)
 {
-    FillRows(list, ReadUdpTable(ipHelper), resolve);
+    FillRows(list, ReadUdpTable(ipHelper), resolve, addedAt);
 }
 
 void SyncTcpRows(ConnectionList& list, const TableBuffer<platform::TcpRowOwnerPid>& table,
-                 const ProcessPathResolver& resolve)
+                 const ProcessPathResolver& resolve, std::uint64_t addedAt)
 {
-    SyncRows(list, table, resolve, Protocol::Tcp);
+    SyncRows(list, table, resolve, Protocol::Tcp, addedAt);
 }
 
 void SyncUdpRows(ConnectionList& list, const TableBuffer<platform::UdpRowOwnerPid>& table,
-                 const ProcessPathResolver& resolve)
+                 const ProcessPathResolver& resolve, std::uint64_t addedAt)
 {
-    SyncRows(list, table, resolve, Protocol::Udp);
+    SyncRows(list, table, resolve, Protocol::Udp, addedAt);
 }
 
 void RefreshRows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
-                 const ProcessPathResolver& resolve)
+                 const ProcessPathResolver& resolve, std::uint64_t addedAt)
 {
     if (const auto tcp = ReadTcpTable(ipHelper); tcp.outcome == ReadOutcome::Read) {
-        SyncTcpRows(list, tcp.table, resolve);
+        SyncTcpRows(list, tcp.table, resolve, addedAt);
     }
     if (const auto udp = ReadUdpTable(ipHelper); udp.outcome == ReadOutcome::Read) {
-        SyncUdpRows(list, udp.table, resolve);
+        SyncUdpRows(list, udp.table, resolve, addedAt);
     }
 }
 

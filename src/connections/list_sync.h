@@ -13,13 +13,16 @@ namespace vq::connections {
 // The path of a process's image file; empty text when there is none.
 using ProcessPathResolver = std::function<std::wstring(std::uint32_t processId)>;
 
+// Every function here stamps the rows it adds with addedAt (platform
+// CurrentTime when the pass began; 0 leaves it unknown).
+
 // The initial fill: one row per table entry in table order, duplicates
 // included, without looking at the rows already listed. A failed read adds
 // no row.
 void FillTcpRows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
-                 const ProcessPathResolver& resolve);
+                 const ProcessPathResolver& resolve, std::uint64_t addedAt = 0);
 void FillUdpRows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
-                 const ProcessPathResolver& resolve);
+                 const ProcessPathResolver& resolve, std::uint64_t addedAt = 0);
 
 // Brings the rows of one protocol in step with a table read. Entries are
 // matched to rows on their raw endpoint. A row stays when an entry has
@@ -31,13 +34,13 @@ void FillUdpRows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHe
 // table without entries changes nothing. Linear in rows plus entries, plus
 // sorting the new rows in.
 void SyncTcpRows(ConnectionList& list, const TableBuffer<platform::TcpRowOwnerPid>& table,
-                 const ProcessPathResolver& resolve);
+                 const ProcessPathResolver& resolve, std::uint64_t addedAt = 0);
 void SyncUdpRows(ConnectionList& list, const TableBuffer<platform::UdpRowOwnerPid>& table,
-                 const ProcessPathResolver& resolve);
+                 const ProcessPathResolver& resolve, std::uint64_t addedAt = 0);
 
 // One refresh: read the TCP table and synchronise when it was read, then the
 // same for UDP.
 void RefreshRows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
-                 const ProcessPathResolver& resolve);
+                 const ProcessPathResolver& resolve, std::uint64_t addedAt = 0);
 
 } // namespace vq::connections

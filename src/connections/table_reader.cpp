@@ -1,10 +1,40 @@
 #include "connections/table_reader.h"
 
+#include "util/error_report.h"
+
+#include <algorithm>
+#include <new>
+#include <string>
+
 namespace vq::connections {
 namespace {
 
+// Ten million rows and more: no machine has such a table, so a size like this
+// is a fault of the library that reports it, not a table to allocate for.
+constexpr std::uint32_t kLargestTableLength = 256u * 1024 * 1024;
+
+// The buffer for a table of `size` bytes, twice that to leave room for a
+// table that grows between the two calls.
+std::vector<std::uint32_t> TableRoom(std::uint32_t size, const wchar_t* tableName)
+{
+    const auto refuse = [&](const wchar_t* why) {
+        return util::AppError(std::wstring(L"Could not read the ") + tableName + L" table: the system reported " +
+                              std::to_wstring(size) + L" bytes, " + why);
+    };
+    if (size > kLargestTableLength) {
+        throw refuse(L"more than any table of connections takes");
+    }
+    const std::size_t words = (static_cast<std::size_t>(size) * 2 + sizeof(std::uint32_t) - 1) /
+                              sizeof(std::uint32_t);
+    try {
+        return std::vector<std::uint32_t>(words < 1 ? 1 : words, 0);
+    } catch (const std::bad_alloc&) {
+        throw refuse(L"more than there is memory for");
+    }
+}
+
 template <typename Row>
-TableRead<Row> ReadTable(platform::GetExtendedTableFn getTable, int tableClass)
+TableRead<Row> ReadTable(platform::GetExtendedTableFn getTable, int tableClass, const wchar_t* tableName)
 {
     TableRead<Row> read;
     if (getTable == nullptr) {
@@ -16,18 +46,17 @@ TableRead<Row> ReadTable(platform::GetExtendedTableFn getTable, int tableClass)
         return read;
     }
 
-    // Twice the reported size leaves room for a table that grows between the
-    // two calls, and the second call is told the room it really has.
-    const std::size_t words = (static_cast<std::size_t>(size) * 2 + sizeof(std::uint32_t) - 1) /
-                              sizeof(std::uint32_t);
-    std::vector<std::uint32_t> buffer(words < 1 ? 1 : words, 0);
-    std::uint32_t room = static_cast<std::uint32_t>(buffer.size() * sizeof(std::uint32_t));
+    // The second call is told the room it really has, and says how much of
+    // it the table took.
+    std::vector<std::uint32_t> buffer = TableRoom(size, tableName);
+    std::uint32_t room = static_cast<std::uint32_t>(
+        std::min<std::size_t>(buffer.size() * sizeof(std::uint32_t), UINT32_MAX));
     if (getTable(buffer.data(), &room, 1, platform::kAfInet, tableClass, 0) != platform::kNoError) {
         read.outcome = ReadOutcome::Failed;
         return read;
     }
     read.outcome = ReadOutcome::Read;
-    read.table = TableBuffer<Row>(std::move(buffer));
+    read.table = TableBuffer<Row>(std::move(buffer), room);
     return read;
 }
 
@@ -35,14 +64,14 @@ TableRead<Row> ReadTable(platform::GetExtendedTableFn getTable, int tableClass)
 
 TableRead<platform::TcpRowOwnerPid> ReadTcpTable(const platform::IpHelperEntryPoints& ipHelper)
 {
-    return ReadTable<platform::TcpRowOwnerPid>(ipHelper.getExtendedTcpTable,
-                                               platform::kTcpTableOwnerPidAll);
+    return ReadTable<platform::TcpRowOwnerPid>(ipHelper.getExtendedTcpTable, platform::kTcpTableOwnerPidAll,
+                                               L"TCP");
 }
 
 TableRead<platform::UdpRowOwnerPid> ReadUdpTable(const platform::IpHelperEntryPoints& ipHelper)
 {
-    return ReadTable<platform::UdpRowOwnerPid>(ipHelper.getExtendedUdpTable,
-                                               platform::kUdpTableOwnerPid);
+    return ReadTable<platform::UdpRowOwnerPid>(ipHelper.getExtendedUdpTable, platform::kUdpTableOwnerPid,
+                                               L"UDP");
 }
 
 } // namespace vq::connections

@@ -2,6 +2,7 @@
 
 #include "platform/iphelper.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -15,15 +16,20 @@ template <typename Row>
 class TableBuffer {
 public:
     TableBuffer() = default;
-    explicit TableBuffer(std::vector<std::uint32_t> words) : words_(std::move(words)) {}
+    // writtenLength: the bytes the platform says it wrote, when it says so.
+    explicit TableBuffer(std::vector<std::uint32_t> words, std::size_t writtenLength = SIZE_MAX)
+        : words_(std::move(words)),
+          writtenLength_(std::min(writtenLength, words_.size() * sizeof(std::uint32_t)))
+    {
+    }
 
-    // Entries the platform reported, never more than the buffer holds.
+    // Entries the platform reported, never more than it wrote.
     std::size_t size() const noexcept
     {
-        if (words_.empty()) {
+        if (writtenLength_ < sizeof(std::uint32_t)) {
             return 0;
         }
-        const std::size_t fits = (words_.size() - 1) * sizeof(std::uint32_t) / sizeof(Row);
+        const std::size_t fits = (writtenLength_ - sizeof(std::uint32_t)) / sizeof(Row);
         return words_[0] < fits ? words_[0] : fits;
     }
 
@@ -37,6 +43,7 @@ public:
 
 private:
     std::vector<std::uint32_t> words_;
+    std::size_t writtenLength_ = 0;
 };
 
 enum class ReadOutcome {
@@ -52,6 +59,7 @@ struct TableRead {
 };
 
 // The two-call protocol: ask for the size, allocate twice that, read into it.
+// A size that cannot be allocated throws util::AppError naming the table.
 TableRead<platform::TcpRowOwnerPid> ReadTcpTable(const platform::IpHelperEntryPoints& ipHelper);
 TableRead<platform::UdpRowOwnerPid> ReadUdpTable(const platform::IpHelperEntryPoints& ipHelper);
 

@@ -32,6 +32,12 @@ ProcAddress GetProcAddress(ModuleHandle module, const std::string& name);
 // A library loaded here stays loaded for the rest of the process.
 ModuleHandle LoadLibraryEx(const std::wstring& name, std::uint32_t flags);
 
+// Takes the current folder out of the library search of the process
+// (SetDllDirectoryW with an empty text) and, where the system has
+// SetDefaultDllDirectories, limits the search to the system folder. Called
+// first thing: the program runs elevated.
+void RestrictLibrarySearch();
+
 // wProcessorArchitecture of SYSTEM_INFO filled by the given GetNativeSystemInfo
 // entry point, or by GetSystemInfo.
 std::uint16_t NativeSystemInfoArchitecture(ProcAddress getNativeSystemInfo);
@@ -78,6 +84,10 @@ struct LocalTime {
 LocalTime GetLocalTime();
 
 void Sleep(std::uint32_t milliseconds);
+
+// GetSystemTimeAsFileTime: now, in the system's 100 ns units since 1601, the
+// clock that process start times are given in.
+std::uint64_t CurrentTime();
 
 inline constexpr std::uint32_t kMbOk = 0x0;
 inline constexpr std::uint32_t kMbIconError = 0x10;

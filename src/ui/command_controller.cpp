@@ -49,10 +49,14 @@ bool SelectedProcessCanEnd(const MenuContext& context)
     return processId != nullptr && *processId != L"0" && *processId != L"4";
 }
 
+// A row whose process path could not be read (no file name, or the folder
+// "\" of a process that was opened but not read) offers nothing that needs
+// the file: it would act on a folder or the drive root instead.
 bool SelectedProcessHasFile(const MenuContext& context)
 {
     const std::wstring* folder = context.SelectedSubItem(connections::kProcessFolder);
-    return folder != nullptr && !folder->empty();
+    return folder != nullptr && !folder->empty() && *folder != L"\\" &&
+           !context.list.row(*context.selected).caption.empty();
 }
 
 // Applied in order; a later rule overrides an earlier one.

@@ -107,12 +107,21 @@ void erminateProcess1Click(const ConnectionList& list)
     if (!selected) {
         return;
     }
-    const auto processId = connections::ParseProcessId(list.row(*selected).subItems[connections::kProcessId]);
+    const ConnectionRow& row = list.row(*selected);
+    const auto processId = connections::ParseProcessId(row.subItems[connections::kProcessId]);
     if (!processId) {
         return;
     }
-    const platform::UniqueProcess process = platform::OpenProcess(platform::kProcessTerminate, *processId);
+    const platform::UniqueProcess process = platform::OpenProcess(
+        platform::kProcessTerminate | platform::kProcessQueryLimitedInformation, *processId);
     if (!process) {
+        return;
+    }
+    // The row may outlive its process (the selected row is spared, and rows
+    // stay while the automatic refresh is off), and the id may since belong to
+    // another process: only one that started before the row was added owned it.
+    std::uint64_t startTime = 0;
+    if (!platform::GetProcessStartTime(process.get(), &startTime) || startTime >= row.addedAt) {
         return;
     }
     // Whether the system ends the process shows at the next refresh.

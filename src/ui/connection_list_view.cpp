@@ -1,6 +1,7 @@
 #include "ui/connection_list_view.h"
 
 #include "connections/row_painting.h"
+#include "connections/row_search.h"
 
 #include <algorithm>
 
@@ -200,6 +201,16 @@ void ConnectionListView::OnRangeStateChanged(const NMLVODSTATECHANGE& change)
         RecordRangeSelected(shown_, first, last, selected);
     }
     shownVersion_ = model_.version();
+}
+
+LRESULT ConnectionListView::OnFindItem(const NMLVFINDITEMW& find) const
+{
+    if ((find.lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) == 0 || find.lvfi.psz == nullptr) {
+        return -1;
+    }
+    const std::size_t start = find.iStart > 0 ? static_cast<std::size_t>(find.iStart) : 0;
+    const auto found = connections::FindCaptionPrefix(model_, find.lvfi.psz, start);
+    return found ? static_cast<LRESULT>(*found) : -1;
 }
 
 void ConnectionListView::OnItemPrePaint(NMLVCUSTOMDRAW& draw) const

@@ -41,6 +41,9 @@ public:
     void OnGetDisplayInfo(NMLVDISPINFOW& info) const;
     void OnItemChanged(const NMLISTVIEW& change);
     void OnRangeStateChanged(const NMLVODSTATECHANGE& change);
+    // The user typed in the list: the index of the row to select, or -1 to
+    // leave the selection where it is.
+    LRESULT OnFindItem(const NMLVFINDITEMW& find) const;
 
     // The hook before a row is painted: established rows get their colour.
     void OnItemPrePaint(NMLVCUSTOMDRAW& draw) const;

@@ -1,5 +1,6 @@
 #include "ui/lookup_commands.h"
 
+#include "platform/system.h"
 #include "util/file_hash.h"
 #include "util/file_properties.h"
 
@@ -86,6 +87,11 @@ std::wstring RemotePortSearchUrl(const ConnectionRow& row)
     return WebSearchUrl(row.subItems[connections::kRemotePort]);
 }
 
+std::wstring FileManagerPath()
+{
+    return platform::GetWindowsDirectory() + L"\\Explorer.exe";
+}
+
 std::wstring ExplorerSelectParameters(std::wstring_view path)
 {
     return std::wstring{L"/select,\""}.append(path).append(L"\"");
@@ -111,7 +117,7 @@ void ShowProcessProperties1Click(const ConnectionList& list, platform::WindowHan
 void LocateProcessinExplorer1Click(const ConnectionList& list)
 {
     if (const ConnectionRow* row = SelectedRow(list)) {
-        Guarded([&] { ShellOpen(kFileManager, ExplorerSelectParameters(ProcessFilePath(*row))); });
+        Guarded([&] { ShellOpen(FileManagerPath(), ExplorerSelectParameters(ProcessFilePath(*row))); });
     }
 }
 

@@ -26,7 +26,9 @@ inline constexpr wchar_t kIpBlacklistCheckUrl[] = L"http://www.ipvoid.com/ip-bla
 inline constexpr wchar_t kIpGeolocationUrl[] = L"http://www.ipvoid.com/ip-geolocation/";
 inline constexpr wchar_t kIpWhoisUrl[] = L"http://www.ipvoid.com/whois/";
 
-inline constexpr wchar_t kFileManager[] = L"Explorer.exe";
+// The file manager, by its full path in the Windows folder: the program runs
+// elevated, and a bare name would be looked for in other folders first.
+std::wstring FileManagerPath();
 
 // The row's process file: its folder (ending in a separator when not empty)
 // followed directly by its caption.

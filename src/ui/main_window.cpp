@@ -2,6 +2,7 @@
 
 #include "connections/list_sync.h"
 #include "connections/row_counters.h"
+#include "platform/system.h"
 #include "resource.h"
 #include "ui/about_window.h"
 #include "ui/connection_commands.h"
@@ -42,7 +43,17 @@ template <typename Handler>
 void MainWindow::Handle(Handler&& handler)
 {
     lv_.CaptureAnchor();
-    util::RunHandler(hwnd_, std::forward<Handler>(handler));
+    try {
+        handler();
+    } catch (...) {
+        // The report is a modal box whose own message loop keeps the timers
+        // ticking; while it is open the ticks do nothing, so a failing refresh
+        // is reported once rather than once per tick.
+        const bool wasOpen = reportOpen_;
+        reportOpen_ = true;
+        util::ReportCurrentException(hwnd_);
+        reportOpen_ = wasOpen;
+    }
     // Whatever the handler changed in the model, the list shows it now.
     lv_.ShowModelChanges();
 }
@@ -143,6 +154,11 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 
 void MainWindow::OnCreate(HINSTANCE instance)
 {
+    Handle([&] { CreateControls(instance); });
+}
+
+void MainWindow::CreateControls(HINSTANCE instance)
+{
     font_.reset(CreateTahoma(8, false));
     ::SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     lv_.Create(hwnd_, instance, IDC_LIST, font_.get(), kListMouseLeftMessage);
@@ -170,13 +186,16 @@ void MainWindow::OnCreate(HINSTANCE instance)
 void MainWindow::FormCreate()
 {
     const auto resolve = StartPathPass();
-    connections::FillTcpRows(list_, startup_.ipHelper, resolve);
-    connections::FillUdpRows(list_, startup_.ipHelper, resolve);
+    const std::uint64_t now = platform::CurrentTime();
+    connections::FillTcpRows(list_, startup_.ipHelper, resolve, now);
+    connections::FillUdpRows(list_, startup_.ipHelper, resolve, now);
     SetRefreshTimerEnabled(true);
+    // Key preview first: a stored value the loads cannot use is reported and
+    // ends the loading, and Esc must still close the window afterwards.
+    keyPreview_ = true;
     placementSavesOn_ = true;
     LoadWindowPlacement(*this);
     LoadColumnWidths(*this);
-    keyPreview_ = true;
 }
 
 void MainWindow::RegisterCommandHandlers()
@@ -251,6 +270,9 @@ void MainWindow::OnListMouseLeft()
 
 void MainWindow::OnTimer(UINT_PTR timerId)
 {
+    if (reportOpen_) {
+        return;
+    }
     if (timerId == kTimer1) {
         // Timer1Timer: chooses Refresh1 the way the user would.
         Handle([&] { commands_.Choose(ID_REFRESH1); });
@@ -269,7 +291,7 @@ void MainWindow::Timer2Timer()
 
 void MainWindow::Refresh1Click()
 {
-    connections::RefreshRows(list_, startup_.ipHelper, StartPathPass());
+    connections::RefreshRows(list_, startup_.ipHelper, StartPathPass(), platform::CurrentTime());
 }
 
 void MainWindow::OnCommand(int commandId, bool fromShortcut)
@@ -299,6 +321,8 @@ LRESULT MainWindow::OnNotify(NMHDR& header)
     case LVN_ODSTATECHANGED:
         lv_.OnRangeStateChanged(reinterpret_cast<NMLVODSTATECHANGE&>(header));
         return 0;
+    case LVN_ODFINDITEMW:
+        return lv_.OnFindItem(reinterpret_cast<NMLVFINDITEMW&>(header));
     case NM_CUSTOMDRAW:
         return LvAdvancedCustomDrawItem(reinterpret_cast<NMLVCUSTOMDRAW&>(header));
     default:
@@ -312,7 +336,7 @@ LRESULT MainWindow::LvAdvancedCustomDrawItem(NMLVCUSTOMDRAW& draw)
         return CDRF_NOTIFYITEMDRAW;
     }
     if (draw.nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
-        lv_.OnItemPrePaint(draw);
+        util::RunHandler(hwnd_, [&] { lv_.OnItemPrePaint(draw); });
         return CDRF_NEWFONT;
     }
     return CDRF_DODEFAULT;

@@ -47,6 +47,7 @@ private:
 
     // Window events, unpacked.
     void OnCreate(HINSTANCE instance);
+    void CreateControls(HINSTANCE instance);
     void OnSize(int clientWidth, int clientHeight);
     void OnListMouseLeft();
     void OnTimer(UINT_PTR timerId);
@@ -103,6 +104,7 @@ private:
     HACCEL shortcuts_ = nullptr;
     AboutWindow* frmAbout_ = nullptr;
     bool keyPreview_ = false;
+    bool reportOpen_ = false;  // an error report box is on screen
     // Size changes save the placement once the creation handler is loading
     // the settings (the sizes the system sets while creating the window are
     // not the user's); a state asked for before the window shows waits here.

@@ -94,7 +94,7 @@ void Save1Click(const connections::ConnectionList& list)
             return;
         }
         platform::Sleep(kWaitBeforeFileManager);
-        platform::ShellExecute(platform::GetDesktopWindow(), L"open", kFileManager,
+        platform::ShellExecute(platform::GetDesktopWindow(), L"open", FileManagerPath(),
                                ExplorerSelectParameters(path), L"", platform::kSwShowNormal);
     } catch (...) {
         // The command reports nothing; a report already written stays on disk.

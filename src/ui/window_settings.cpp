@@ -88,6 +88,10 @@ void WriteDword(const UniqueRegistryKey& key, const std::wstring& name, std::int
     }
 }
 
+// The list reads column widths as signed 16-bit numbers (-1 and -2 mean
+// "size to the contents"): anything wider turns into another width.
+constexpr std::int32_t kWidestColumn = 32767;
+
 // A stored size the window or a column can use; a screen of unknown extent
 // sets no upper bound.
 bool IsUsableSize(std::int32_t size, int screenExtent)
@@ -186,7 +190,7 @@ void LoadColumnWidths(SettingsWindow& window)
     }
     for (std::size_t column = 0; column < window.ColumnCount(); ++column) {
         const auto width = ReadDword(key, ColumnValueName(column));
-        if (width && IsUsableSize(*width, window.VirtualScreenWidth())) {
+        if (width && *width <= kWidestColumn && IsUsableSize(*width, window.VirtualScreenWidth())) {
             window.SetColumnWidth(column, *width);
         }
     }

@@ -28,6 +28,16 @@ std::wstring MessageOfCurrentException();
 // Shows the application's common error report, owned by owner (may be null).
 void ShowErrorReport(void* owner, const std::wstring& message);
 
+// Reports the exception in flight; called from a catch block.
+inline void ReportCurrentException(void* owner) noexcept
+{
+    try {
+        ShowErrorReport(owner, MessageOfCurrentException());
+    } catch (...) {
+        // Reporting itself failed (no memory for the text): nothing more to do.
+    }
+}
+
 // Runs one event handler; a failure that leaves it is reported and the
 // program goes on with the next event.
 template <typename Handler>
@@ -36,11 +46,7 @@ void RunHandler(void* owner, Handler&& handler) noexcept
     try {
         handler();
     } catch (...) {
-        try {
-            ShowErrorReport(owner, MessageOfCurrentException());
-        } catch (...) {
-            // Reporting itself failed (no memory for the text): nothing more to do.
-        }
+        ReportCurrentException(owner);
     }
 }
 

@@ -36,7 +36,7 @@ def _stop_automatic_refresh(session):
 
 def _closes(session):
     """The SetTcpEntry calls so far, one line each."""
-    log = session.app / "vq_settcpentry.log"
+    log = session.system / "vq_settcpentry.log"
     return log.read_text().splitlines() if log.exists() else []
 
 

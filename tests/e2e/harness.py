@@ -166,6 +166,14 @@ def template_prefix(arch):
 _SHARED_SUFFIXES = (".dll", ".exe", ".drv", ".sys", ".ocx", ".cpl", ".acm", ".tlb", ".nls", ".ax", ".ds")
 
 
+def _replace_file(source, target):
+    """Copies source over target without writing into target's old file, which
+    may be shared with the template prefix through a hard link."""
+    if target.exists():
+        target.unlink()
+    shutil.copy(source, target)
+
+
 def _copy_prefix(source, target):
     def link_or_copy(src, dst):
         if src.lower().endswith(_SHARED_SUFFIXES):
@@ -210,18 +218,39 @@ class Session:
 
     # --- the application folder -------------------------------------------------------
 
+    @property
+    def system(self):
+        """The prefix's system folder for 32-bit programs, where the program
+        loads its IP Helper library from."""
+        wow64 = self.prefix / "drive_c/windows/syswow64"
+        return wow64 if wow64.exists() else self.prefix / "drive_c/windows/system32"
+
     def install(self, program="velquist.exe", iphlpapi="full"):
-        """Copies a program into C:\\app, with the stand-in IP Helper variant
-        (full, no-tcp, no-udp) or none (Wine's own)."""
+        """Copies a program into C:\\app and the stand-in IP Helper variant
+        (full, no-tcp, no-udp) into the system folder, or none (Wine's own)."""
         shutil.copy(PROGRAMS[program], self.app / program)
         if iphlpapi is not None:
-            shutil.copy(WIN32_BUILD / "iphlp" / iphlpapi / "iphlpapi.dll", self.app / "iphlpapi.dll")
-            system = "syswow64" if (self.prefix / "drive_c/windows/syswow64").exists() else "system32"
-            shutil.copy(self.prefix / "drive_c/windows" / system / "iphlpapi.dll", self.app / "iphlpreal.dll")
+            self.plant_ip_helper(self.system, iphlpapi)
         return self.app / program
 
-    def write_tables(self, lines):
-        (self.app / "vq_tables.txt").write_text("\n".join(lines) + "\n")
+    def plant_ip_helper(self, folder, variant="full"):
+        """Puts a stand-in iphlpapi.dll into folder, Wine's own beside it as
+        iphlpreal.dll (the stand-in forwards every other export there); it
+        serves folder/vq_tables.txt."""
+        real = self.system / "iphlpreal.dll"
+        if not real.exists():
+            shutil.copy(self.system / "iphlpapi.dll", real)
+        if folder != self.system:
+            _replace_file(real, folder / "iphlpreal.dll")
+        _replace_file(WIN32_BUILD / "iphlp" / variant / "iphlpapi.dll", folder / "iphlpapi.dll")
+
+    def write_tables(self, lines, folder=None):
+        """The stand-in's tables, moved into place whole: a read at any moment
+        sees the old tables or the new ones, never a part."""
+        target = (folder or self.system) / "vq_tables.txt"
+        partial = target.with_suffix(".partial")
+        partial.write_text("\n".join(lines) + "\n")
+        os.replace(partial, target)
 
     def registry(self, key, name, kind, data):
         _registry(self.env, key, name, kind, data)

@@ -94,6 +94,22 @@ def test_later_tables_add_remove_and_update_rows_and_spare_the_selected_row():
 
 
 
+def test_typing_in_the_list_selects_the_next_row_whose_process_begins_with_the_text():
+    with Session("list_typing") as session:
+        _start(session, FIRST_TABLES)
+        poll(lambda: session.row_count() == 5, message="first rows")
+        session.select(0)  # helper app.exe; then helper app.exe, System, System, System Idle Process
+
+        session.driver("type", MAIN_TITLE, "sYs")
+        chosen = poll(lambda: [r.index for r in session.rows() if r.selected and r.focused] == [2] and 2,
+                      message=f"typing: {[(r.index, r.selected, r.focused) for r in session.rows()]}")
+        check(session.rows()[chosen]["Process"] == "System", "the typed row")
+
+        session.driver("type", MAIN_TITLE, "zzz")
+        check(holds_for(lambda: [r.index for r in session.rows() if r.selected] == [2], seconds=2),
+              "a text that matches no row moved the selection")
+
+
 def _items(session):
     return {item.id: item for item in session.menu() if not item.separator}
 

@@ -77,6 +77,21 @@ def test_ip_helper_that_cannot_be_loaded_is_refused():
         _expect_refusal(session, session.start(), REFUSAL_UNSUPPORTED)
 
 
+def test_an_ip_helper_library_planted_beside_the_program_is_never_loaded():
+    with Session("planted_ip_helper") as session:
+        session.install()
+        session.write_tables(LISTENING)
+        session.plant_ip_helper(session.app)
+        session.write_tables(["tcp 2 6.6.6.6 666 0.0.0.0 0 4"], folder=session.app)
+        program = session.start()
+        session.find_window(MAIN_TITLE)
+        rows = poll(lambda: session.rows(), message="no rows from the system folder's library")
+        addresses = sorted(r["Local Address"] for r in rows)
+        check(addresses == ["0.0.0.0", "0.0.0.0"], f"rows from the planted library: {addresses}")
+        session.driver("close", MAIN_TITLE)
+        check(session.wait_exit(program) == 0, "exit code not 0")
+
+
 def test_ip_helper_without_the_extended_udp_table_starts():
     with Session("no_udp_table") as session:
         session.install(iphlpapi="no-udp")

@@ -144,10 +144,14 @@ TEST_F(CloseTcpConnectionTest, ReadsTheTableOnceForManyRowsAndClosesEachEntryOnc
 // ---------------------------------------------------------------------------
 // The close commands
 
+// When the rows were added; the fake's processes start at 1 unless told.
+constexpr std::uint64_t kRowsAdded = 500;
+
 // A row as the list makes it, with the caption, folder and process id text
 // given (the terminate tests also try texts the list never writes).
 ConnectionRow Listed(ConnectionRow row, const wchar_t* caption, const wchar_t* folder, const wchar_t* processId)
 {
+    row.addedAt = kRowsAdded;
     row.caption = caption;
     row.subItems[connections::kProcessFolder] = folder;
     row.subItems[connections::kProcessId] = processId;
@@ -359,8 +363,10 @@ TEST_F(CloseCommandsTest, AProcessWithoutAKnownImageIsIdentifiedByItsProcessId)
 
 class TerminateProcessTest : public CloseCommandsTest {
 protected:
-    // A process the fake lets us open for termination.
-    static void Terminable(std::uint32_t processId) { Fake().processes[processId].grantedAccess = {1}; }
+    static constexpr std::uint32_t kTerminateAccess =
+        platform::kProcessTerminate | platform::kProcessQueryLimitedInformation;
+    // A process the fake lets us open for termination, started before the rows were added.
+    static void Terminable(std::uint32_t processId) { Fake().processes[processId].grantedAccess = {kTerminateAccess}; }
 };
 
 TEST_F(TerminateProcessTest, EndsTheFirstSelectedRowsProcessWithExitCodeZeroAndClosesTheHandle)
@@ -374,7 +380,7 @@ TEST_F(TerminateProcessTest, EndsTheFirstSelectedRowsProcessWithExitCodeZeroAndC
     ui::erminateProcess1Click(list);
 
     ASSERT_EQ(Fake().Count("OpenProcess"), 1u);
-    const std::size_t open = Fake().IndexOf("OpenProcess 812 0x1");
+    const std::size_t open = Fake().IndexOf("OpenProcess 812 0x1001");
     const std::size_t terminate = Fake().IndexOf("TerminateProcess 812 0");
     const std::size_t close = Fake().IndexOf("CloseHandle");
     ASSERT_NE(open, std::string::npos);
@@ -394,7 +400,7 @@ TEST_F(TerminateProcessTest, DoesNothingWithoutASelectionOrAProcessToOpen)
 
     Select(1);  // 812 is not known to the fake: it has exited, or access is denied
     ui::erminateProcess1Click(list);
-    EXPECT_EQ(Fake().Count("OpenProcess 812 0x1"), 1u);
+    EXPECT_EQ(Fake().Count("OpenProcess 812 0x1001"), 1u);
     EXPECT_EQ(Fake().Count("TerminateProcess"), 0u);
     EXPECT_EQ(Fake().Count("CloseHandle"), 0u);
 }
@@ -406,9 +412,9 @@ TEST_F(TerminateProcessTest, OnlyAPlainDecimalProcessIdReachesTheSystem)
         const char* opened;  // the OpenProcess line, or nullptr when nothing is opened
     };
     const PidCase cases[] = {
-        {L"812", "OpenProcess 812 0x1"},
-        {L"4294967295", "OpenProcess 4294967295 0x1"},
-        {L"0012", "OpenProcess 12 0x1"},
+        {L"812", "OpenProcess 812 0x1001"},
+        {L"4294967295", "OpenProcess 4294967295 0x1001"},
+        {L"0012", "OpenProcess 12 0x1001"},
         {L"", nullptr},
         {L"abc", nullptr},
         {L"12abc", nullptr},
@@ -436,6 +442,38 @@ TEST_F(TerminateProcessTest, OnlyAPlainDecimalProcessIdReachesTheSystem)
             EXPECT_EQ(Fake().Count("OpenProcess"), 1u);
             EXPECT_EQ(Fake().Count(c.opened), 1u);
         }
+    }
+}
+
+// A row whose process id was taken over by a later process, or whose start
+// cannot be read, ends nothing; a process that started earlier is ended.
+TEST_F(TerminateProcessTest, EndsOnlyAProcessThatStartedBeforeTheRowWasAdded)
+{
+    struct StartCase {
+        const char* name;
+        std::optional<std::uint64_t> startTime;
+        bool ended;
+    };
+    const StartCase cases[] = {
+        {"started before the row", kRowsAdded - 1, true},
+        {"started when the row was added", kRowsAdded, false},
+        {"a later process holds the id", kRowsAdded + 1, false},
+        {"start time unreadable", std::nullopt, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fake::Reset();
+        Terminable(812);
+        Fake().processes[812].startTime = c.startTime;
+        ConnectionList rows{nullptr};
+        rows.AppendRow(ListTcpRow(L"a.exe", L"C:\\", L"812", 1));
+        rows.SetSelected(0, true);
+
+        ui::erminateProcess1Click(rows);
+
+        EXPECT_EQ(Fake().Count("TerminateProcess 812 0"), c.ended ? 1u : 0u);
+        EXPECT_EQ(Fake().Count("CloseHandle"), 1u);
+        EXPECT_TRUE(Fake().openHandles.empty());
     }
 }
 

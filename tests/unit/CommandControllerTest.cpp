@@ -106,6 +106,8 @@ TEST_F(CommandControllerTest, EnablesItemsForTheListAndTheSelectedRow)
          {{L"a.exe", L"912", L"", true}, {L"b.exe", L"913", L"C:\\b\\", true}},
          AllBut(kProcessFileItems),
          true},
+        {"UnreadablePathSelected", {{L"", L"912", L"\\", true}}, AllBut(kProcessFileItems), true},
+        {"NoFileNameSelected", {{L"", L"912", L"C:\\a\\", true}}, AllBut(kProcessFileItems), true},
         {"FirstSelectedIsNotFirstRow",
          {{L"a.exe", L"4", L"", false}, {L"b.exe", L"913", L"C:\\b\\", true}},
          kAllItems,

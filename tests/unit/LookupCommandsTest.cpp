@@ -231,7 +231,7 @@ TEST_F(LookupCommandsTest, LocateOpensTheFileManagerWithTheQuotedProcessFileSele
     const fake::ShellExecuteCall& call = Shell().executes.front();
     EXPECT_EQ(call.owner, fake::FakeDesktopWindow());
     EXPECT_EQ(call.verb, L"open");
-    EXPECT_EQ(call.file, L"Explorer.exe");
+    EXPECT_EQ(call.file, L"C:\\Windows\\Explorer.exe") << "by its full path";
     EXPECT_EQ(call.parameters, L"/select,\"C:\\Program Files\\My App\\my app.exe\"");
     EXPECT_EQ(call.directory, L"");
     EXPECT_EQ(call.showCommand, 1);

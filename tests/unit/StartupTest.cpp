@@ -25,7 +25,7 @@ protected:
         fake.loadedModules[L"C:\\Windows\\system32\\kernel32.dll"] = &g_kernel32;
         fake.memoryRegion = {28, 28, &g_kernel32};
         fake.nativeExports[&g_kernel32]["GetNativeSystemInfo"] = &g_nativeInfo;
-        fake.loadableLibraries[L"iphlpapi.dll"] = &g_iphlpapi;
+        fake.loadableLibraries[L"C:\\Windows\\system32\\iphlpapi.dll"] = &g_iphlpapi;
         fake.exports[&g_iphlpapi] = {{"GetExtendedTcpTable", &g_tcpTable},
                                      {"GetExtendedUdpTable", &g_udpTable},
                                      {"SetTcpEntry", &g_setTcpEntry}};
@@ -70,11 +70,12 @@ TEST_F(StartupTest, RunsTheModulesInTheirFixedOrder)
     const auto& fake = Fake();
     const std::size_t systemDirectory = fake.IndexOf("GetSystemDirectory");
     const std::size_t nativeInfo = fake.IndexOf("GetNativeSystemInfo");
-    const std::size_t loadLibrary = fake.IndexOf("LoadLibraryEx iphlpapi.dll 0");
+    const std::size_t loadLibrary = fake.IndexOf("LoadLibraryEx C:\\Windows\\system32\\iphlpapi.dll 0");
     EXPECT_EQ(systemDirectory, 256u) << "the kernel32 path follows the 256 privilege requests";
     EXPECT_LT(systemDirectory, nativeInfo);
     EXPECT_EQ(fake.log[nativeInfo + 1], "RtlAdjustPrivilege 20 enable=1 thread=0 out=1");
-    EXPECT_EQ(loadLibrary, nativeInfo + 2);
+    EXPECT_EQ(fake.log[nativeInfo + 2], "GetSystemDirectory") << "the library is loaded from the system folder";
+    EXPECT_EQ(loadLibrary, nativeInfo + 3);
     EXPECT_NE(fake.log[loadLibrary + 1].find("GetExtendedTcpTable"), std::string::npos);
     EXPECT_NE(fake.log[loadLibrary + 2].find("GetExtendedUdpTable"), std::string::npos);
     EXPECT_NE(fake.log[loadLibrary + 3].find("SetTcpEntry"), std::string::npos);

@@ -1,4 +1,5 @@
 #include "connections/table_reader.h"
+#include "util/error_report.h"
 #include "fake_platform.h"
 #include "table_fixtures.h"
 
@@ -108,13 +109,33 @@ TEST_F(TableReaderTest, AnEmptyTableYieldsNoRows)
     EXPECT_EQ(read.table.size(), 0u);
 }
 
-TEST_F(TableReaderTest, AnEntryCountBeyondTheBufferIsClampedToWhatItHolds)
+TEST_F(TableReaderTest, AnEntryCountBeyondWhatTheCallWroteYieldsOnlyTheWrittenRows)
 {
     fake::AddTcpRow(Fake().tcpTable, {5, 1, Port(1000), 2, Port(80), 7});
     Fake().tcpTable.rowCount = 1000000;
     const auto read = connections::ReadTcpTable(fake::FakeIpHelper());
     ASSERT_EQ(read.outcome, ReadOutcome::Read);
-    EXPECT_EQ(read.table.size(), 2u) << "the doubled 28-byte buffer holds two 24-byte rows";
+    EXPECT_EQ(read.table.size(), 1u) << "the doubled buffer has room for two, the call wrote one";
+    EXPECT_EQ(read.table[0].localPort, Port(1000));
+
+    // Without a size back, the buffer bounds the rows.
+    EXPECT_EQ((connections::TableBuffer<platform::TcpRowOwnerPid>({1000000, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12})
+                   .size()),
+              2u);
+}
+
+TEST_F(TableReaderTest, AnAbsurdSizeIsRefusedWithAMessageNamingTheTable)
+{
+    Fake().udpTable.firstSize = 0xFFFFFFF0u;
+    try {
+        connections::ReadUdpTable(fake::FakeIpHelper());
+        FAIL() << "no failure";
+    } catch (const util::AppError& error) {
+        EXPECT_EQ(error.message(),
+                  L"Could not read the UDP table: the system reported 4294967280 bytes, more than any table of "
+                  L"connections takes");
+    }
+    EXPECT_EQ(Fake().udpTable.calls.size(), 1u) << "nothing was allocated or asked for again";
 }
 
 } // namespace

@@ -71,17 +71,17 @@ public:
         columns.at(column) = width;
     }
 
-    int VirtualScreenWidth() const override { return kScreenWidth; }
+    int VirtualScreenWidth() const override { return screenWidth; }
     int VirtualScreenHeight() const override { return kScreenHeight; }
 
-    // The creation handler's last steps: the loads, then key preview, which a
-    // failed load skips.
+    // The creation handler's last steps: key preview, then the loads, which
+    // a stored value they cannot use ends.
     void FormCreate()
     {
         util::RunHandler(this, [this] {
+            keyPreview = true;
             ui::LoadWindowPlacement(*this);
             ui::LoadColumnWidths(*this);
-            keyPreview = true;
         });
     }
 
@@ -95,6 +95,7 @@ public:
     int NormalHeight() const { return height_; }
 
     std::vector<int> columns{125, 75, 125, 150, 75, 150, 75, 75, 250};
+    int screenWidth = kScreenWidth;
     std::vector<std::string> changes;
     bool keyPreview = false;
 
@@ -289,6 +290,22 @@ TEST_F(WindowSettingsTest, StoredColumnWidthsApplyToTheirColumnsOnly)
     EXPECT_EQ(Registry().keys.at(kKey).size(), 9u) << "other values stay untouched";
 }
 
+// The list reads a column width as a signed 16-bit number (-1 and -2 size a
+// column to its contents), so a wider stored width is no width it can take,
+// however wide the screens.
+TEST_F(WindowSettingsTest, AStoredColumnWidthBeyond32767IsIgnored)
+{
+    window_.screenWidth = 8 * 3840;
+    Registry().PlantDword(kKey, L"ListView_Column_0", 32767);
+    Registry().PlantDword(kKey, L"ListView_Column_1", 32768);
+    Registry().PlantDword(kKey, L"ListView_Column_2", 65535);
+    Registry().PlantDword(kKey, L"ListView_Column_3", 65534);
+
+    ui::LoadColumnWidths(window_);
+
+    EXPECT_EQ(window_.columns, (std::vector<int>{32767, 75, 125, 150, 75, 150, 75, 75, 250}));
+}
+
 TEST_F(WindowSettingsTest, ColumnWalkFollowsTheListsColumns)
 {
     window_.columns = {10, 20, 30};
@@ -338,7 +355,7 @@ TEST_F(WindowSettingsTest, UnreadableStoredValueIsReportedAndNothingOfTheLoadIsA
         window.FormCreate();
 
         EXPECT_TRUE(window.changes.empty()) << "neither the placement nor the column widths";
-        EXPECT_FALSE(window.keyPreview) << "the creation handler ends at the failing load";
+        EXPECT_TRUE(window.keyPreview) << "key preview stays on when a load fails";
         ASSERT_EQ(Fake().messageBoxes.size(), 1u);
         EXPECT_EQ(Fake().messageBoxes[0].text, c.message);
         EXPECT_EQ(Fake().messageBoxes[0].caption, L"Quarvel Velquist");
@@ -358,7 +375,7 @@ TEST_F(WindowSettingsTest, UnreadableColumnWidthStopsTheWalkThere)
 
     EXPECT_EQ(window_.columns, (std::vector<int>{50, 60, 125, 150, 75, 150, 75, 75, 250}));
     EXPECT_EQ(MessageTexts(), std::vector<std::wstring>{L"Failed to get data for 'ListView_Column_2'"});
-    EXPECT_FALSE(window_.keyPreview);
+    EXPECT_TRUE(window_.keyPreview);
 }
 
 TEST_F(WindowSettingsTest, SavesWriteSignedDwordsOfTheLiveWindow)

@@ -27,7 +27,7 @@ std::uint32_t ServeTable(FakeTable& table, void* buffer, std::uint32_t* size, in
         if (table.firstAnswer) {
             return *table.firstAnswer;
         }
-        *size = needed;
+        *size = table.firstSize.value_or(needed);
         return platform::kErrorInsufficientBuffer;
     }
     needed += table.growBeforeSecondCall;
@@ -43,6 +43,8 @@ std::uint32_t ServeTable(FakeTable& table, void* buffer, std::uint32_t* size, in
     if (!table.rowWords.empty()) {
         std::memcpy(out + 1, table.rowWords.data(), table.rowWords.size() * 4);
     }
+    // As the system does: the size tells what the table took.
+    *size = static_cast<std::uint32_t>(4 + table.rowWords.size() * 4);
     return platform::kNoError;
 }
 
@@ -204,6 +206,11 @@ void Sleep(std::uint32_t milliseconds)
 {
     Log("Sleep " + std::to_string(milliseconds));
     g_fake.sleeps.push_back(milliseconds);
+}
+
+std::uint64_t CurrentTime()
+{
+    return g_fake.now;
 }
 
 std::wstring GetSystemDirectory()

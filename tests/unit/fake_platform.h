@@ -45,6 +45,7 @@ struct FakeTable {
     std::vector<std::uint32_t> rowWords;  // the rows back to back
     std::uint32_t rowCount = 0;
     std::optional<std::uint32_t> firstAnswer;   // default: 122 with the needed size
+    std::optional<std::uint32_t> firstSize;     // the size the first call reports; default: the needed one
     std::optional<std::uint32_t> secondAnswer;  // default: 0 when the room suffices, else 122
     std::uint32_t growBeforeSecondCall = 0;     // bytes the table grows between the calls
     std::vector<TableCall> calls;
@@ -71,6 +72,7 @@ struct FakePlatform {
     std::wstring executablePath = L"C:\\Program Files\\Quarvel\\velquist.exe";
     platform::LocalTime localTime{2018, 5, 29, 14, 3, 9};
     std::vector<std::uint32_t> sleeps;
+    std::uint64_t now = 1000;  // CurrentTime
 
     std::map<std::wstring, platform::ModuleHandle> loadedModules;     // GetModuleHandle
     std::map<std::wstring, platform::ModuleHandle> loadableLibraries; // LoadLibraryEx

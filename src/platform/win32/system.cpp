@@ -84,6 +84,20 @@ ProcAddress GetProcAddress(ModuleHandle module, const std::string& name)
     return reinterpret_cast<ProcAddress>(::GetProcAddress(static_cast<HMODULE>(module), name.c_str()));
 }
 
+void RestrictLibrarySearch()
+{
+    ::SetDllDirectoryW(L"");
+    // Windows 7 has it only with an update: looked up, not imported.
+    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+    const HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
+    const auto setDefault = kernel32 == nullptr ? nullptr
+                                                : reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void*>(
+                                                      ::GetProcAddress(kernel32, "SetDefaultDllDirectories")));
+    if (setDefault != nullptr) {
+        setDefault(0x00000800);  // LOAD_LIBRARY_SEARCH_SYSTEM32
+    }
+}
+
 ModuleHandle LoadLibraryEx(const std::wstring& name, std::uint32_t flags)
 {
     return ::LoadLibraryExW(name.c_str(), nullptr, flags);
@@ -174,6 +188,13 @@ LocalTime GetLocalTime()
 void Sleep(std::uint32_t milliseconds)
 {
     ::Sleep(milliseconds);
+}
+
+std::uint64_t CurrentTime()
+{
+    FILETIME now{};
+    ::GetSystemTimeAsFileTime(&now);
+    return (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
 }
 
 } // namespace vq::platform

@@ -8,6 +8,7 @@
 //   msgbox <pid> <timeout ms>           the message box of a process (0: any): caption, text, icon
 //   msgbox-ok <pid>                     presses OK in that message box
 //   key <title> <virtual key>           posts a key press to the focused control
+//   type <title> <text>                 posts the text's characters to the focused control
 //   close <title>                       posts WM_CLOSE
 //   sleep <ms>                          prints its own process id, then waits (a helper process)
 //
@@ -326,6 +327,24 @@ int Key(const std::wstring& title, UINT virtualKey)
     const UINT scan = MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC);
     PostMessageW(target, WM_KEYDOWN, virtualKey, 1 | (scan << 16));
     PostMessageW(target, WM_KEYUP, virtualKey, 1 | (scan << 16) | (1u << 30) | (1u << 31));
+    return 0;
+}
+
+int Type(const std::wstring& title, const std::wstring& text)
+{
+    HWND window = FindTitled(title, false);
+    if (window == nullptr) {
+        return 1;
+    }
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    HWND target = window;
+    if (GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && info.hwndFocus != nullptr) {
+        target = info.hwndFocus;
+    }
+    for (const wchar_t c : text) {
+        PostMessageW(target, WM_CHAR, c, 1);
+    }
     return 0;
 }
 
@@ -1473,7 +1492,7 @@ int HitTest(const std::wstring& title, int x, int y)
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: vqdriver find|windows|msgbox|msgbox-ok|key|close|sleep|rows|select|select-none|"
+    std::fprintf(stderr, "usage: vqdriver find|windows|msgbox|msgbox-ok|key|type|close|sleep|rows|select|select-none|"
                          "status|row-pixel|menu|close-menu|main-menu|choose|shortcut|clipboard|command|syscommand|place|"
                          "children|column-width|hittest ...\n");
     return 2;
@@ -1500,6 +1519,8 @@ int wmain(int argc, wchar_t** argv)
         result = MessageBoxOk(number(2));
     } else if (command == L"key" && argc >= 4) {
         result = Key(argv[2], number(3));
+    } else if (command == L"type" && argc == 4) {
+        result = Type(argv[2], argv[3]);
     } else if (command == L"sleep" && argc >= 3) {
         result = SleepAsHelper(number(2));
     } else if (command == L"close" && argc >= 3) {
