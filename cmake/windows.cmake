@@ -57,6 +57,16 @@ foreach(document Changelog.txt EULA.txt)
   configure_file(${CMAKE_SOURCE_DIR}/package/${document} ${CMAKE_BINARY_DIR}/${document} COPYONLY)
 endforeach()
 
+# The stand-in IP Helper libraries of the end-to-end tests and of the scale
+# bench forward every other export to Wine's own 32-bit one.
+if(NOT CMAKE_SIZEOF_VOID_P EQUAL 8)
+  find_file(VQ_WINE_IPHLPAPI iphlpapi.dll
+    PATHS /usr/lib/i386-linux-gnu/wine/i386-windows /usr/lib/wine/i386-windows
+    NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+  if(NOT VQ_WINE_IPHLPAPI)
+    message(FATAL_ERROR "Wine's 32-bit iphlpapi.dll was not found (install wine32)")
+  endif()
+endif()
 if(NOT CMAKE_SIZEOF_VOID_P EQUAL 8 AND EXISTS ${CMAKE_SOURCE_DIR}/tests/e2e/win/CMakeLists.txt)
   add_subdirectory(${CMAKE_SOURCE_DIR}/tests/e2e/win ${CMAKE_BINARY_DIR}/e2e)
 endif()

@@ -43,13 +43,16 @@ def windows_path(path, prefix):
     return "C:\\" + str(path.relative_to(prefix / "drive_c")).replace("/", "\\")
 
 
-def install_stand_in(env, prefix, app, build, program):
-    """The stand-in beside the program, Wine's own library beside it as
-    iphlpreal.dll (the stand-in forwards there), and a per-program override
-    so the native one wins."""
-    shutil.copy(build / "bench-scale" / "iphlpapi.dll", app / "iphlpapi.dll")
-    system = "syswow64" if (prefix / "drive_c/windows/syswow64").exists() else "system32"
-    shutil.copy(prefix / "drive_c/windows" / system / "iphlpapi.dll", app / "iphlpreal.dll")
+def install_stand_in(env, prefix, build, program):
+    """The stand-in where the program loads its IP Helper from, the prefix's
+    system folder, with Wine's own library beside it as iphlpreal.dll (the
+    stand-in forwards there), and a per-program override so the native one
+    wins. As the end-to-end tests install theirs."""
+    system = prefix / "drive_c/windows" / ("syswow64" if (prefix / "drive_c/windows/syswow64").exists()
+                                           else "system32")
+    shutil.copy(system / "iphlpapi.dll", system / "iphlpreal.dll")
+    (system / "iphlpapi.dll").unlink()
+    shutil.copy(build / "bench-scale" / "iphlpapi.dll", system / "iphlpapi.dll")
     registry(env, rf"HKCU\Software\Wine\AppDefaults\{program}\DllOverrides", "iphlpapi",
              "REG_SZ", "native,builtin")
 
@@ -142,7 +145,7 @@ class Bench:
         registry(self.env, r"HKCU\Software\Wine\WineDbg", "ShowCrashDialog", "REG_DWORD", "0")
         self.app.mkdir()
         shutil.copy(self.exe, self.app / "velquist.exe")
-        install_stand_in(self.env, self.prefix, self.app, self.build, "velquist.exe")
+        install_stand_in(self.env, self.prefix, self.build, "velquist.exe")
         run(["wineserver", "-w"], self.env)
         self.start_display()
         (self.app / "scale_pids.txt").write_text("\n".join(map(str, self.pid_pool())) + "\n")

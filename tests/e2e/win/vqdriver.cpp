@@ -312,17 +312,27 @@ int MessageBoxOk(DWORD pid)
     return 0;
 }
 
-int Key(const std::wstring& title, UINT virtualKey)
+// The control with the keyboard focus in the thread of the window with this
+// title (the window itself when none has it); null when there is no window.
+HWND FocusedControlOf(const std::wstring& title)
 {
     HWND window = FindTitled(title, false);
     if (window == nullptr) {
-        return 1;
+        return nullptr;
     }
     GUITHREADINFO info{};
     info.cbSize = sizeof(info);
-    HWND target = window;
     if (GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && info.hwndFocus != nullptr) {
-        target = info.hwndFocus;
+        return info.hwndFocus;
+    }
+    return window;
+}
+
+int Key(const std::wstring& title, UINT virtualKey)
+{
+    HWND target = FocusedControlOf(title);
+    if (target == nullptr) {
+        return 1;
     }
     const UINT scan = MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC);
     PostMessageW(target, WM_KEYDOWN, virtualKey, 1 | (scan << 16));
@@ -332,15 +342,9 @@ int Key(const std::wstring& title, UINT virtualKey)
 
 int Type(const std::wstring& title, const std::wstring& text)
 {
-    HWND window = FindTitled(title, false);
-    if (window == nullptr) {
+    HWND target = FocusedControlOf(title);
+    if (target == nullptr) {
         return 1;
-    }
-    GUITHREADINFO info{};
-    info.cbSize = sizeof(info);
-    HWND target = window;
-    if (GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && info.hwndFocus != nullptr) {
-        target = info.hwndFocus;
     }
     for (const wchar_t c : text) {
         PostMessageW(target, WM_CHAR, c, 1);
