@@ -185,11 +185,12 @@ void MainWindow::CreateControls(HINSTANCE instance)
 
 void MainWindow::FormCreate()
 {
+    // The refresh runs even when a fill fails: it is what fills the list then.
+    SetRefreshTimerEnabled(true);
     const auto resolve = StartPathPass();
     const std::uint64_t now = platform::CurrentTime();
     connections::FillTcpRows(list_, startup_.ipHelper, resolve, now);
     connections::FillUdpRows(list_, startup_.ipHelper, resolve, now);
-    SetRefreshTimerEnabled(true);
     // Key preview first: a stored value the loads cannot use is reported and
     // ends the loading, and Esc must still close the window afterwards.
     keyPreview_ = true;

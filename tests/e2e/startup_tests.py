@@ -1,5 +1,5 @@
 """Start-up and shutdown of the real programs under Wine."""
-from harness import MAIN_TITLE, Session, check, poll
+from harness import MAIN_TITLE, Session, check, holds_for, poll
 
 ESCAPE = 0x1B
 REFUSAL_64_BIT = "Please run the 64-bit version! Aborting..."
@@ -88,6 +88,28 @@ def test_an_ip_helper_library_planted_beside_the_program_is_never_loaded():
         rows = poll(lambda: session.rows(), message="no rows from the system folder's library")
         addresses = sorted(r["Local Address"] for r in rows)
         check(addresses == ["0.0.0.0", "0.0.0.0"], f"rows from the planted library: {addresses}")
+        session.driver("close", MAIN_TITLE)
+        check(session.wait_exit(program) == 0, "exit code not 0")
+
+
+def test_a_failing_refresh_reports_once_in_the_programs_words_while_its_box_is_open():
+    with Session("refresh_failure") as session:
+        session.install()
+        session.write_tables(LISTENING)
+        program = session.start()
+        session.find_window(MAIN_TITLE)
+        session.write_tables(LISTENING + ["tcp-size 4294967280"])
+        rc, box = session.driver("msgbox", 0, 30000)
+        check(rc == 0, "the failing refresh showed no message box")
+        check(box["text"] == "Could not read the TCP table: the system reported 4294967280 bytes, more than any "
+                             "table of connections takes.", f"box text {box['text']!r}")
+        # Three more refresh periods behind the open box add no box.
+        check(holds_for(lambda: session.windows_of(box["pid"]).count("#32770") == 1, seconds=6),
+              f"boxes piled up: {session.windows_of(box['pid'])}")
+        session.write_tables(LISTENING)
+        session.driver("msgbox-ok", 0)
+        check(holds_for(lambda: "#32770" not in session.windows_of(box["pid"]), seconds=4),
+              "a box came back after the table could be read again")
         session.driver("close", MAIN_TITLE)
         check(session.wait_exit(program) == 0, "exit code not 0")
 

@@ -8,6 +8,7 @@
 //   tcp <state> <local address> <local port> <remote address> <remote port> <pid>
 //   udp <local address> <local port> <pid>
 //   settcpentry-result <n>      (what SetTcpEntry answers; 0 when absent)
+//   tcp-size <n>                (the TCP size query answers this many bytes, whatever the rows)
 // Ports are decimal; a remote port written as raw:<hex> is stored in the
 // field exactly as given.
 
@@ -27,6 +28,7 @@ struct Tables {
     std::vector<DWORD> tcp;  // six words per row
     std::vector<DWORD> udp;  // three words per row
     DWORD setTcpEntryResult = 0;
+    DWORD tcpSize = 0;  // 0: the rows' own size
 };
 
 std::string BesideThisDll(const char* name)
@@ -74,6 +76,8 @@ Tables ReadTables()
                                                  static_cast<DWORD>(std::strtoul(c, nullptr, 10))});
         } else if (fields == 2 && std::strcmp(kind, "settcpentry-result") == 0) {
             tables.setTcpEntryResult = static_cast<DWORD>(std::strtoul(a, nullptr, 10));
+        } else if (fields == 2 && std::strcmp(kind, "tcp-size") == 0) {
+            tables.tcpSize = static_cast<DWORD>(std::strtoul(a, nullptr, 10));
         }
     }
     std::fclose(file);
@@ -120,7 +124,12 @@ DWORD WINAPI GetExtendedTcpTable(PVOID table, PDWORD size, BOOL, ULONG family,
     if (family != AF_INET || tableClass != 5) {
         return ERROR_INVALID_PARAMETER;
     }
-    return ServeTable(ReadTables().tcp, 6, table, size);
+    const Tables tables = ReadTables();
+    if (tables.tcpSize != 0 && size != nullptr && (table == nullptr || *size < tables.tcpSize)) {
+        *size = tables.tcpSize;
+        return ERROR_INSUFFICIENT_BUFFER;
+    }
+    return ServeTable(tables.tcp, 6, table, size);
 }
 #endif
 
