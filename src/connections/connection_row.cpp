@@ -2,6 +2,7 @@
 
 #include "connections/ipv4_text.h"
 #include "connections/tcp_state_names.h"
+#include "util/ascii_text.h"
 
 #include <cstdint>
 
@@ -53,7 +54,7 @@ ConnectionRow MakeUdpRow(const platform::UdpRowOwnerPid& entry, const std::wstri
 
 std::wstring TcpStateText(std::uint32_t state)
 {
-    return std::wstring(TrimControlAndBlank(TcpStateName(state)));
+    return std::wstring(util::TrimControlAndBlank(TcpStateName(state)));
 }
 
 ProcessPathParts SplitProcessPath(const std::wstring& path)
@@ -63,19 +64,6 @@ ProcessPathParts SplitProcessPath(const std::wstring& path)
         return {path, {}};
     }
     return {path.substr(split + 1), path.substr(0, split + 1)};
-}
-
-std::wstring_view TrimControlAndBlank(std::wstring_view text)
-{
-    std::size_t first = 0;
-    std::size_t last = text.size();
-    while (first < last && static_cast<unsigned>(text[first]) <= 32) {
-        ++first;
-    }
-    while (last > first && static_cast<unsigned>(text[last - 1]) <= 32) {
-        --last;
-    }
-    return text.substr(first, last - first);
 }
 
 std::optional<std::uint32_t> ParseProcessId(std::wstring_view text)

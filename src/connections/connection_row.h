@@ -67,8 +67,6 @@ ConnectionRow MakeUdpRow(const platform::UdpRowOwnerPid& entry, const std::wstri
 // The State text of a TCP state code: its name without surrounding blanks.
 std::wstring TcpStateText(std::uint32_t state);
 
-// Text with every character of code 32 or below removed from both ends.
-std::wstring_view TrimControlAndBlank(std::wstring_view text);
 
 // A process id text as the list writes it (decimal digits within 32 bits) as
 // a number; none for any other text.

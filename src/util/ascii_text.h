@@ -1,7 +1,8 @@
 #pragma once
 
-// Prefix tests on path text. The system's own prefixes are compared with
-// only the ASCII letters folded, never by the user's locale.
+// Trimming and prefix tests on text the system gives. The system's own
+// prefixes are compared with only the ASCII letters folded, never by the
+// user's locale.
 
 #include <cstddef>
 #include <string_view>
@@ -13,9 +14,19 @@ constexpr wchar_t AsciiUpper(wchar_t c) noexcept
     return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
 }
 
-constexpr bool StartsWith(std::wstring_view text, std::wstring_view prefix) noexcept
+// Text with every character of code 32 or below (blanks and control
+// characters) removed from both ends.
+constexpr std::wstring_view TrimControlAndBlank(std::wstring_view text) noexcept
 {
-    return text.substr(0, prefix.size()) == prefix;
+    std::size_t first = 0;
+    std::size_t last = text.size();
+    while (first < last && static_cast<unsigned>(text[first]) <= 32) {
+        ++first;
+    }
+    while (last > first && static_cast<unsigned>(text[last - 1]) <= 32) {
+        --last;
+    }
+    return text.substr(first, last - first);
 }
 
 constexpr bool StartsWithIgnoringAsciiCase(std::wstring_view text,

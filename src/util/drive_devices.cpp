@@ -57,7 +57,7 @@ const DriveDevice* FindDriveOfDevicePath(const std::vector<DriveDevice>& drives,
             continue;
         }
         const bool begins = nameCase == DeviceNameCase::Exact
-                                ? StartsWith(devicePath, name)
+                                ? devicePath.starts_with(name)
                                 : StartsWithIgnoringAsciiCase(devicePath, name);
         if (begins && (best == nullptr || name.size() > best->deviceName.size())) {
             best = &drive;

@@ -21,14 +21,6 @@ constexpr std::uint32_t kComputerNameRoom = 260;
 constexpr std::array<std::wstring_view, 4> kSystemFolders = {L"\\SYSTEM32\\", L"SYSTEM32\\",
                                                              L"SYSWOW64\\", L"\\SYSWOW64\\"};
 
-std::wstring TrimControlAndSpace(std::wstring_view text)
-{
-    const auto isBlank = [](wchar_t c) { return c <= L' '; };
-    const auto first = std::find_if_not(text.begin(), text.end(), isBlank);
-    const auto last = std::find_if_not(text.rbegin(), text.rend(), isBlank).base();
-    return first < last ? std::wstring(first, last) : std::wstring();
-}
-
 // Environment references in the folder are expanded, never in the file name.
 // A folder whose expansion does not fit its room keeps its references rather
 // than become a cut-off folder.
@@ -57,7 +49,7 @@ std::wstring ExpandDirectory(const std::wstring& text)
 // stays as it is.
 std::wstring CollapseDoubleBackslashes(const std::wstring& text)
 {
-    const std::size_t kept = StartsWith(text, L"\\\\") ? 2 : 0;
+    const std::size_t kept = text.starts_with(L"\\\\") ? 2 : 0;
     std::wstring result = text.substr(0, kept);
     for (std::size_t i = kept; i < text.size(); ++i) {
         result += text[i];
@@ -92,7 +84,7 @@ std::wstring NormalizeNtPath(const std::wstring& path)
 
 std::wstring NormalizeNtPath(const std::wstring& path, NtPathLookups& lookups)
 {
-    std::wstring text = TrimControlAndSpace(path);
+    std::wstring text(TrimControlAndBlank(path));
 
     if (StartsWithIgnoringAsciiCase(text, L"\\WINDOWS\\") ||
         StartsWithIgnoringAsciiCase(text, L"WINDOWS\\")) {
@@ -106,7 +98,7 @@ std::wstring NormalizeNtPath(const std::wstring& path, NtPathLookups& lookups)
         }
     }
 
-    if (StartsWith(text, L"\\??\\")) {
+    if (text.starts_with(L"\\??\\")) {
         text.erase(0, 4);
     }
     constexpr std::wstring_view kSystemRoot = L"\\SYSTEMROOT\\";
@@ -114,7 +106,7 @@ std::wstring NormalizeNtPath(const std::wstring& path, NtPathLookups& lookups)
         // The backslash after the name stays, to follow the Windows directory.
         text = lookups.WindowsDirectory() + text.substr(kSystemRoot.size() - 1);
     }
-    if (StartsWith(text, L"\\?\\")) {
+    if (text.starts_with(L"\\?\\")) {
         text.erase(0, 3);
     }
 
@@ -140,10 +132,10 @@ void ReplaceDevicePrefix(std::wstring& path, DriveDeviceTable& drives)
     if (path.empty()) {
         return;
     }
-    path = TrimControlAndSpace(path);
+    path = std::wstring(TrimControlAndBlank(path));
 
     // Device names begin with a backslash; a path may have lost it.
-    const std::size_t added = StartsWith(path, L"\\") ? 0 : 1;
+    const std::size_t added = path.starts_with(L"\\") ? 0 : 1;
     const std::wstring devicePath = added == 0 ? path : L"\\" + path;
 
     const std::vector<DriveDevice> devices = drives.Devices(kDeviceNameRoom);
@@ -179,7 +171,7 @@ LocalShareTable GetLocalShares()
 
 void ReplaceLocalSharePrefix(std::wstring& path)
 {
-    if (!StartsWith(path, L"\\\\")) {
+    if (!path.starts_with(L"\\\\")) {
         return;
     }
     for (const LocalShare& share : GetLocalShares()) {

@@ -1,5 +1,6 @@
 #include "connections/connection_row.h"
 #include "connections/row_painting.h"
+#include "util/ascii_text.h"
 
 #include <gtest/gtest.h>
 
@@ -42,10 +43,10 @@ TEST(ConnectionRowTest, SplitsProcessPathsAtTheLastBackslashOrColon)
 
 TEST(ConnectionRowTest, TrimsBlanksAndControlCharactersFromBothEnds)
 {
-    EXPECT_EQ(TrimControlAndBlank(L"SYN-SENT "), L"SYN-SENT");
-    EXPECT_EQ(TrimControlAndBlank(L"\t 912\r\n"), L"912");
-    EXPECT_EQ(TrimControlAndBlank(L"delete TCB"), L"delete TCB");
-    EXPECT_EQ(TrimControlAndBlank(L" \x01 "), L"");
+    EXPECT_EQ(util::TrimControlAndBlank(L"SYN-SENT "), L"SYN-SENT");
+    EXPECT_EQ(util::TrimControlAndBlank(L"\t 912\r\n"), L"912");
+    EXPECT_EQ(util::TrimControlAndBlank(L"delete TCB"), L"delete TCB");
+    EXPECT_EQ(util::TrimControlAndBlank(L" \x01 "), L"");
 }
 
 TEST(RowPaintingTest, ColoursEstablishedRows)

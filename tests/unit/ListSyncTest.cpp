@@ -2,6 +2,7 @@
 #include "connections/row_counters.h"
 #include "connections/row_painting.h"
 #include "connections/tcp_state_names.h"
+#include "util/ascii_text.h"
 #include "fake_platform.h"
 #include "table_fixtures.h"
 
@@ -73,7 +74,7 @@ platform::TcpRowOwnerPid TcpEntry(const std::wstring& line)
     const auto f = Fields(line);
     std::uint32_t state = 0;
     for (std::size_t i = 0; i < TcpStateNames.size(); ++i) {
-        if (TrimControlAndBlank(TcpStateNames[i]) == TrimControlAndBlank(f.at(5))) {
+        if (util::TrimControlAndBlank(TcpStateNames[i]) == util::TrimControlAndBlank(f.at(5))) {
             state = static_cast<std::uint32_t>(i + 1);
         }
     }
