@@ -34,13 +34,23 @@ protected:
                            {L"E:", L"\\Device\\HarddiskVolume1"}};
     }
 
-    void TearDown() override
+    void TearDown() override { ExpectEveryHandleClosed(); }
+
+    void ExpectEveryHandleClosed() const
     {
         if (expectEveryHandleClosed_) {
             EXPECT_TRUE(Fake().openHandles.empty()) << "a handle was left open";
             EXPECT_EQ(Fake().Count("CloseHandle "), Fake().handleProcessIds.size())
                 << "each handle is closed exactly once";
         }
+    }
+
+    // A test of several scenarios checks the handles of each before the fake
+    // is reset for the next.
+    void NextScenario()
+    {
+        ExpectEveryHandleClosed();
+        SetUp();
     }
 
     // A process that refuses the ordinary access; bit 0 of its flags says protected.
@@ -142,13 +152,12 @@ TEST_F(ProcessPathTest, OrdinaryRouteReadsLongNamesWhole)
                 "GetModuleFileNameEx 0x100 2080"}},
     };
     for (const auto& c : cases) {
-        SetUp();
+        NextScenario();
         const std::wstring path = L"C:\\" + std::wstring(c.length - 9, L'x') + L"\\a.exe";
         ASSERT_EQ(path.size(), c.length);
         Fake().processes[kPid].moduleFileName = path;
         EXPECT_EQ(Resolve(), path) << c.length;
         EXPECT_EQ(Lines("GetModuleFileNameEx"), c.reads) << c.length;
-        TearDown();
     }
 }
 
@@ -184,7 +193,7 @@ TEST_F(ProcessPathTest, ProtectedRouteFallsBackToTheNativeImageName)
     // Absent entry point, then a failing call: both go to the native name,
     // which the drive of the longest matching device name converts.
     for (bool entryPointPresent : {false, true}) {
-        SetUp();
+        NextScenario();
         if (!entryPointPresent) {
             Fake().nativeExports.clear();
         }
@@ -193,7 +202,6 @@ TEST_F(ProcessPathTest, ProtectedRouteFallsBackToTheNativeImageName)
         EXPECT_EQ(Fake().Count("QueryFullProcessImageName"), entryPointPresent ? 1u : 0u);
         EXPECT_EQ(Lines("QueryImageFileName"), std::vector<std::string>{"QueryImageFileName 0x104 1040"});
         EXPECT_EQ(Lines("QueryDosDevice ").front(), "QueryDosDevice A: 521");
-        TearDown();
     }
 }
 
@@ -206,10 +214,9 @@ TEST_F(ProcessPathTest, ProtectedRouteThatReadsNothingGivesABackslash)
         L"\\Device\\HarddiskVolume100\\a.exe",          // no device name ends where a folder begins
     };
     for (const auto& nativeName : nativeNames) {
-        SetUp();
+        NextScenario();
         LimitedProcess(0x1).imageFileName = nativeName;
         EXPECT_EQ(Resolve(), L"\\") << fake::Narrow(nativeName.value_or(L"(fails)"));
-        TearDown();
     }
 }
 
@@ -223,7 +230,7 @@ TEST_F(ProcessPathTest, ProtectedRouteReadsLongNamesWhole)
     EXPECT_EQ(reads[0].substr(reads[0].size() - 4), " 260");
     EXPECT_EQ(reads[1].substr(reads[1].size() - 4), " 520");
 
-    SetUp();
+    NextScenario();
     Fake().nativeExports.clear();
     const std::wstring folder = std::wstring(700, L'y');
     LimitedProcess(0x1).imageFileName = L"\\Device\\HarddiskVolume2\\" + folder + L"\\a.exe";
@@ -240,19 +247,19 @@ TEST_F(ProcessPathTest, WithoutARouteTheResultIsEmpty)
     EXPECT_EQ(Fake().Count("OpenProcess 1234 0x1000"), 1u) << "only the protection test opens it";
 
     // The protection test itself fails.
-    SetUp();
+    NextScenario();
     LimitedProcess(0x1).basicInformationStatus = platform::kStatusInfoLengthMismatch;
     EXPECT_EQ(Resolve(), L"");
 
     // Before Vista no process is protected, and none is opened to ask.
-    SetUp();
+    NextScenario();
     Fake().version = 0x0A280105;  // 5.1
     LimitedProcess(0x1).fullImageName = L"C:\\a.exe";
     EXPECT_EQ(Resolve(), L"");
     EXPECT_EQ(Fake().Count("OpenProcess 1234 0x1000"), 0u);
 
     // Gone, or refusing every access.
-    SetUp();
+    NextScenario();
     EXPECT_EQ(Resolve(), L"");
     EXPECT_EQ(Fake().log.back(), "OpenProcess 1234 0x1000");
 }
