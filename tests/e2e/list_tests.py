@@ -2,7 +2,7 @@
 IP Helper library's scripted tables."""
 import socket
 
-from harness import ESTABLISHED_BACKGROUND, MAIN_TITLE, Session, check, poll, holds_for
+from harness import ESTABLISHED_BACKGROUND, MAIN_TITLE, Session, check, poll, holds_for, run_command
 
 # Ids of package/resource.h.
 REFRESH, DISABLE_AUTO_REFRESH, TERMINATE, CLOSE_SELECTED, CLOSE_FOR_PROCESS, CLOSE_ALL = range(300, 306)
@@ -108,6 +108,26 @@ def test_typing_in_the_list_selects_the_next_row_whose_process_begins_with_the_t
         session.driver("type", MAIN_TITLE, "zzz")
         check(holds_for(lambda: [r.index for r in session.rows() if r.selected] == [2], seconds=2),
               "a text that matches no row moved the selection")
+
+
+def test_a_shift_selection_reaches_the_rows_the_commands_act_on():
+    with Session("list_range") as session:
+        _start(session, FIRST_TABLES)
+        poll(lambda: session.row_count() == 5, message="first rows")
+        session.select(1)
+        window = run_command(["xdotool", "search", "--name", MAIN_TITLE], session.env).stdout.split()[0]
+        run_command(["xdotool", "windowfocus", "--sync", window], session.env)
+        run_command(["xdotool", "key", "shift+Down", "shift+Down"], session.env)
+        poll(lambda: [r.index for r in session.rows() if r.selected] == [1, 2, 3],
+             message=f"Shift+Down twice: {[(r.index, r.selected, r.focused) for r in session.rows()]}")
+        rows = session.rows()
+        # Copy acts on the model's selection: the range reached it.
+        session.shortcut("c")
+        expected = [rows[i]["Local Port"] for i in (1, 2, 3)]
+        copied = poll(lambda: (text := session.clipboard()) and len(text.splitlines()) == 3 and text,
+                      message=f"copied {session.clipboard()!r}")
+        ports = [line.split(" | ")[4] for line in copied.splitlines()]
+        check(ports == expected, f"copied rows {ports}, selected {expected}")
 
 
 def _items(session):
