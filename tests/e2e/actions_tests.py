@@ -3,11 +3,14 @@ driven through the real program's context menu and shortcuts under Wine. The
 stand-in IP Helper library serves scripted tables and logs every SetTcpEntry
 call, so each close shows up as one line of its log."""
 
-from harness import MAIN_TITLE, Session, check, poll, holds_for
+from harness import ID, MAIN_TITLE, Session, check, poll, holds_for
 
 # Ids of package/resource.h.
-REFRESH, DISABLE_AUTO_REFRESH, TERMINATE, CLOSE_SELECTED, CLOSE_FOR_PROCESS, CLOSE_ALL = range(300, 306)
-COPY_REMOTE_IP, COPY = 315, 316
+REFRESH, DISABLE_AUTO_REFRESH, TERMINATE = ID["ID_REFRESH1"], ID["ID_DISABLE_AUTO_REFRESH1"], ID["ID_ERMINATE_PROCESS1"]
+CLOSE_SELECTED, CLOSE_FOR_PROCESS, CLOSE_ALL = (ID["ID_CLOSE_CONNECTION1"],
+                                                ID["ID_CLOSE_ALL_CONNECTIONS_FOR_SELECTED_PROCESS1"],
+                                                ID["ID_CLOSE_ALL_CONNECTIONS1"])
+COPY_REMOTE_IP, COPY = ID["ID_COPY_REMOTE_IP_ADDRESS_TO_CLIPBOARD1"], ID["ID_COPY_CLIPBOARD1"]
 
 REFUSED = "settcpentry-result 5"
 # Process ids that no process has: their rows get neither caption nor folder.

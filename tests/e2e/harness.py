@@ -23,6 +23,17 @@ ESTABLISHED_BACKGROUND = "b8e994"
 PROGRAMS = {"velquist.exe": WIN32_BUILD / "velquist.exe", "velquist64.exe": WIN64_BUILD / "velquist64.exe"}
 
 
+def _resource_ids():
+    """The program's resource and command ids by name, from the header the
+    program is built with, so the tests never keep copies that can drift."""
+    header = Path(__file__).resolve().parents[2] / "package" / "resource.h"
+    return {name: int(value) for name, value in
+            re.findall(r"^#define\s+(\w+)\s+(\d+)\s*$", header.read_text(), re.MULTILINE)}
+
+
+ID = _resource_ids()
+
+
 class TestFailure(AssertionError):
     pass
 

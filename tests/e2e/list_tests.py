@@ -2,12 +2,15 @@
 IP Helper library's scripted tables."""
 import socket
 
-from harness import ESTABLISHED_BACKGROUND, MAIN_TITLE, Session, check, poll, holds_for, run_command
+from harness import ESTABLISHED_BACKGROUND, ID, MAIN_TITLE, Session, check, poll, holds_for, run_command
 
-# Ids of package/resource.h.
-REFRESH, DISABLE_AUTO_REFRESH, TERMINATE, CLOSE_SELECTED, CLOSE_FOR_PROCESS, CLOSE_ALL = range(300, 306)
-PROPERTIES, LOCATE, HASH_GOOGLE, HASH_VIRUSTOTAL = range(306, 310)
-SAVE = 317
+REFRESH, DISABLE_AUTO_REFRESH, TERMINATE = ID["ID_REFRESH1"], ID["ID_DISABLE_AUTO_REFRESH1"], ID["ID_ERMINATE_PROCESS1"]
+CLOSE_SELECTED, CLOSE_FOR_PROCESS, CLOSE_ALL = (ID["ID_CLOSE_CONNECTION1"],
+                                                ID["ID_CLOSE_ALL_CONNECTIONS_FOR_SELECTED_PROCESS1"],
+                                                ID["ID_CLOSE_ALL_CONNECTIONS1"])
+PROPERTIES, LOCATE = ID["ID_SHOW_PROCESS_PROPERTIES1"], ID["ID_LOCATE_PROCESS_IN_EXPLORER1"]
+HASH_GOOGLE, HASH_VIRUSTOTAL = ID["ID_LOOKUP_PROCESS_HASH_ON_GOOGLE1"], ID["ID_LOOKUP_PROCESS_HASH_ON_VIRUS_TOTAL1"]
+SAVE = ID["ID_SAVE1"]
 
 
 def _start(session, tables):
@@ -155,7 +158,8 @@ def test_context_menu_enabling_follows_the_selection():
         enabled = _enabled(_items(session))
         check(TERMINATE not in enabled and LOCATE not in enabled and HASH_GOOGLE not in enabled and
               PROPERTIES not in enabled and HASH_VIRUSTOTAL not in enabled, f"pid 4: {enabled}")
-        check(CLOSE_SELECTED in enabled and CLOSE_FOR_PROCESS in enabled and 310 in enabled and 316 in enabled,
+        check(CLOSE_SELECTED in enabled and CLOSE_FOR_PROCESS in enabled and
+              ID["ID_LOOKUP_REMOTE_IP_ON_GOOGLE1"] in enabled and ID["ID_COPY_CLIPBOARD1"] in enabled,
               f"pid 4: {enabled}")
 
         rows = session.rows()

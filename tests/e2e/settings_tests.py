@@ -4,15 +4,18 @@ Wine. Settings are read back and planted with Wine's own reg tool."""
 import re
 import time
 
-from harness import MAIN_TITLE, Session, check, poll, run_command, holds_for
+from harness import ID, MAIN_TITLE, Session, check, poll, run_command, holds_for
 
 SETTINGS_KEY = r"HKCU\Software\Quarvel\Velquist"
 ABOUT_TITLE = "About"
 APP_TITLE = "Quarvel Velquist"
 
 # Ids of package/resource.h.
-OPEN_CHANGELOG, OPEN_EULA, HOMEPAGE, ABOUT = 200, 201, 203, 204
-LABEL1, LABEL7, LABEL3, LABEL4, IMG_FACEBOOK_LIKE, IMG_TWEET = 411, 412, 414, 415, 416, 417
+OPEN_CHANGELOG, OPEN_EULA, HOMEPAGE, ABOUT = (ID["ID_OPEN_CHANGELOG1"], ID["ID_OPEN_EULA1"], ID["ID_HOMEPAGE1"],
+                                              ID["ID_ABOUT1"])
+LABEL1, LABEL7, LABEL3, LABEL4 = (ID["IDC_ABOUT_LABEL1"], ID["IDC_ABOUT_LABEL7"], ID["IDC_ABOUT_LABEL3"],
+                                  ID["IDC_ABOUT_LABEL4"])
+IMG_FACEBOOK_LIKE, IMG_TWEET = ID["IDC_ABOUT_IMG_FACEBOOK_LIKE"], ID["IDC_ABOUT_IMG_TWEET"]
 STN_CLICKED = 0
 SC_MINIMIZE, SC_MAXIMIZE, SC_RESTORE = 0xF020, 0xF030, 0xF120
 WS_DISABLED, WS_MAXIMIZE, WS_CAPTION, WS_SYSMENU = 0x08000000, 0x01000000, 0x00C00000, 0x00080000
