@@ -1,7 +1,6 @@
 #include "ui/base_window.h"
 
 namespace vq::ui {
-namespace {
 
 SIZE OuterSize(int clientWidth, int clientHeight, DWORD style, DWORD exStyle, bool hasMenu)
 {
@@ -9,8 +8,6 @@ SIZE OuterSize(int clientWidth, int clientHeight, DWORD style, DWORD exStyle, bo
     ::AdjustWindowRectEx(&rect, style, hasMenu ? TRUE : FALSE, exStyle);
     return {rect.right - rect.left, rect.bottom - rect.top};
 }
-
-} // namespace
 
 POINT DesktopCentredTopLeft(SIZE outer)
 {

@@ -70,6 +70,9 @@ private:
     }
 };
 
+// The window size for a client area of the given size.
+SIZE OuterSize(int clientWidth, int clientHeight, DWORD style, DWORD exStyle, bool hasMenu);
+
 // The window's rectangle for a client area of the given size, centred on the
 // primary desktop.
 RECT CentredOnDesktop(int clientWidth, int clientHeight, DWORD style, DWORD exStyle, bool hasMenu);

@@ -123,6 +123,9 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SIZE:
         OnSize(LOWORD(lParam), HIWORD(lParam));
         return 0;
+    case WM_GETMINMAXINFO:
+        OnGetMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lParam));
+        return 0;
     case WM_TIMER:
         OnTimer(static_cast<UINT_PTR>(wParam));
         return 0;
@@ -256,6 +259,22 @@ void MainWindow::OnSize(int clientWidth, int clientHeight)
     if (placementSavesOn_) {
         Handle([&] { FormResize(); });
     }
+}
+
+// No smaller than the status bar's three panels (and its size grip) beside
+// each other, over the list's header and a few rows.
+void MainWindow::OnGetMinMaxInfo(MINMAXINFO& limits) const
+{
+    constexpr int kMinimumRows = 3;
+    const int width = kStatusPanels * kStatusPanelWidth + ::GetSystemMetrics(SM_CXVSCROLL);
+    int listHeight = 0;
+    if (lv_.hwnd() != nullptr) {
+        const auto view = static_cast<DWORD>(::SendMessageW(lv_.hwnd(), LVM_APPROXIMATEVIEWRECT, kMinimumRows,
+                                                           MAKELPARAM(-1, -1)));
+        listHeight = HIWORD(view);
+    }
+    const SIZE outer = OuterSize(width, kStatusBarHeight + listHeight, kMainStyle, kMainExStyle, true);
+    limits.ptMinTrackSize = {outer.cx, outer.cy};
 }
 
 void MainWindow::FormResize()

@@ -49,6 +49,7 @@ private:
     void OnCreate(HINSTANCE instance);
     void CreateControls(HINSTANCE instance);
     void OnSize(int clientWidth, int clientHeight);
+    void OnGetMinMaxInfo(MINMAXINFO& limits) const;
     void OnListMouseLeft();
     void OnTimer(UINT_PTR timerId);
     void OnCommand(int commandId, bool fromShortcut);

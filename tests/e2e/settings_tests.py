@@ -236,6 +236,22 @@ def test_a_restart_applies_the_stored_size_state_and_column_widths():
             _close(session, program)
 
 
+def test_the_window_keeps_room_for_the_three_status_panels_and_a_few_rows():
+    with Session("settings_minimum_size") as session:
+        session.install()
+        session.write_tables(TABLES)
+        program = session.start()
+        session.find_window(MAIN_TITLE)
+        _drive(session, "place", MAIN_TITLE, 50, 50, 120, 90)
+        window = session.find_window(MAIN_TITLE)
+        client_width, client_height = (int(v) for v in window["client"].split(","))
+        edges = session.status_edges()
+        check(client_width >= edges[2] and edges[:3] == [145, 290, 435],
+              f"client {window['client']}, panel edges {edges}")
+        check(client_height >= 19 + 3 * 14, f"client {window['client']}: no room for a few rows")
+        _close(session, program)
+
+
 # --- stored values of the wrong type ----------------------------------------------------------------
 
 def test_a_width_that_is_no_number_is_reported_and_nothing_is_applied():
