@@ -1,0 +1,331 @@
+// Random sequences of fills, refreshes, selection, focus and removals on the
+// connection list, with the model's invariants checked after every step.
+// Addresses, ports and process ids come from small sets so that identities
+// collide, and some processes share a caption or have none.
+
+#include "connections/connection_list.h"
+#include "connections/list_sync.h"
+#include "connections/row_painting.h"
+#include "fake_platform.h"
+#include "fuzz_common.h"
+#include "table_fixtures.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cwctype>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vq {
+namespace {
+
+using connections::ConnectionList;
+using connections::ConnectionRow;
+using connections::EndpointKey;
+using connections::Protocol;
+using fake::Addr;
+using fake::Port;
+using fuzz::Check;
+
+// A total order that folds case first, as the list's order does on Windows.
+int CompareCaptions(const std::wstring& a, const std::wstring& b)
+{
+    std::wstring lowerA = a;
+    std::wstring lowerB = b;
+    std::transform(lowerA.begin(), lowerA.end(), lowerA.begin(), [](wchar_t c) { return std::towlower(c); });
+    std::transform(lowerB.begin(), lowerB.end(), lowerB.begin(), [](wchar_t c) { return std::towlower(c); });
+    const int folded = lowerA.compare(lowerB);
+    return folded != 0 ? folded : a.compare(b);
+}
+
+bool RowLess(const ConnectionRow& a, const ConnectionRow& b)
+{
+    const int captions = CompareCaptions(a.caption, b.caption);
+    return captions != 0 ? captions < 0 : connections::EndpointLess(a.endpoint, b.endpoint);
+}
+
+// Process 0 is never asked for; 5 and 6 give no caption, 7 no folder.
+constexpr std::array<const wchar_t*, 8> kProcessPaths = {
+    L"",   L"C:\\Apps\\alpha.exe", L"C:\\Apps\\Beta.exe", L"D:\\Other\\beta.exe", L"C:\\Apps\\alpha.exe",
+    L"",   L"C:\\Folder\\",        L"gamma"};
+
+std::wstring ResolvePath(std::uint32_t processId)
+{
+    return processId < kProcessPaths.size() ? kProcessPaths[processId] : L"";
+}
+
+constexpr std::array<std::uint32_t, 3> kLocalAddresses = {0, Addr(127, 0, 0, 1), Addr(10, 0, 0, 2)};
+// The last one has bits above the port, which the list keeps.
+constexpr std::array<std::uint32_t, 3> kLocalPorts = {Port(80), Port(443), 0x0001BB01};
+constexpr std::array<std::uint32_t, 2> kRemoteAddresses = {0, Addr(10, 0, 0, 9)};
+constexpr std::array<std::uint32_t, 2> kRemotePorts = {Port(443), Port(50000)};
+constexpr std::array<std::uint32_t, 8> kStates = {2, 5, 5, 2, 1, 11, 12, 99};
+
+template <typename Array>
+auto Pick(FuzzedDataProvider& data, const Array& values)
+{
+    return values[data.ConsumeIntegralInRange<std::size_t>(0, values.size() - 1)];
+}
+
+std::vector<std::uint32_t> TcpWords(FuzzedDataProvider& data)
+{
+    std::vector<std::uint32_t> words;
+    const std::size_t count = data.ConsumeIntegralInRange<std::size_t>(0, 8);
+    for (std::size_t i = 0; i < count; ++i) {
+        words.insert(words.end(), {Pick(data, kStates), Pick(data, kLocalAddresses), Pick(data, kLocalPorts),
+                                   Pick(data, kRemoteAddresses), Pick(data, kRemotePorts),
+                                   data.ConsumeIntegralInRange<std::uint32_t>(0, 7)});
+    }
+    return words;
+}
+
+std::vector<std::uint32_t> UdpWords(FuzzedDataProvider& data)
+{
+    std::vector<std::uint32_t> words;
+    const std::size_t count = data.ConsumeIntegralInRange<std::size_t>(0, 8);
+    for (std::size_t i = 0; i < count; ++i) {
+        words.insert(words.end(), {Pick(data, kLocalAddresses), Pick(data, kLocalPorts),
+                                   data.ConsumeIntegralInRange<std::uint32_t>(0, 7)});
+    }
+    return words;
+}
+
+// A table as the reader leaves it: the count, then the entries.
+template <typename Row>
+connections::TableBuffer<Row> MakeTable(const std::vector<std::uint32_t>& entryWords)
+{
+    std::vector<std::uint32_t> words{static_cast<std::uint32_t>(entryWords.size() * 4 / sizeof(Row))};
+    words.insert(words.end(), entryWords.begin(), entryWords.end());
+    return connections::TableBuffer<Row>(std::move(words));
+}
+
+void ServeTable(fake::FakeTable& table, const std::vector<std::uint32_t>& words, std::size_t wordsPerRow)
+{
+    table = fake::FakeTable{};
+    table.rowWords = words;
+    table.rowCount = static_cast<std::uint32_t>(words.size() / wordsPerRow);
+}
+
+void CheckInvariants(const ConnectionList& list)
+{
+    const std::size_t size = list.size();
+    connections::RowCounts recount{size, 0, 0};
+    // Rows appended with an empty caption wait at the end for the next sort.
+    std::size_t sortedEnd = size;
+    while (sortedEnd > 0 && list.row(sortedEnd - 1).caption.empty()) {
+        --sortedEnd;
+    }
+    std::size_t selected = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+        const ConnectionRow& row = list.row(i);
+        if (i + 1 < sortedEnd) {
+            Check(!RowLess(list.row(i + 1), row), "rows are sorted by caption, then endpoint");
+        }
+        recount.established += row.subItems[connections::kState] == connections::kEstablishedState ? 1 : 0;
+        recount.listening += row.subItems[connections::kState] == connections::kListenState ? 1 : 0;
+        Check(row.endpoint.protocol != Protocol::None, "every row has an endpoint");
+        Check(list.HasEndpoint(row.endpoint), "every row is found by its endpoint");
+        Check(list.ProtocolOf(i) == row.endpoint.protocol, "the protocol is the row's");
+        if (row.IsTcp()) {
+            Check(list.TcpStateOf(i) == row.tcpState, "the state code is the row's");
+            Check(row.subItems[connections::kState] == connections::TcpStateText(row.tcpState),
+                  "the State text is the state code's");
+        }
+        selected += list.IsSelected(i) ? 1 : 0;
+    }
+    const connections::RowCounts counts = list.Counts();
+    Check(counts.connections == recount.connections && counts.established == recount.established &&
+              counts.listening == recount.listening,
+          "the counts equal a recount");
+
+    const std::vector<std::size_t> indices = list.SelectedIndices();
+    Check(indices.size() == selected && list.SelectedCount() == selected, "the selected count");
+    Check(list.AnySelected() == (selected != 0), "AnySelected");
+    Check(std::adjacent_find(indices.begin(), indices.end(), std::greater_equal<>()) == indices.end(),
+          "selected indices ascend");
+    for (const std::size_t index : indices) {
+        Check(index < size && list.IsSelected(index), "a selected index is selected");
+    }
+    Check(list.FirstSelected() == (indices.empty() ? std::nullopt : std::optional<std::size_t>(indices.front())),
+          "the first selected row is the first selected index");
+    Check(!list.Focused() || *list.Focused() < size, "the focus is within the list");
+    Check(!list.Anchor() || *list.Anchor() < size, "the anchor is within the list");
+}
+
+struct Snapshot {
+    std::vector<std::pair<EndpointKey, std::wstring>> rows;  // endpoint and State text
+    std::vector<EndpointKey> selected;
+};
+
+bool KeyLess(const EndpointKey& a, const EndpointKey& b)
+{
+    return connections::EndpointLess(a, b);
+}
+
+Snapshot Take(const ConnectionList& list, Protocol protocol)
+{
+    Snapshot snapshot;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const ConnectionRow& row = list.row(i);
+        if (row.endpoint.protocol == protocol) {
+            snapshot.rows.emplace_back(row.endpoint, row.subItems[connections::kState]);
+        }
+        if (list.IsSelected(i)) {
+            snapshot.selected.push_back(row.endpoint);
+        }
+    }
+    std::sort(snapshot.rows.begin(), snapshot.rows.end(), [](const auto& a, const auto& b) {
+        return KeyLess(a.first, b.first) || (!KeyLess(b.first, a.first) && a.second < b.second);
+    });
+    std::sort(snapshot.selected.begin(), snapshot.selected.end(), KeyLess);
+    return snapshot;
+}
+
+// After a refresh with entries: every entry listed, with the State of the
+// first entry of its endpoint; no other row of the protocol but the row that
+// was selected first; the other protocol's rows as they were; no row newly
+// selected.
+template <typename Row>
+void CheckSynced(const ConnectionList& list, const connections::TableBuffer<Row>& table, Protocol protocol,
+                 const std::optional<EndpointKey>& spared, const Snapshot& otherBefore, const Snapshot& before)
+{
+    std::vector<EndpointKey> entries;
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const Row entry = table[i];
+        EndpointKey key;
+        if constexpr (std::is_same_v<Row, platform::TcpRowOwnerPid>) {
+            key = connections::TcpEndpoint(entry);
+        } else {
+            key = connections::UdpEndpoint(entry);
+        }
+        Check(list.HasEndpoint(key), "every entry of the table is listed");
+        if (std::find(entries.begin(), entries.end(), key) != entries.end()) {
+            continue;
+        }
+        entries.push_back(key);
+        if constexpr (std::is_same_v<Row, platform::TcpRowOwnerPid>) {
+            list.VisitRowsWithEndpoint(key, [&](std::size_t index) {
+                Check(list.row(index).tcpState == entry.state, "a row follows the state of its first entry");
+            });
+        }
+    }
+    std::size_t strays = 0;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const EndpointKey& key = list.row(i).endpoint;
+        if (key.protocol == protocol && std::find(entries.begin(), entries.end(), key) == entries.end()) {
+            Check(spared && key == *spared && list.IsSelected(i), "only the first selected row outlives its entry");
+            ++strays;
+        }
+    }
+    Check(strays <= 1, "at most one row outlives its entry");
+    if (spared && spared->protocol == protocol) {
+        bool kept = false;
+        list.VisitRowsWithEndpoint(*spared, [&](std::size_t index) { kept = kept || list.IsSelected(index); });
+        Check(kept, "the first selected row stays selected");
+    }
+    const Snapshot otherAfter = Take(list, protocol == Protocol::Tcp ? Protocol::Udp : Protocol::Tcp);
+    Check(otherAfter.rows == otherBefore.rows, "the other protocol's rows are untouched");
+    Check(std::includes(before.selected.begin(), before.selected.end(), otherAfter.selected.begin(),
+                        otherAfter.selected.end(), KeyLess),
+          "no row becomes selected by a refresh");
+}
+
+template <typename Row>
+void Sync(ConnectionList& list, const std::vector<std::uint32_t>& words, Protocol protocol)
+{
+    const auto table = MakeTable<Row>(words);
+    const auto first = list.FirstSelected();
+    const std::optional<EndpointKey> spared =
+        first ? std::optional<EndpointKey>(list.row(*first).endpoint) : std::nullopt;
+    const Snapshot otherBefore = Take(list, protocol == Protocol::Tcp ? Protocol::Udp : Protocol::Tcp);
+    const Snapshot before = Take(list, protocol);
+    const std::uint64_t version = list.version();
+    const std::size_t size = list.size();
+    if constexpr (std::is_same_v<Row, platform::TcpRowOwnerPid>) {
+        connections::SyncTcpRows(list, table, &ResolvePath);
+    } else {
+        connections::SyncUdpRows(list, table, &ResolvePath);
+    }
+    if (table.size() == 0) {
+        Check(list.version() == version && list.size() == size, "a table without entries changes nothing");
+        return;
+    }
+    CheckInvariants(list);
+    CheckSynced(list, table, protocol, spared, otherBefore, before);
+}
+
+std::optional<std::size_t> SomeIndex(FuzzedDataProvider& data, const ConnectionList& list)
+{
+    // Now and then one past the end, which the list ignores.
+    const std::size_t index = data.ConsumeIntegralInRange<std::size_t>(0, list.size() + 1);
+    return index == list.size() + 1 ? std::nullopt : std::optional<std::size_t>(index);
+}
+
+void Step(FuzzedDataProvider& data, ConnectionList& list)
+{
+    switch (data.ConsumeIntegralInRange(0, 9)) {
+    case 0:
+        ServeTable(fake::Fake().tcpTable, TcpWords(data), 6);
+        connections::FillTcpRows(list, fake::FakeIpHelper(), &ResolvePath);
+        break;
+    case 1:
+        ServeTable(fake::Fake().udpTable, UdpWords(data), 3);
+        connections::FillUdpRows(list, fake::FakeIpHelper(), &ResolvePath);
+        break;
+    case 2:
+    case 3:
+        Sync<platform::TcpRowOwnerPid>(list, TcpWords(data), Protocol::Tcp);
+        break;
+    case 4:
+        Sync<platform::UdpRowOwnerPid>(list, UdpWords(data), Protocol::Udp);
+        break;
+    case 5:
+        list.SetSelected(SomeIndex(data, list).value_or(SIZE_MAX), data.ConsumeBool());
+        break;
+    case 6: {
+        const std::size_t first = SomeIndex(data, list).value_or(0);
+        const std::size_t last = SomeIndex(data, list).value_or(SIZE_MAX);
+        list.SetSelectedRange(first, last, data.ConsumeBool());
+        break;
+    }
+    case 7:
+        list.SetAllSelected(data.ConsumeBool());
+        break;
+    case 8:
+        list.SetFocused(SomeIndex(data, list));
+        list.SetAnchor(SomeIndex(data, list));
+        break;
+    case 9: {
+        std::vector<bool> remove(data.ConsumeIntegralInRange<std::size_t>(0, list.size() + 2));
+        for (std::size_t i = 0; i < remove.size(); ++i) {
+            remove[i] = data.ConsumeBool();
+        }
+        const auto focused = list.Focused();
+        const auto flagged = remove.begin() + static_cast<std::ptrdiff_t>(std::min(remove.size(), list.size()));
+        const auto removed = static_cast<std::size_t>(std::count(remove.begin(), flagged, true));
+        const std::size_t size = list.size();
+        list.RemoveRows(remove);
+        Check(list.size() == size - removed, "the flagged rows are removed");
+        Check(!focused || list.size() == 0 || list.Focused(), "a focus survives while rows remain");
+        break;
+    }
+    }
+    CheckInvariants(list);
+}
+
+} // namespace
+} // namespace vq
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size)
+{
+    FuzzedDataProvider data(bytes, size);
+    vq::fake::Reset();
+    vq::connections::ConnectionList list{&vq::CompareCaptions};
+    for (int step = 0; step < 64 && data.remaining_bytes() > 0; ++step) {
+        vq::Step(data, list);
+    }
+    return 0;
+}

@@ -1,0 +1,212 @@
+// Any bytes as the answer of GetExtendedTcpTable and GetExtendedUdpTable,
+// read with the two-call protocol, and the row of every entry read.
+
+#include "connections/connection_row.h"
+#include "connections/ipv4_text.h"
+#include "connections/table_reader.h"
+#include "connections/tcp_state_names.h"
+#include "fake_platform.h"
+#include "fuzz_common.h"
+#include "util/error_report.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vq {
+namespace {
+
+using connections::ConnectionRow;
+using fuzz::Check;
+
+constexpr std::uint32_t kLargestTableLength = 256u * 1024 * 1024;
+
+// What the entry point answers, and what it saw.
+struct Script {
+    std::uint32_t firstAnswer = platform::kErrorInsufficientBuffer;
+    std::uint32_t reportedSize = 0;
+    std::uint32_t secondAnswer = platform::kNoError;
+    std::vector<std::uint8_t> payload;
+    std::optional<std::uint32_t> claimedLength;  // none: the bytes really written
+    int calls = 0;
+    std::uint32_t room = 0;
+    std::uint32_t written = 0;
+};
+Script g_script;
+
+std::uint32_t ServeBytes(void* table, std::uint32_t* size, int, std::uint32_t, int, std::uint32_t)
+{
+    if (++g_script.calls == 1) {
+        Check(table == nullptr, "the first call only asks for the size");
+        *size = g_script.reportedSize;
+        return g_script.firstAnswer;
+    }
+    Check(g_script.calls == 2, "two calls at most");
+    g_script.room = *size;
+    g_script.written = static_cast<std::uint32_t>(std::min<std::size_t>(g_script.payload.size(), *size));
+    std::copy_n(g_script.payload.begin(), g_script.written, static_cast<std::uint8_t*>(table));
+    *size = g_script.claimedLength.value_or(g_script.written);
+    return g_script.secondAnswer;
+}
+
+// The address field that dotted-quad text stands for, or none.
+std::optional<std::uint32_t> ParseDottedQuad(const std::wstring& text)
+{
+    std::uint32_t address = 0;
+    std::size_t at = 0;
+    for (int part = 0; part < 4; ++part) {
+        if (part > 0) {
+            if (at >= text.size() || text[at] != L'.') {
+                return std::nullopt;
+            }
+            ++at;
+        }
+        const std::size_t start = at;
+        std::uint32_t value = 0;
+        while (at < text.size() && at - start < 4 && text[at] >= L'0' && text[at] <= L'9') {
+            value = value * 10 + static_cast<std::uint32_t>(text[at++] - L'0');
+        }
+        const std::size_t digits = at - start;
+        if (digits == 0 || digits > 3 || value > 255 || (digits > 1 && text[start] == L'0')) {
+            return std::nullopt;
+        }
+        address |= value << (8 * part);
+    }
+    return at == text.size() ? std::optional<std::uint32_t>(address) : std::nullopt;
+}
+
+bool IsTrimmedNonEmpty(const std::wstring& text)
+{
+    return !text.empty() && text.front() > L' ' && text.back() > L' ';
+}
+
+void CheckCommonTexts(const ConnectionRow& row, const std::wstring& processPath, std::uint32_t localAddress,
+                      std::uint32_t localPort, std::uint32_t processId)
+{
+    using namespace connections;
+    Check(ParseDottedQuad(row.subItems[kLocalAddress]) == localAddress, "the local address text is the field");
+    Check(row.subItems[kLocalPort] == std::to_wstring(PortFromNetwork(localPort)), "the local port text");
+    Check(ParseProcessId(row.subItems[kProcessId]) == processId, "the process id text reads back");
+    const ProcessPathParts parts = SplitProcessPath(processPath);
+    Check(row.subItems[kProcessFolder] == parts.folder, "the folder is the path's folder");
+    if (processId == 0) {
+        Check(row.caption == kIdleProcessName, "process id 0 is the idle process");
+    } else {
+        Check(row.subItems[kProcessFolder] + row.caption == processPath, "folder and caption make the path");
+    }
+}
+
+void CheckTcpRow(const platform::TcpRowOwnerPid& entry, const std::wstring& processPath)
+{
+    using namespace connections;
+    const ConnectionRow row = MakeTcpRow(entry, processPath);
+    CheckCommonTexts(row, processPath, entry.localAddr, entry.localPort, entry.owningPid);
+    Check(row.IsTcp() && !row.IsUdp(), "a TCP row");
+    Check(IsTrimmedNonEmpty(row.subItems[kState]), "the state text is trimmed and not empty");
+    if (entry.state == 0 || entry.state > TcpStateNames.size()) {
+        Check(row.subItems[kState] == L"UNKNOWN(" + std::to_wstring(entry.state) + L")", "an unknown state");
+    }
+    Check(row.tcpState == entry.state, "the state code is kept");
+    Check(ParseDottedQuad(row.subItems[kRemoteAddress]) == entry.remoteAddr, "the remote address text is the field");
+    const std::uint32_t remotePort = entry.remoteAddr == 0 ? 0 : PortFromNetwork(entry.remotePort);
+    Check(row.subItems[kRemotePort] == std::to_wstring(remotePort), "the remote port text");
+    Check(row.endpoint == TcpEndpoint(entry), "the row's endpoint is the entry's");
+}
+
+void CheckUdpRow(const platform::UdpRowOwnerPid& entry, const std::wstring& processPath)
+{
+    using namespace connections;
+    const ConnectionRow row = MakeUdpRow(entry, processPath);
+    CheckCommonTexts(row, processPath, entry.localAddr, entry.localPort, entry.owningPid);
+    Check(row.IsUdp() && !row.IsTcp(), "a UDP row");
+    Check(row.subItems[kState] == kNoValue && row.subItems[kRemoteAddress] == kNoValue &&
+              row.subItems[kRemotePort] == kNoValue,
+          "a UDP row shows no state and no remote end");
+    Check(row.endpoint == UdpEndpoint(entry), "the row's endpoint is the entry's");
+}
+
+template <typename Row, typename ReadFn, typename CheckRowFn>
+void ReadAndCheck(ReadFn read, CheckRowFn checkRow, const std::wstring& processPath)
+{
+    g_script.calls = 0;
+    platform::IpHelperEntryPoints ipHelper;
+    ipHelper.getExtendedTcpTable = &ServeBytes;
+    ipHelper.getExtendedUdpTable = &ServeBytes;
+
+    connections::TableRead<Row> result;
+    try {
+        result = read(ipHelper);
+    } catch (const util::AppError&) {
+        Check(g_script.reportedSize > kLargestTableLength && g_script.calls == 1,
+              "only an absurd size is refused, before the read");
+        return;
+    }
+    if (g_script.firstAnswer != platform::kErrorInsufficientBuffer) {
+        Check(result.outcome == connections::ReadOutcome::Unavailable && g_script.calls == 1,
+              "a size query that does not answer 122 reads nothing");
+        return;
+    }
+    Check(g_script.reportedSize <= kLargestTableLength, "an absurd size is refused");
+    Check(g_script.calls == 2, "the table is read after the size query");
+    Check(g_script.room >= 2ull * g_script.reportedSize && g_script.room >= sizeof(std::uint32_t),
+          "the room is twice the reported size");
+    if (g_script.secondAnswer != platform::kNoError) {
+        Check(result.outcome == connections::ReadOutcome::Failed && result.table.size() == 0,
+              "a failed read has no entries");
+        return;
+    }
+    Check(result.outcome == connections::ReadOutcome::Read, "a read table");
+
+    const std::size_t claimed =
+        std::min<std::size_t>(g_script.claimedLength.value_or(g_script.written), g_script.room);
+    const std::size_t count = result.table.size();
+    if (claimed < sizeof(std::uint32_t)) {
+        Check(count == 0, "no entries without a count");
+        return;
+    }
+    Check(sizeof(std::uint32_t) + count * sizeof(Row) <= claimed, "the entries fit in what was written");
+    // The count word as the buffer holds it: unwritten bytes stay zero.
+    std::uint32_t countWord = 0;
+    for (std::size_t i = 0; i < std::min<std::size_t>(g_script.written, sizeof countWord); ++i) {
+        countWord |= static_cast<std::uint32_t>(g_script.payload[i]) << (8 * i);
+    }
+    Check(count <= countWord, "never more entries than the table reports");
+    for (std::size_t i = 0; i < count; ++i) {
+        checkRow(result.table[i], processPath);
+    }
+}
+
+} // namespace
+} // namespace vq
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size)
+{
+    using namespace vq;
+    FuzzedDataProvider data(bytes, size);
+    vq::fake::Reset();
+    g_script = Script{};
+    const std::uint8_t flags = data.ConsumeIntegral<std::uint8_t>();
+    if ((flags & 0x07) == 0) {
+        g_script.firstAnswer = data.ConsumeIntegral<std::uint32_t>();
+    }
+    if ((flags & 0x08) != 0) {
+        g_script.reportedSize = data.ConsumeIntegralInRange<std::uint32_t>(kLargestTableLength + 1, UINT32_MAX);
+    } else {
+        g_script.reportedSize = data.ConsumeIntegralInRange<std::uint32_t>(0, 1u << 12);
+    }
+    if ((flags & 0x30) == 0) {
+        g_script.secondAnswer = data.ConsumeIntegral<std::uint32_t>();
+    }
+    if ((flags & 0x40) != 0) {
+        g_script.claimedLength = data.ConsumeIntegral<std::uint32_t>();
+    }
+    const std::wstring processPath = fuzz::Utf16Text(data, 64);
+    g_script.payload = data.ConsumeRemainingBytes<std::uint8_t>();
+
+    ReadAndCheck<platform::TcpRowOwnerPid>(&connections::ReadTcpTable, &CheckTcpRow, processPath);
+    ReadAndCheck<platform::UdpRowOwnerPid>(&connections::ReadUdpTable, &CheckUdpRow, processPath);
+    return 0;
+}
