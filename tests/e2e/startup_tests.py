@@ -108,6 +108,7 @@ def test_a_failing_refresh_reports_once_in_the_programs_words_while_its_box_is_o
               f"boxes piled up: {session.windows_of(box['pid'])}")
         session.write_tables(LISTENING)
         session.driver("msgbox-ok", 0)
+        poll(lambda: "#32770" not in session.windows_of(box["pid"]), message="the box did not close")
         check(holds_for(lambda: "#32770" not in session.windows_of(box["pid"]), seconds=4),
               "a box came back after the table could be read again")
         session.driver("close", MAIN_TITLE)
