@@ -262,18 +262,25 @@ void MainWindow::OnSize(int clientWidth, int clientHeight)
 }
 
 // No smaller than the status bar's three panels (and its size grip) beside
-// each other, over the list's header and a few rows.
+// each other, over the list's header and a few rows, each about a line of
+// the list's font high.
 void MainWindow::OnGetMinMaxInfo(MINMAXINFO& limits) const
 {
-    constexpr int kMinimumRows = 3;
-    const int width = kStatusPanels * kStatusPanelWidth + ::GetSystemMetrics(SM_CXVSCROLL);
-    int listHeight = 0;
-    if (lv_.hwnd() != nullptr) {
-        const auto view = static_cast<DWORD>(::SendMessageW(lv_.hwnd(), LVM_APPROXIMATEVIEWRECT, kMinimumRows,
-                                                           MAKELPARAM(-1, -1)));
-        listHeight = HIWORD(view);
+    constexpr int kMinimumLines = 4;  // the header and three rows
+    constexpr int kLinePadding = 6;   // a row's margin and grid line
+    int lineHeight = 16;
+    if (const HDC screen = ::GetDC(hwnd_)) {
+        const HGDIOBJ previous = ::SelectObject(screen, font_ ? font_.get() : ::GetStockObject(DEFAULT_GUI_FONT));
+        TEXTMETRICW metrics{};
+        if (::GetTextMetricsW(screen, &metrics)) {
+            lineHeight = metrics.tmHeight + kLinePadding;
+        }
+        ::SelectObject(screen, previous);
+        ::ReleaseDC(hwnd_, screen);
     }
-    const SIZE outer = OuterSize(width, kStatusBarHeight + listHeight, kMainStyle, kMainExStyle, true);
+    const int width = kStatusPanels * kStatusPanelWidth + ::GetSystemMetrics(SM_CXVSCROLL);
+    const int height = kStatusBarHeight + kMinimumLines * lineHeight + 2 * ::GetSystemMetrics(SM_CYEDGE);
+    const SIZE outer = OuterSize(width, height, kMainStyle, kMainExStyle, true);
     limits.ptMinTrackSize = {outer.cx, outer.cy};
 }
 
