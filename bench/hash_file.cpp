@@ -15,14 +15,14 @@ int main(int argc, char** argv)
     }
     const std::filesystem::path file(argv[1]);
     const auto start = std::chrono::steady_clock::now();
-    const auto digest = vq::util::HashFileMd5(file.wstring());
+    const vq::util::FileHash hash = vq::util::HashFileMd5(file.wstring());
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    if (!digest) {
-        std::fprintf(stderr, "%s: not read\n", argv[1]);
+    if (!hash.digest) {
+        std::fprintf(stderr, "%s: not read, system error %u\n", argv[1], static_cast<unsigned>(hash.error));
         return 1;
     }
     const double mebibytes = static_cast<double>(std::filesystem::file_size(file)) / (1024 * 1024);
-    std::printf("%s  %s\n", vq::util::DigestToHex(*digest).c_str(), argv[1]);
+    std::printf("%s  %s\n", vq::util::DigestToHex(*hash.digest).c_str(), argv[1]);
     std::printf("%.1f MiB in %.3f s: %.1f MiB/s\n", mebibytes, elapsed.count(),
                 mebibytes / elapsed.count());
     return 0;

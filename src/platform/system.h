@@ -93,4 +93,9 @@ inline constexpr std::uint32_t kMbOk = 0x0;
 inline constexpr std::uint32_t kMbIconError = 0x10;
 inline constexpr std::uint32_t kStatusSuccess = 0;
 
+// FormatMessageW of the system's message for an error code, without inserts,
+// as the system words it (often ending in a line break); empty when the
+// system has no message for the code.
+std::wstring FormatSystemMessage(std::uint32_t errorCode);
+
 } // namespace vq::platform

@@ -1,8 +1,12 @@
 #include "ui/lookup_commands.h"
 
 #include "platform/system.h"
+#include "util/error_report.h"
 #include "util/file_hash.h"
 #include "util/file_properties.h"
+
+#include <cstdint>
+#include <optional>
 
 namespace vq::ui {
 namespace {
@@ -46,18 +50,28 @@ void OpenUrlForSelectedRow(const ConnectionList& list, BuildUrl buildUrl)
 }
 
 // The digest is computed first, outside the guard, and the window waits for
-// it. A file that could not be read has no digest, so nothing is opened. Nor
-// is anything opened for a row without a folder: its caption alone would name
-// a file in the current folder, not the process's own.
+// it. A file that could not be read has no digest: its error leaves the
+// command for the error report and nothing is opened. Nor is anything opened
+// for a row without a folder: its caption alone would name a file in the
+// current folder, not the process's own.
 void LookUpProcessHash(const ConnectionList& list, std::wstring (*buildUrl)(std::wstring_view))
 {
     const ConnectionRow* row = SelectedRow(list);
     if (row == nullptr || row->subItems[connections::kProcessFolder].empty()) {
         return;
     }
-    if (const std::optional<std::wstring> digest = ProcessFileDigestText(*row)) {
-        Guarded([&] { ShellOpen(buildUrl(*digest), L""); });
-    }
+    const std::wstring digest = ProcessFileDigestText(*row);
+    Guarded([&] { ShellOpen(buildUrl(digest), L""); });
+}
+
+// The system's words for an error code, without the line break they end in;
+// the code itself when the system has no words for it.
+std::wstring SystemErrorText(std::uint32_t errorCode)
+{
+    std::wstring text = platform::FormatSystemMessage(errorCode);
+    const std::wstring::size_type end = text.find_last_not_of(L" \t\r\n");
+    text.erase(end == std::wstring::npos ? 0 : end + 1);
+    return text.empty() ? L"System error " + std::to_wstring(errorCode) : text;
 }
 
 } // namespace
@@ -97,13 +111,14 @@ std::wstring ExplorerSelectParameters(std::wstring_view path)
     return std::wstring{L"/select,\""}.append(path).append(L"\"");
 }
 
-std::optional<std::wstring> ProcessFileDigestText(const ConnectionRow& row)
+std::wstring ProcessFileDigestText(const ConnectionRow& row)
 {
-    const std::optional<util::Md5Digest> digest = util::HashFileMd5(ProcessFilePath(row));
-    if (!digest) {
-        return std::nullopt;
+    const std::wstring path = ProcessFilePath(row);
+    const util::FileHash hash = util::HashFileMd5(path);
+    if (!hash.digest) {
+        throw util::AppError(L"Could not read \"" + path + L"\": " + SystemErrorText(hash.error));
     }
-    const std::string hex = util::DigestToHex(*digest);
+    const std::string hex = util::DigestToHex(*hash.digest);
     return std::wstring(hex.begin(), hex.end());  // ASCII digits widen unchanged
 }
 

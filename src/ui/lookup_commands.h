@@ -5,14 +5,14 @@
 // fixed IP reputation pages, the file manager and the property sheet.
 //
 // Every command does nothing without a selected row (the first selected row
-// in list order), never waits for the shell, never looks at its result and
-// never shows a message: a failure of a shell call is dropped.
+// in list order), never waits for the shell and never looks at its result: a
+// failure of a shell call is dropped. The one failure reported is a process
+// file the hash look-ups could not read.
 
 #include "connections/connection_list.h"
 #include "connections/connection_row.h"
 #include "platform/shell.h"
 
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -43,9 +43,9 @@ std::wstring RemotePortSearchUrl(const connections::ConnectionRow& row);
 std::wstring ExplorerSelectParameters(std::wstring_view path);
 
 // The MD5 digest of the row's process file as 32 upper-case hexadecimal
-// digits, or nothing when the file could not be read. Hashes the whole file
-// before it returns.
-std::optional<std::wstring> ProcessFileDigestText(const connections::ConnectionRow& row);
+// digits. Hashes the whole file before it returns. Throws util::AppError
+// naming the file and the system's reason when it could not be read.
+std::wstring ProcessFileDigestText(const connections::ConnectionRow& row);
 
 // The commands, in menu order.
 
@@ -54,9 +54,8 @@ void ShowProcessProperties1Click(const connections::ConnectionList& list,
                                  platform::WindowHandle mainWindow);
 // The file manager with the process file selected.
 void LocateProcessinExplorer1Click(const connections::ConnectionList& list);
-// A search for the process file's digest. Opens nothing when the file could
-// not be read, since there is no digest to look up, nor for a row without a
-// process folder.
+// A search for the process file's digest. Opens nothing for a row without a
+// process folder, nor when the file could not be read: that is reported.
 void LookupProcessHashonGoogle1Click(const connections::ConnectionList& list);
 // The file reputation service's search for the digest; likewise.
 void LookupProcessHashonVirusTotal1Click(const connections::ConnectionList& list);

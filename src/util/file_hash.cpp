@@ -2,24 +2,26 @@
 
 #include "platform/files.h"
 
-#include <algorithm>
 #include <cstdint>
+#include <vector>
 
 namespace vq::util {
 namespace {
 
-using platform::kAllocationGranularity;
+// Large enough that a file takes few calls, small enough that a file of any
+// size is hashed in the same memory.
+constexpr std::uint32_t kChunkLength = 1024 * 1024;
 
-// Few calls per file, yet short enough to find room in a 32-bit address space.
-constexpr std::uint64_t kViewLength = std::uint64_t{1024} * kAllocationGranularity;  // 64 MiB
-
-platform::UniqueFileHandle OpenForReading(const std::wstring& path)
+// Opens the file for reading. When it will not open, error holds the system
+// error code of the attempt with the exact path.
+platform::UniqueFileHandle OpenForReading(const std::wstring& path, std::uint32_t& error)
 {
     platform::UniqueFileHandle file{platform::CreateFile(path, platform::kGenericRead,
                                                          platform::kFileShareRead,
                                                          platform::kOpenExisting,
                                                          platform::kFileAttributeNormal)};
     if (!file) {
+        error = platform::GetLastError();
         // OpenFile's default sharing also admits writers, so it may open a file
         // that another process holds open for writing. It takes an ANSI path;
         // a path that has no exact ANSI form is not tried, since a substitute
@@ -31,55 +33,28 @@ platform::UniqueFileHandle OpenForReading(const std::wstring& path)
     return file;
 }
 
-// Feeds size bytes of the mapping to the digest, one bounded view at a time,
-// each hashed where it lies and released before the next is mapped. A view
-// that finds no room in the address space is retried at half the length.
-bool HashMappedBytes(Md5Context& context, platform::FileMappingHandle mapping, std::uint64_t size)
-{
-    std::uint64_t viewLength = kViewLength;
-    std::uint64_t offset = 0;
-    while (offset < size) {
-        const std::uint64_t length = std::min(size - offset, viewLength);
-        const platform::UniqueFileView view{platform::MapViewOfFile(
-            mapping, platform::kFileMapRead, offset, static_cast<std::size_t>(length))};
-        if (!view) {
-            if (length <= kAllocationGranularity) {
-                return false;
-            }
-            viewLength = std::max<std::uint64_t>(
-                length / 2 / kAllocationGranularity * kAllocationGranularity,
-                kAllocationGranularity);
-            continue;
-        }
-        Md5Update(context, view.get(), static_cast<std::uint32_t>(length));
-        offset += length;
-    }
-    return true;
-}
-
 } // namespace
 
-std::optional<Md5Digest> HashFileMd5(const std::wstring& path)
+FileHash HashFileMd5(const std::wstring& path)
 {
-    const platform::UniqueFileHandle file = OpenForReading(path);
+    std::uint32_t openError = 0;
+    const platform::UniqueFileHandle file = OpenForReading(path, openError);
     if (!file) {
-        return std::nullopt;
+        return {std::nullopt, openError};
     }
-    const std::optional<std::uint64_t> size = platform::GetFileSize(file.get());
-    if (!size) {
-        return std::nullopt;
-    }
+    std::vector<std::uint8_t> chunk(kChunkLength);
     Md5Context context;
     Md5Init(context);
-    // An empty file cannot be mapped; it is hashed as the empty input it is.
-    if (*size != 0) {
-        const platform::UniqueFileMapping mapping{
-            platform::CreateFileMapping(file.get(), platform::kPageReadOnly, 0)};
-        if (!mapping || !HashMappedBytes(context, mapping.get(), *size)) {
-            return std::nullopt;
+    for (;;) {
+        std::uint32_t read = 0;
+        if (const std::uint32_t error = platform::ReadFile(file.get(), chunk.data(), kChunkLength, &read)) {
+            return {std::nullopt, error};
         }
+        if (read == 0) {
+            return {Md5Final(context), 0};
+        }
+        Md5Update(context, chunk.data(), read);
     }
-    return Md5Final(context);
 }
 
 std::string DigestToHex(const Md5Digest& digest)

@@ -120,10 +120,10 @@ def test_ctrl_s_writes_the_report_beside_the_program_and_selects_it_in_the_file_
         check(len(explorer) == 1, f"file managers {explorer}")
 
 
-def test_hash_look_ups_search_for_the_process_files_digest_and_skip_an_unreadable_file():
+def test_hash_look_ups_search_for_the_process_files_digest_and_report_an_unreadable_file():
     with Session("lookup_hash") as session:
         session.capture_browser()
-        _, (helper, gone) = _start(session, [
+        program, (helper, gone) = _start(session, [
             "tcp 5 10.0.0.5 555 10.0.0.9 443 {0}",
             "tcp 5 10.0.0.5 556 10.0.0.9 443 {1}",
         ], [("Probe Dir", "helper app.exe"), ("Gone", "gone.exe")])
@@ -133,11 +133,24 @@ def test_hash_look_ups_search_for_the_process_files_digest_and_skip_an_unreadabl
         digest = hashlib.md5((session.prefix / "drive_c/Probe Dir/helper app.exe").read_bytes()).hexdigest()
 
         # The file of a running process can vanish (here: on the host side);
-        # there is no digest to look up then.
+        # there is no digest to look up then, and the error report says which
+        # file could not be read and the system's reason.
         (session.prefix / "drive_c/Gone/gone.exe").unlink()
         session.select(by_pid[gone].index)
-        session.choose_command(HASH_GOOGLE)
-        session.choose_command(HASH_VIRUSTOTAL)
+        for command in (HASH_GOOGLE, HASH_VIRUSTOTAL):
+            session.choose_command(command)
+            rc, box = session.driver("msgbox", program, 30000)
+            check(rc == 0, f"command {command}: no message box for the missing file")
+            prefix = 'Could not read "C:\\Gone\\gone.exe": '
+            reason = box["text"][len(prefix):]
+            check(box["text"].startswith(prefix) and reason.strip() == reason and reason.endswith(".")
+                  and "\r" not in reason and "\n" not in reason and len(reason) > 1,
+                  f"command {command}: text {box['text']!r}")
+            check((box["title"], box["icon"]) == ("Quarvel Velquist", "error"),
+                  f"command {command}: box {box['title']!r} icon {box['icon']}")
+            rc, _ = session.driver("msgbox-ok", program)
+            check(rc == 0, f"command {command}: the message box did not close")
+        check(session.opened_urls() == [], f"a look-up for the missing file: {session.opened_urls()}")
 
         check(_open_url(session, by_pid[helper].index, HASH_GOOGLE, 1) == SEARCH + digest.upper(),
               f"hash search {session.opened_urls()} for {digest}")

@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -44,32 +44,36 @@ std::string Md5sumOf(const fs::path& file)
     return digest;
 }
 
-std::string HexOf(const std::optional<util::Md5Digest>& digest)
+std::string HexOf(const util::FileHash& hash)
 {
-    return digest ? util::DigestToHex(*digest) : "not read";
+    return hash.digest ? util::DigestToHex(*hash.digest) : "not read";
 }
 
-// Every file, mapping and view handed out is released exactly once, the
-// latest first.
-void ExpectReleasedInReverseOrder(const std::vector<std::string>& log)
+// Every file handed out is closed exactly once.
+void ExpectEveryFileClosedOnce(const std::vector<std::string>& log)
 {
-    std::vector<std::string> held;
+    std::multiset<std::string> open;
     for (const auto& line : log) {
-        const auto arrow = line.rfind(" -> ");
+        const auto arrow = line.rfind(" -> file");
         if (arrow != std::string::npos) {
-            const std::string result = line.substr(arrow + 4);
-            if (StartsWith(result, "file") || StartsWith(result, "mapping") ||
-                StartsWith(result, "view")) {
-                held.push_back(result);
-            }
-        } else if (StartsWith(line, "UnmapViewOfFile ") || StartsWith(line, "CloseHandle ")) {
-            const std::string released = line.substr(line.find(' ') + 1);
-            ASSERT_FALSE(held.empty()) << "released with nothing held: " << line;
-            EXPECT_EQ(released, held.back()) << "out of order: " << line;
-            held.pop_back();
+            open.insert(line.substr(arrow + 4));
+        } else if (StartsWith(line, "CloseHandle ")) {
+            const auto found = open.find(line.substr(line.find(' ') + 1));
+            ASSERT_NE(found, open.end()) << "closed what is not open: " << line;
+            open.erase(found);
         }
     }
-    EXPECT_TRUE(held.empty()) << "never released: " << (held.empty() ? "" : held.back());
+    EXPECT_TRUE(open.empty()) << "never closed: " << (open.empty() ? "" : *open.begin());
+}
+
+std::string RandomBytes(std::size_t length)
+{
+    std::mt19937 random(20240607);
+    std::string content(length, '\0');
+    for (char& c : content) {
+        c = static_cast<char>(random());
+    }
+    return content;
 }
 
 class FileHashTest : public ::testing::Test {
@@ -84,7 +88,7 @@ protected:
 
     void TearDown() override
     {
-        ExpectReleasedInReverseOrder(Files().log);
+        ExpectEveryFileClosedOnce(Files().log);
         EXPECT_EQ(Files().OpenCount(), 0u);
         fake::ResetFiles();
         fs::remove_all(directory_);
@@ -117,73 +121,83 @@ TEST_F(FileHashTest, EmptyFileAndAbcGiveTheirStandardDigests)
               "900150983CD24FB0D6963F7D28E17F72");
 }
 
-TEST_F(FileHashTest, OpensSharingReadsOnlyAndMapsReadOnly)
+TEST_F(FileHashTest, OpensSharingReadsOnlyAndReadsToTheEndInBoundedChunks)
 {
     const fs::path file = Write("abc", "abc");
-    ASSERT_TRUE(util::HashFileMd5(file.wstring()));
+    const util::FileHash hash = util::HashFileMd5(file.wstring());
+    ASSERT_TRUE(hash.digest);
+    EXPECT_EQ(hash.error, 0u);
     const std::vector<std::string> expected = {
         "CreateFileW " + file.string() +
             " access=0x80000000 share=0x1 disposition=3 attributes=0x80 -> file1",
-        "GetFileSize file1 -> 3",
-        "CreateFileMappingW file1 protect=0x2 size=0 -> mapping1",
-        "MapViewOfFile mapping1 access=0x4 offset=0 length=3 -> view1",
-        "UnmapViewOfFile view1",
-        "CloseHandle mapping1",
+        "ReadFile file1 length=1048576 -> 3",
+        "ReadFile file1 length=1048576 -> 0",
         "CloseHandle file1",
     };
     EXPECT_EQ(Files().log, expected);
 }
 
-// Views shorter than the file, as when the address space has no room for
-// one view of the whole file, still give the digest of all of it.
-TEST_F(FileHashTest, RandomBytesMatchMd5sumWhateverTheViewsTheAddressSpaceAllows)
+// Files that end at, just past and well past a chunk's end.
+TEST_F(FileHashTest, RandomBytesMatchMd5sumAcrossChunkEnds)
 {
-    std::mt19937 random(20240607);
-    std::string content(5 * kMiB + 123, '\0');
-    for (char& c : content) {
-        c = static_cast<char>(random());
-    }
-    const fs::path file = Write("random.bin", content);
-    const std::string expected = Md5sumOf(file);
-    ASSERT_EQ(expected.size(), 32u);
-
-    for (const std::uint64_t maxViewLength : {~std::uint64_t{0}, kMiB, std::uint64_t{100000}}) {
-        Files().maxViewLength = maxViewLength;
+    for (const std::uint64_t length : {kMiB, kMiB + 1, 5 * kMiB + 123}) {
+        const fs::path file = Write("random.bin", RandomBytes(length));
+        const std::string expected = Md5sumOf(file);
+        ASSERT_EQ(expected.size(), 32u);
         Files().log.clear();
-        EXPECT_EQ(HexOf(util::HashFileMd5(file.wstring())), expected)
-            << "views of at most " << maxViewLength << " bytes";
-        const std::size_t views = LogCount("UnmapViewOfFile");
-        EXPECT_TRUE(maxViewLength >= content.size() ? views == 1 : views > 5) << views << " views";
+        EXPECT_EQ(HexOf(util::HashFileMd5(file.wstring())), expected) << length << " bytes";
+        // One call per started chunk and one that finds the end.
+        EXPECT_EQ(LogCount("ReadFile file"), (length + kMiB - 1) / kMiB + 1) << length << " bytes";
     }
 }
 
-// The file's view length is 64 MiB: a longer file needs a second view at a
-// 64-bit offset. The file is sparse, with marks around the views' seam.
-TEST_F(FileHashTest, FileLongerThanOneViewMatchesMd5sum)
+// A file far longer than a chunk streams through it: every read asks for one
+// chunk. The file is sparse, with marks around chunk seams.
+TEST_F(FileHashTest, LongFileStreamsThroughOneChunkAndMatchesMd5sum)
 {
-    constexpr std::uint64_t kViewLength = 64 * kMiB;
+    constexpr std::uint64_t kLength = 64 * kMiB + 100;
     const fs::path file = Write("long.bin", "head");
-    fs::resize_file(file, kViewLength + 100);
+    fs::resize_file(file, kLength);
     {
         std::fstream stream(file, std::ios::in | std::ios::out | std::ios::binary);
-        for (const std::uint64_t at : {kViewLength - 3, kViewLength, kViewLength + 96}) {
+        for (const std::uint64_t at : {kMiB - 3, 64 * kMiB - 2, 64 * kMiB + 96}) {
             stream.seekp(static_cast<std::streamoff>(at));
             stream << "mark";
         }
     }
     EXPECT_EQ(HexOf(util::HashFileMd5(file.wstring())), Md5sumOf(file));
-    EXPECT_EQ(LogCount("MapViewOfFile mapping1 access=0x4 offset=0 length=67108864 -> view"), 1u);
-    EXPECT_EQ(LogCount("MapViewOfFile mapping1 access=0x4 offset=67108864 length=100 -> view"), 1u);
+    EXPECT_EQ(LogCount("ReadFile file1 length=1048576 -> "), 66u);
+    EXPECT_EQ(LogCount("ReadFile"), 66u);
 }
 
-TEST_F(FileHashTest, MissingFileIsNotReadAfterBothOpenCalls)
+// Neither open call succeeds; the reason is the first call's, made with the
+// exact path.
+TEST_F(FileHashTest, FileThatWillNotOpenIsNotReadAndSaysWhy)
 {
-    const fs::path missing = directory_ / "missing.exe";
-    EXPECT_FALSE(util::HashFileMd5(missing.wstring()));
-    EXPECT_FALSE(util::HashFileMd5(directory_.wstring())) << "a folder is no file";
-    EXPECT_EQ(LogCount("CreateFileW"), 2u);
-    EXPECT_EQ(LogCount("OpenFile " + missing.string() + " style=0 -> failed"), 1u);
-    EXPECT_EQ(LogCount("GetFileSize"), 0u);
+    Write("abc", "abc");
+    struct Case {
+        const char* name;
+        fs::path path;
+        bool createFileFails;
+        std::uint32_t error;
+    };
+    const Case cases[] = {
+        {"missing file", directory_ / "missing.exe", false, 2},
+        {"missing folder", directory_ / "gone" / "a.exe", false, 3},
+        {"a folder is no file", directory_, false, 5},
+        {"held open for writing", directory_ / "abc", true, fake::kSharingViolation},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fake::ResetFiles();
+        Files().createFileFails = c.createFileFails;
+        Files().openFileFails = true;
+        const util::FileHash hash = util::HashFileMd5(c.path.wstring());
+        EXPECT_FALSE(hash.digest);
+        EXPECT_EQ(hash.error, c.error);
+        EXPECT_EQ(LogCount("OpenFile " + c.path.string() + " style=0 -> failed"), 1u);
+        EXPECT_EQ(LogCount("ReadFile"), 0u);
+    }
 }
 
 // As when another process holds the file open for writing.
@@ -191,7 +205,9 @@ TEST_F(FileHashTest, FallsBackToOpenFileWithTheAnsiPath)
 {
     const fs::path file = Write("abc", "abc");
     Files().createFileFails = true;
-    EXPECT_EQ(HexOf(util::HashFileMd5(file.wstring())), "900150983CD24FB0D6963F7D28E17F72");
+    const util::FileHash hash = util::HashFileMd5(file.wstring());
+    EXPECT_EQ(HexOf(hash), "900150983CD24FB0D6963F7D28E17F72");
+    EXPECT_EQ(hash.error, 0u) << "the first call's failure is forgotten once the file is read";
     ASSERT_GE(Files().log.size(), 2u);
     EXPECT_TRUE(StartsWith(Files().log[0], "CreateFileW " + file.string()));
     EXPECT_EQ(Files().log[1], "OpenFile " + file.string() + " style=0 -> file1");
@@ -205,29 +221,30 @@ TEST_F(FileHashTest, PathWithoutAnAnsiFormIsNotTriedThroughOpenFile)
     EXPECT_EQ(HexOf(util::HashFileMd5(path)), "900150983CD24FB0D6963F7D28E17F72");
 
     Files().createFileFails = true;
-    EXPECT_FALSE(util::HashFileMd5(path));
+    const util::FileHash hash = util::HashFileMd5(path);
+    EXPECT_FALSE(hash.digest);
+    EXPECT_EQ(hash.error, fake::kSharingViolation);
     EXPECT_EQ(LogCount("OpenFile"), 0u);
 }
 
-// A file that opens but whose bytes cannot all be reached is not read:
-// neither the digest of empty input nor one of part of the file comes back.
-TEST_F(FileHashTest, FileWhoseBytesCannotBeReachedIsNotRead)
+// As on a network share or a removable disk that goes away: neither the
+// digest of empty input nor one of part of the file comes back, no read
+// follows the failed one, and the file is closed.
+TEST_F(FileHashTest, ReadFailureEndsTheHashWithTheReadsError)
 {
-    const fs::path file = Write("abc", "abc");
-    const std::pair<const char*, std::function<void(fake::FakeFiles&)>> cases[] = {
-        {"neither open call succeeds",
-         [](fake::FakeFiles& files) { files.createFileFails = files.openFileFails = true; }},
-        {"size unknown", [](fake::FakeFiles& files) { files.fileSizeFails = true; }},
-        {"mapping refused", [](fake::FakeFiles& files) { files.mappingFails = true; }},
-        {"no room for the shortest view",
-         [](fake::FakeFiles& files) { files.maxViewLength = 2; }},
-    };
-    for (const auto& [name, inject] : cases) {
+    const fs::path file = Write("random.bin", RandomBytes(2 * kMiB + 7));
+    for (const std::uint64_t failsAt : {std::uint64_t{0}, kMiB / 2, kMiB, 2 * kMiB + 6}) {
+        SCOPED_TRACE(failsAt);
         fake::ResetFiles();
-        inject(Files());
-        EXPECT_FALSE(util::HashFileMd5(file.wstring())) << name;
-        ExpectReleasedInReverseOrder(Files().log);
-        EXPECT_EQ(Files().OpenCount(), 0u) << name;
+        Files().readFailsAt = failsAt;
+        Files().readError = 1167;  // ERROR_DEVICE_NOT_CONNECTED
+        const util::FileHash hash = util::HashFileMd5(file.wstring());
+        EXPECT_FALSE(hash.digest);
+        EXPECT_EQ(hash.error, 1167u);
+        ASSERT_GE(Files().log.size(), 2u);
+        EXPECT_EQ(Files().log[Files().log.size() - 2], "ReadFile file1 length=1048576 -> error 1167");
+        EXPECT_EQ(Files().log.back(), "CloseHandle file1");
+        EXPECT_EQ(Files().OpenCount(), 0u);
     }
 }
 

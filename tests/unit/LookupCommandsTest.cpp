@@ -1,7 +1,9 @@
 #include "ui/lookup_commands.h"
 
 #include "fake_files.h"
+#include "fake_platform.h"
 #include "fake_shell.h"
+#include "util/error_report.h"
 #include "util/file_properties.h"
 
 #include <gtest/gtest.h>
@@ -62,6 +64,7 @@ class LookupCommandsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        fake::Reset();
         fake::ResetShell();
         fake::ResetFiles();
         std::string pattern = (fs::temp_directory_path() / "vq-lookup-XXXXXX").string();
@@ -74,6 +77,7 @@ protected:
         EXPECT_EQ(fake::Files().OpenCount(), 0u);
         fake::ResetFiles();
         fake::ResetShell();
+        fake::Reset();
         fs::remove_all(directory_);
     }
 
@@ -189,36 +193,56 @@ TEST_F(LookupCommandsTest, HashLookUpsSearchForTheUpperCaseDigestOfTheProcessFil
     }
 }
 
-TEST_F(LookupCommandsTest, HashLookUpsOpenNothingWithoutAReadableProcessFile)
+// The caption alone would name a file in the current folder.
+TEST_F(LookupCommandsTest, HashLookUpsIgnoreARowWithoutAFolder)
 {
     WriteProcessFile("abc.exe", "abc");
+    Select(TcpRow(L"", L"abc.exe"));
+    for (const Command command : {LookupProcessHashonGoogle1Click, LookupProcessHashonVirusTotal1Click}) {
+        EXPECT_NO_THROW(command(list_));
+    }
+    EXPECT_TRUE(Shell().executes.empty());
+    EXPECT_TRUE(fake::Files().log.empty()) << "a file was hashed";
+}
+
+// The error report names the file and gives the system's words for the
+// failure, without their line break.
+TEST_F(LookupCommandsTest, HashLookUpsReportAnUnreadableProcessFileAndOpenNothing)
+{
+    WriteProcessFile("abc.exe", "abc");
+    fake::Fake().systemMessages = {
+        {2, L"The system cannot find the file specified.\r\n"},
+        {64, L"The specified network name is no longer available. \r\n"},
+    };
     struct Case {
         const char* name;
-        ConnectionRow row;
-        bool mappingFails;
+        const wchar_t* caption;
+        std::optional<std::uint64_t> readFailsAt;
+        std::uint32_t readError;
+        std::wstring reason;
     };
     const std::vector<Case> cases = {
-        {"missing file", TcpRow(Folder(), L"missing.exe"), false},
-        {"file that cannot be mapped", TcpRow(Folder(), L"abc.exe"), true},
-        // The caption alone would name a file in the current folder.
-        {"row without a folder", TcpRow(L"", L"abc.exe"), false},
+        {"missing file", L"missing.exe", std::nullopt, 0, L"The system cannot find the file specified."},
+        {"read fails", L"abc.exe", 1, 64, L"The specified network name is no longer available."},
+        {"no words for the error", L"abc.exe", 0, 1167, L"System error 1167"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         for (const Command command : {LookupProcessHashonGoogle1Click, LookupProcessHashonVirusTotal1Click}) {
             fake::ResetShell();
             fake::ResetFiles();
-            fake::Files().mappingFails = c.mappingFails;
+            fake::Files().readFailsAt = c.readFailsAt;
+            fake::Files().readError = c.readError;
             ConnectionList list{[](const std::wstring& a, const std::wstring& b) { return a.compare(b); }};
-            list.AppendRow(c.row);
+            list.AppendRow(TcpRow(Folder(), c.caption));
             list.SetSelected(0, true);
-            command(list);
-            EXPECT_TRUE(Shell().executes.empty());
-            if (c.row.subItems[connections::kProcessFolder].empty()) {
-                EXPECT_TRUE(fake::Files().log.empty()) << "a file was hashed";
-            } else {
-                EXPECT_EQ(ProcessFileDigestText(c.row), std::nullopt);
+            try {
+                command(list);
+                ADD_FAILURE() << "nothing reported";
+            } catch (const util::AppError& error) {
+                EXPECT_EQ(error.message(), L"Could not read \"" + Folder() + c.caption + L"\": " + c.reason);
             }
+            EXPECT_TRUE(Shell().executes.empty());
         }
     }
 }

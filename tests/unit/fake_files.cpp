@@ -2,36 +2,28 @@
 
 #include "platform/files.h"
 
+#include <cerrno>
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <map>
 #include <sstream>
 
 namespace vq::fake {
 namespace {
 
-struct HeldMapping {
-    int fd;  // a descriptor of its own: the mapping outlives the file handle
-    std::uint64_t size;
-};
-
-struct HeldView {
-    void* base;
-    std::size_t length;
-    std::string name;
+struct HeldFile {
+    int fd;
+    std::uint64_t bytesRead;
 };
 
 // What the fake has handed out, by handle value.
 struct Held {
-    std::map<std::uintptr_t, int> files;
-    std::map<std::uintptr_t, HeldMapping> mappings;
-    std::map<const void*, HeldView> views;
+    std::map<std::uintptr_t, HeldFile> files;
     std::uintptr_t nextFile = 1;
-    std::uintptr_t nextMapping = 1;
-    std::uintptr_t nextView = 1;
+    std::uint32_t lastError = 0;
 };
 
 FakeFiles g_files;
@@ -45,11 +37,6 @@ void Log(const std::string& line)
 std::string FileName(platform::FileHandle file)
 {
     return "file" + std::to_string(static_cast<std::uintptr_t>(file));
-}
-
-std::string MappingName(platform::FileMappingHandle mapping)
-{
-    return "mapping" + std::to_string(static_cast<std::uintptr_t>(mapping));
 }
 
 // POSIX paths are UTF-8.
@@ -77,20 +64,47 @@ std::string Utf8(const std::wstring& text)
     return utf8;
 }
 
-// Like the Windows calls, refuses directories.
-int OpenRegularFile(const std::string& path)
+// Leaves the system error code a failed open of path gives for the POSIX
+// error; answers the failed descriptor.
+int FailOpen(const std::string& path, int error)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (error == ENOENT) {
+        struct stat parent {};
+        const std::string::size_type slash = path.find_last_of('/');
+        const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+        g_held.lastError = ::stat(folder.c_str(), &parent) == 0 ? 2 : 3;
+    } else {
+        g_held.lastError = 5;
+    }
+    return -1;
+}
+
+// Like the Windows calls, refuses directories.
+int OpenChecked(const std::string& path, int flags)
+{
+    const int fd = ::open(path.c_str(), flags, 0644);
+    if (fd < 0) {
+        return FailOpen(path, errno);
+    }
     struct stat info {};
-    if (fd >= 0 && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
-        return -1;
+        return FailOpen(path, EISDIR);
     }
     return fd;
 }
 
-// CreateFileW's creation dispositions for a file opened for writing; like
-// the Windows call, refuses directories.
+// The file switched to fail, or the file at path opened for reading.
+int OpenRegularFile(const std::string& path, bool fails)
+{
+    if (fails) {
+        g_held.lastError = kSharingViolation;
+        return -1;
+    }
+    return OpenChecked(path, O_RDONLY | O_CLOEXEC);
+}
+
+// CreateFileW's creation dispositions for a file opened for writing.
 int OpenForWriting(const std::string& path, std::uint32_t desiredAccess,
                    std::uint32_t creationDisposition)
 {
@@ -111,15 +125,10 @@ int OpenForWriting(const std::string& path, std::uint32_t desiredAccess,
         flags |= O_TRUNC;
         break;
     default:
+        g_held.lastError = 87;  // ERROR_INVALID_PARAMETER
         return -1;
     }
-    const int fd = ::open(path.c_str(), flags, 0644);
-    struct stat info {};
-    if (fd >= 0 && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
+    return OpenChecked(path, flags);
 }
 
 platform::FileHandle HandOutFile(int fd, const std::string& call)
@@ -129,31 +138,22 @@ platform::FileHandle HandOutFile(int fd, const std::string& call)
         return platform::kInvalidFileHandle;
     }
     const auto file = static_cast<platform::FileHandle>(g_held.nextFile++);
-    g_held.files[static_cast<std::uintptr_t>(file)] = fd;
+    g_held.files[static_cast<std::uintptr_t>(file)] = {fd, 0};
     Log(call + " -> " + FileName(file));
     return file;
 }
 
-int FindFile(platform::FileHandle file)
+HeldFile* FindFile(platform::FileHandle file)
 {
     const auto found = g_held.files.find(static_cast<std::uintptr_t>(file));
-    return found == g_held.files.end() ? -1 : found->second;
-}
-
-std::optional<std::uint64_t> SizeOf(int fd)
-{
-    struct stat info {};
-    if (fd < 0 || ::fstat(fd, &info) != 0) {
-        return std::nullopt;
-    }
-    return static_cast<std::uint64_t>(info.st_size);
+    return found == g_held.files.end() ? nullptr : &found->second;
 }
 
 } // namespace
 
 std::size_t FakeFiles::OpenCount() const
 {
-    return g_held.files.size() + g_held.mappings.size() + g_held.views.size();
+    return g_held.files.size();
 }
 
 FakeFiles& Files()
@@ -163,14 +163,8 @@ FakeFiles& Files()
 
 void ResetFiles()
 {
-    for (const auto& [base, view] : g_held.views) {
-        ::munmap(view.base, view.length);
-    }
-    for (const auto& [value, mapping] : g_held.mappings) {
-        ::close(mapping.fd);
-    }
-    for (const auto& [value, fd] : g_held.files) {
-        ::close(fd);
+    for (const auto& [value, file] : g_held.files) {
+        ::close(file.fd);
     }
     g_held = Held{};
     g_files = FakeFiles{};
@@ -193,10 +187,9 @@ FileHandle CreateFile(const std::wstring& path, std::uint32_t desiredAccess,
          << " share=0x" << shareMode << std::dec << " disposition=" << creationDisposition
          << std::hex << " attributes=0x" << flagsAndAttributes;
     const bool writing = (desiredAccess & kGenericWrite) != 0;
-    const int fd = g_files.createFileFails ? -1
-                   : writing ? fake::OpenForWriting(fake::Utf8(path), desiredAccess,
-                                                    creationDisposition)
-                             : fake::OpenRegularFile(fake::Utf8(path));
+    const int fd = writing && !g_files.createFileFails
+                       ? fake::OpenForWriting(fake::Utf8(path), desiredAccess, creationDisposition)
+                       : fake::OpenRegularFile(fake::Utf8(path), g_files.createFileFails);
     return fake::HandOutFile(fd, call.str());
 }
 
@@ -215,82 +208,52 @@ std::optional<std::string> ToAnsiCodePage(const std::wstring& text)
 FileHandle OpenFile(const std::string& ansiPath, std::uint32_t style)
 {
     const std::string call = "OpenFile " + ansiPath + " style=" + std::to_string(style);
-    const int fd = g_files.openFileFails ? -1 : fake::OpenRegularFile(ansiPath);
+    const int fd = fake::OpenRegularFile(ansiPath, g_files.openFileFails);
     return fake::HandOutFile(fd, call);
 }
 
-std::optional<std::uint64_t> GetFileSize(FileHandle file)
+std::uint32_t GetLastError()
 {
-    const std::optional<std::uint64_t> size =
-        g_files.fileSizeFails ? std::nullopt : fake::SizeOf(fake::FindFile(file));
-    Log("GetFileSize " + fake::FileName(file) + " -> " +
-        (size ? std::to_string(*size) : std::string("failed")));
-    return size;
+    return g_held.lastError;
 }
 
-FileMappingHandle CreateFileMapping(FileHandle file, std::uint32_t protect,
-                                    std::uint64_t maximumSize)
+std::uint32_t ReadFile(FileHandle file, void* buffer, std::uint32_t length,
+                       std::uint32_t* bytesRead)
 {
-    std::ostringstream call;
-    call << "CreateFileMappingW " << fake::FileName(file) << std::hex << " protect=0x" << protect
-         << std::dec << " size=" << maximumSize;
-    const std::optional<std::uint64_t> fileSize = fake::SizeOf(fake::FindFile(file));
-    const std::uint64_t size = maximumSize == 0 && fileSize ? *fileSize : maximumSize;
-    // A read-only mapping cannot grow the file, and an empty one is refused.
-    if (g_files.mappingFails || !fileSize || protect != kPageReadOnly || size == 0 ||
-        size > *fileSize) {
-        Log(call.str() + " -> failed");
-        return kNoFileMapping;
+    const std::string call = "ReadFile " + fake::FileName(file) + " length=" + std::to_string(length);
+    *bytesRead = 0;
+    fake::HeldFile* held = fake::FindFile(file);
+    if (held == nullptr) {
+        Log(call + " -> error 6");
+        return 6;  // ERROR_INVALID_HANDLE
     }
-    const int fd = ::fcntl(fake::FindFile(file), F_DUPFD_CLOEXEC, 0);
-    if (fd < 0) {
-        Log(call.str() + " -> failed");
-        return kNoFileMapping;
+    std::uint64_t room = length;
+    if (g_files.readFailsAt) {
+        const std::uint64_t left =
+            *g_files.readFailsAt > held->bytesRead ? *g_files.readFailsAt - held->bytesRead : 0;
+        room = std::min<std::uint64_t>(room, left);
     }
-    const auto mapping = static_cast<FileMappingHandle>(g_held.nextMapping++);
-    g_held.mappings[static_cast<std::uintptr_t>(mapping)] = {fd, size};
-    Log(call.str() + " -> " + fake::MappingName(mapping));
-    return mapping;
-}
-
-FileView MapViewOfFile(FileMappingHandle mapping, std::uint32_t desiredAccess,
-                       std::uint64_t offset, std::size_t length)
-{
-    std::ostringstream call;
-    call << "MapViewOfFile " << fake::MappingName(mapping) << std::hex << " access=0x"
-         << desiredAccess << std::dec << " offset=" << offset << " length=" << length;
-    const auto found = g_held.mappings.find(static_cast<std::uintptr_t>(mapping));
-    void* base = MAP_FAILED;
-    if (found != g_held.mappings.end() && desiredAccess == kFileMapRead &&
-        offset % kAllocationGranularity == 0 && offset < found->second.size) {
-        // A length of 0 maps the rest of the mapping.
-        const std::uint64_t viewLength = length == 0 ? found->second.size - offset : length;
-        if (viewLength <= found->second.size - offset && viewLength <= g_files.maxViewLength) {
-            length = static_cast<std::size_t>(viewLength);
-            base = ::mmap(nullptr, length, PROT_READ, MAP_SHARED, found->second.fd,
-                          static_cast<off_t>(offset));
+    std::size_t read = 0;
+    while (read < room) {
+        const ssize_t result = ::read(held->fd, static_cast<char*>(buffer) + read,
+                                      static_cast<std::size_t>(room - read));
+        if (result <= 0) {
+            break;
+        }
+        read += static_cast<std::size_t>(result);
+    }
+    // The read reached the failing byte and the file goes on.
+    if (read == room && room < length) {
+        char next = 0;
+        if (::pread(held->fd, &next, 1, static_cast<off_t>(held->bytesRead + read)) == 1) {
+            Log(call + " -> error " + std::to_string(g_files.readError));
+            return g_files.readError;
         }
     }
-    if (base == MAP_FAILED) {
-        Log(call.str() + " -> failed");
-        return nullptr;
-    }
-    const std::string name = "view" + std::to_string(g_held.nextView++);
-    g_held.views[base] = {base, length, name};
-    Log(call.str() + " -> " + name);
-    return base;
-}
-
-void UnmapViewOfFile(FileView view) noexcept
-{
-    const auto found = g_held.views.find(view);
-    if (found == g_held.views.end()) {
-        Log("UnmapViewOfFile unknown");
-        return;
-    }
-    ::munmap(found->second.base, found->second.length);
-    Log("UnmapViewOfFile " + found->second.name);
-    g_held.views.erase(found);
+    held->bytesRead += read;
+    *bytesRead = static_cast<std::uint32_t>(read);
+    Log(call + " -> " + std::to_string(read));
+    return 0;
 }
 
 void CloseHandle(FileHandle file) noexcept
@@ -300,21 +263,9 @@ void CloseHandle(FileHandle file) noexcept
         Log("CloseHandle unknown");
         return;
     }
-    ::close(found->second);
+    ::close(found->second.fd);
     Log("CloseHandle " + fake::FileName(file));
     g_held.files.erase(found);
-}
-
-void CloseHandle(FileMappingHandle mapping) noexcept
-{
-    const auto found = g_held.mappings.find(static_cast<std::uintptr_t>(mapping));
-    if (found == g_held.mappings.end()) {
-        Log("CloseHandle unknown");
-        return;
-    }
-    ::close(found->second.fd);
-    Log("CloseHandle " + fake::MappingName(mapping));
-    g_held.mappings.erase(found);
 }
 
 bool FileExists(const std::wstring& path)
@@ -331,7 +282,8 @@ bool WriteFile(FileHandle file, const void* data, std::size_t length)
     if (g_files.writableBytes && *g_files.writableBytes < length) {
         fits = static_cast<std::size_t>(*g_files.writableBytes);
     }
-    const int fd = fake::FindFile(file);
+    const fake::HeldFile* held = fake::FindFile(file);
+    const int fd = held != nullptr ? held->fd : -1;
     const auto* bytes = static_cast<const char*>(data);
     std::size_t written = 0;
     while (fd >= 0 && written < fits) {

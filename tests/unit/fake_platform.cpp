@@ -491,4 +491,11 @@ std::uint32_t NetShareEnum(std::vector<ShareInfo>* shares)
     return 0;
 }
 
+std::wstring FormatSystemMessage(std::uint32_t errorCode)
+{
+    Log("FormatSystemMessage " + std::to_string(errorCode));
+    const auto found = g_fake.systemMessages.find(errorCode);
+    return found == g_fake.systemMessages.end() ? std::wstring{} : found->second;
+}
+
 } // namespace vq::platform

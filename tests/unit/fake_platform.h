@@ -109,6 +109,8 @@ struct FakePlatform {
     std::optional<std::wstring> computerName = L"HOST";
     std::uint32_t shareEnumStatus = 0;
     std::vector<platform::ShareInfo> shares;
+    // FormatSystemMessage by error code; a code not here has no message.
+    std::map<std::uint32_t, std::wstring> systemMessages;
 
     // How many log lines begin with prefix.
     std::size_t Count(const std::string& prefix) const;

@@ -12,11 +12,6 @@ HANDLE ToWin32(FileHandle file)
     return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(file));
 }
 
-HANDLE ToWin32(FileMappingHandle mapping)
-{
-    return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(mapping));
-}
-
 FileHandle FileFromWin32(HANDLE file)
 {
     return static_cast<FileHandle>(reinterpret_cast<std::uintptr_t>(file));
@@ -78,29 +73,23 @@ FileHandle OpenFile(const std::string& ansiPath, std::uint32_t style)
     return FileFromWin32(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(file)));
 }
 
-std::optional<std::uint64_t> GetFileSize(FileHandle file)
+std::uint32_t GetLastError()
 {
-    LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(ToWin32(file), &size)) {
-        return std::nullopt;
+    return ::GetLastError();
+}
+
+std::uint32_t ReadFile(FileHandle file, void* buffer, std::uint32_t length,
+                       std::uint32_t* bytesRead)
+{
+    DWORD read = 0;
+    const bool ok = ::ReadFile(ToWin32(file), buffer, length, &read, nullptr) != FALSE;
+    *bytesRead = ok ? read : 0;
+    if (ok) {
+        return 0;
     }
-    return static_cast<std::uint64_t>(size.QuadPart);
-}
-
-FileMappingHandle CreateFileMapping(FileHandle file, std::uint32_t protect,
-                                    std::uint64_t maximumSize)
-{
-    const HANDLE mapping =
-        ::CreateFileMappingW(ToWin32(file), nullptr, protect, static_cast<DWORD>(maximumSize >> 32),
-                             static_cast<DWORD>(maximumSize), nullptr);
-    return static_cast<FileMappingHandle>(reinterpret_cast<std::uintptr_t>(mapping));
-}
-
-FileView MapViewOfFile(FileMappingHandle mapping, std::uint32_t desiredAccess,
-                       std::uint64_t offset, std::size_t length)
-{
-    return ::MapViewOfFile(ToWin32(mapping), desiredAccess, static_cast<DWORD>(offset >> 32),
-                           static_cast<DWORD>(offset), length);
+    // A failure that left no code must still not pass for the end of the file.
+    const DWORD error = ::GetLastError();
+    return error != 0 ? error : ERROR_READ_FAULT;
 }
 
 bool WriteFile(FileHandle file, const void* data, std::size_t length)
@@ -136,19 +125,9 @@ bool RemoveFile(const std::wstring& path)
     return ::DeleteFileW(path.c_str()) != FALSE;
 }
 
-void UnmapViewOfFile(FileView view) noexcept
-{
-    KeepingLastError([view] { ::UnmapViewOfFile(view); });
-}
-
 void CloseHandle(FileHandle file) noexcept
 {
     KeepingLastError([file] { ::CloseHandle(ToWin32(file)); });
-}
-
-void CloseHandle(FileMappingHandle mapping) noexcept
-{
-    KeepingLastError([mapping] { ::CloseHandle(ToWin32(mapping)); });
 }
 
 bool FileExists(const std::wstring& path)

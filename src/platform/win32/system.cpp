@@ -1,5 +1,6 @@
 #include "platform/system.h"
 
+#include "platform/win32/unique_win32.h"
 #include "platform/win32/windows_api.h"
 
 #include <string>
@@ -195,6 +196,19 @@ std::uint64_t CurrentTime()
     FILETIME now{};
     ::GetSystemTimeAsFileTime(&now);
     return (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+}
+
+std::wstring FormatSystemMessage(std::uint32_t errorCode)
+{
+    // The system allocates the text; its owner frees it with LocalFree.
+    UniqueAny<win32::NullInvalidTraits<HLOCAL, ::LocalFree>> text;
+    const DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, errorCode, 0, reinterpret_cast<wchar_t*>(text.put()), 0, nullptr);
+    if (length == 0 || !text) {
+        return {};
+    }
+    return std::wstring(static_cast<const wchar_t*>(text.get()), length);
 }
 
 } // namespace vq::platform

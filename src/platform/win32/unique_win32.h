@@ -40,7 +40,6 @@ inline void DeleteGdiObject(HGDIOBJ object) noexcept
 
 using UniqueHandle = UniqueAny<NullInvalidTraits<HANDLE, ::CloseHandle>>;
 using UniqueFile = UniqueAny<FileHandleTraits>;
-using UniqueMapView = UniqueAny<NullInvalidTraits<LPCVOID, ::UnmapViewOfFile>>;
 using UniqueHkey = UniqueAny<NullInvalidTraits<HKEY, ::RegCloseKey>>;
 using UniqueHmodule = UniqueAny<NullInvalidTraits<HMODULE, ::FreeLibrary>>;
 using UniqueHglobal = UniqueAny<NullInvalidTraits<HGLOBAL, ::GlobalFree>>;

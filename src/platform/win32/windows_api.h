@@ -29,4 +29,3 @@
 #undef RegQueryValueEx
 #undef RegSetValueEx
 #undef GetModuleFileName
-#undef CreateFileMapping
