@@ -66,7 +66,14 @@ void ConnectionList::AppendRow(ConnectionRow row)
     const RankedCaption* caption = captions_.Acquire(owned->caption);
     const bool indexed = owned->endpoint.protocol != Protocol::None;
     const std::size_t hash = indexed ? EndpointHash(owned->endpoint) : 0;
+    bool twin = false;
     if (indexed) {
+        index_.ForEach(hash, [&](std::uint32_t other) {
+            if (meta_[other].endpoint == owned->endpoint) {
+                meta_[other].twin = true;
+                twin = true;
+            }
+        });
         try {
             index_.Insert(hash, id);
         } catch (...) {
@@ -84,6 +91,7 @@ void ConnectionList::AppendRow(ConnectionRow row)
     meta.hash = hash;
     meta.caption = caption;
     meta.live = true;
+    meta.twin = twin;
     CountState(owned->subItems[kState], +1);
     const bool sortDue = !owned->caption.empty();
     rows_[id] = std::move(owned);
@@ -212,6 +220,26 @@ bool ConnectionList::HasEndpoint(const EndpointKey& endpoint) const
     bool found = false;
     VisitRowsWithEndpoint(endpoint, [&](std::size_t) { found = true; });
     return found;
+}
+
+void ConnectionList::BeginMatch(Protocol protocol)
+{
+    ++pass_;
+    passProtocol_ = protocol;
+    cursor_ = 0;
+    passOrder_.clear();
+    passOrder_.reserve(TableOrder(protocol).size());
+}
+
+void ConnectionList::EndMatch()
+{
+    std::vector<std::uint32_t>& order = TableOrder(passProtocol_);
+    order.swap(passOrder_);
+    for (std::size_t place = 0; place < order.size(); ++place) {
+        if (order[place] != kNoRow) {
+            meta_[order[place]].tablePlace = static_cast<std::uint32_t>(place);
+        }
+    }
 }
 
 std::vector<std::size_t> ConnectionList::UnmatchedRows(Protocol protocol) const

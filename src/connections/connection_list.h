@@ -4,6 +4,7 @@
 #include "connections/connection_row.h"
 #include "connections/identity_index.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -87,26 +88,52 @@ public:
     std::uint32_t TcpStateOf(std::size_t index) const { return MetaAt(index).tcpState; }
 
     // A matching pass of a refresh: BeginMatch, then MatchEndpoint for every
-    // table entry, then UnmatchedRows. MatchEndpoint calls visit(index) for
-    // each row with the endpoint that no earlier call of the pass matched, and
-    // answers whether any row has it. visit may change states, not rows.
-    void BeginMatch() { ++pass_; }
+    // table entry in table order, then EndMatch, then UnmatchedRows.
+    // MatchEndpoint calls visit(index) for each row with the endpoint that no
+    // earlier call of the pass matched, and answers whether any row has it.
+    // visit may change states, not rows.
+    //
+    // Tables come back in much the same order each time, so an entry is first
+    // compared with the row that the entry at the same place matched in the
+    // protocol's last pass: a refresh walks its rows nearly in sequence and
+    // asks the index only where the table changed.
+    void BeginMatch(Protocol protocol);
     template <typename Visit>
     bool MatchEndpoint(const EndpointKey& endpoint, Visit&& visit)
     {
-        bool found = false;
+        const auto matched = [&](Meta& meta) {
+            if (meta.matchedIn != pass_) {
+                meta.matchedIn = pass_;
+                visit(static_cast<std::size_t>(meta.position));
+            }
+        };
+        const std::vector<std::uint32_t>& previous = TableOrder(endpoint.protocol);
+        if (cursor_ < previous.size() && previous[cursor_] != kNoRow) {
+            const std::uint32_t id = previous[cursor_];
+            Meta& meta = meta_[id];
+            if (meta.live && !meta.twin && meta.endpoint == endpoint) {
+                ++cursor_;
+                passOrder_.push_back(id);
+                matched(meta);
+                return true;
+            }
+        }
+        std::uint32_t first = kNoRow;
         index_.ForEach(EndpointHash(endpoint), [&](std::uint32_t id) {
             Meta& meta = meta_[id];
             if (meta.endpoint == endpoint) {
-                found = true;
-                if (meta.matchedIn != pass_) {
-                    meta.matchedIn = pass_;
-                    visit(static_cast<std::size_t>(meta.position));
-                }
+                first = first == kNoRow ? id : first;
+                matched(meta);
             }
         });
-        return found;
+        // A new entry's place stays empty; a known one puts the walk back in step.
+        passOrder_.push_back(first);
+        if (first != kNoRow && meta_[first].tablePlace != kNoRow) {
+            cursor_ = meta_[first].tablePlace + 1;
+        }
+        return first != kNoRow;
     }
+    void EndMatch();
     // The rows of the protocol that the pass did not match, ascending.
     std::vector<std::size_t> UnmatchedRows(Protocol protocol) const;
 
@@ -143,13 +170,16 @@ private:
         std::uint32_t position = 0;   // its index in order_
         std::uint32_t matchedIn = 0;  // the matching pass that last found it
         std::size_t hash = 0;         // of endpoint, when it has one
+        std::uint32_t tablePlace = UINT32_MAX;  // in its protocol's last table order
         const RankedCaption* caption = nullptr;
         bool live = false;
         bool selected = false;
+        bool twin = false;  // another row was added with the same endpoint
     };
     static constexpr std::uint32_t kNoRow = UINT32_MAX;
 
     std::uint32_t IdAt(std::size_t index) const;
+    std::vector<std::uint32_t>& TableOrder(Protocol protocol) { return tableOrders_[static_cast<std::size_t>(protocol)]; }
     const Meta& MetaAt(std::size_t index) const { return meta_[IdAt(index)]; }
     bool Less(std::uint32_t a, std::uint32_t b) const;
     void CountState(const std::wstring& state, int change);
@@ -177,6 +207,12 @@ private:
     std::uint32_t focused_ = kNoRow;
     std::uint32_t anchor_ = kNoRow;
     std::uint32_t pass_ = 0;
+    // The rows each protocol's last pass matched, in table order (kNoRow where
+    // an entry was new), and the order the running pass is building.
+    std::array<std::vector<std::uint32_t>, 3> tableOrders_;
+    std::vector<std::uint32_t> passOrder_;
+    Protocol passProtocol_ = Protocol::None;
+    std::size_t cursor_ = 0;
     std::size_t established_ = 0;
     std::size_t listening_ = 0;
     std::uint64_t version_ = 0;

@@ -58,7 +58,7 @@ template <typename Row>
 std::vector<std::size_t> MatchRows(ConnectionList& list, const TableBuffer<Row>& table, Protocol protocol)
 {
     std::vector<std::size_t> unmatched;
-    list.BeginMatch();
+    list.BeginMatch(protocol);
     for (std::size_t i = 0; i < table.size(); ++i) {
         const Row entry = table[i];
         const bool found =
@@ -67,6 +67,7 @@ std::vector<std::size_t> MatchRows(ConnectionList& list, const TableBuffer<Row>&
             unmatched.push_back(i);
         }
     }
+    list.EndMatch();
 
     const auto spared = list.FirstSelected();
     std::vector<bool> remove;

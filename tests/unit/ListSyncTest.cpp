@@ -472,6 +472,44 @@ TEST_F(ListSyncTest, AFailingPathLookUpLeavesASortedList)
     EXPECT_EQ(Captions(list), (std::vector<std::wstring>{L"a.exe", L"z.exe"}));
 }
 
+// A refresh first tries the row the same table place matched last time; a
+// table in another order, duplicate rows from the fill and entries that come
+// and go must match exactly as through the index alone.
+TEST_F(ListSyncTest, MatchingInTableOrderGivesWhatTheIndexGives)
+{
+    SetTcpTable({{5, Addr(10, 0, 0, 1), Port(1), Addr(10, 0, 0, 9), Port(80), 7},
+                 {5, Addr(10, 0, 0, 1), Port(1), Addr(10, 0, 0, 9), Port(80), 7},  // listed twice by the fill
+                 {5, Addr(10, 0, 0, 1), Port(2), Addr(10, 0, 0, 9), Port(80), 7},
+                 {2, 0, Port(3), 0, 0, 8}});
+    FillTcpRows(list, fake::FakeIpHelper(), resolve);
+    const std::vector<std::vector<std::wstring>> tables = {
+        {L"10.0.0.1|1|10.0.0.9|80|7|ESTABLISHED", L"10.0.0.1|2|10.0.0.9|80|7|ESTABLISHED", L"0.0.0.0|3|0.0.0.0|0|8|LISTEN"},
+        {L"0.0.0.0|3|0.0.0.0|0|8|LISTEN", L"10.0.0.1|2|10.0.0.9|80|7|CLOSE-WAIT", L"10.0.0.1|1|10.0.0.9|80|7|CLOSE-WAIT"},
+        {L"0.0.0.0|4|0.0.0.0|0|8|LISTEN", L"0.0.0.0|3|0.0.0.0|0|8|LISTEN", L"10.0.0.1|1|10.0.0.9|80|7|ESTABLISHED"},
+        {L"0.0.0.0|3|0.0.0.0|0|8|LISTEN", L"10.0.0.1|1|10.0.0.9|80|7|ESTABLISHED", L"0.0.0.0|4|0.0.0.0|0|8|LISTEN",
+         L"10.0.0.1|2|10.0.0.9|80|7|ESTABLISHED"},
+    };
+    const std::vector<std::vector<std::wstring>> expected = {
+        {L"TCP 0.0.0.0|3|0.0.0.0|0|8 LISTEN", L"TCP 10.0.0.1|1|10.0.0.9|80|7 ESTABLISHED",
+         L"TCP 10.0.0.1|1|10.0.0.9|80|7 ESTABLISHED", L"TCP 10.0.0.1|2|10.0.0.9|80|7 ESTABLISHED"},
+        {L"TCP 0.0.0.0|3|0.0.0.0|0|8 LISTEN", L"TCP 10.0.0.1|1|10.0.0.9|80|7 CLOSE-WAIT",
+         L"TCP 10.0.0.1|1|10.0.0.9|80|7 CLOSE-WAIT", L"TCP 10.0.0.1|2|10.0.0.9|80|7 CLOSE-WAIT"},
+        {L"TCP 0.0.0.0|3|0.0.0.0|0|8 LISTEN", L"TCP 0.0.0.0|4|0.0.0.0|0|8 LISTEN",
+         L"TCP 10.0.0.1|1|10.0.0.9|80|7 ESTABLISHED", L"TCP 10.0.0.1|1|10.0.0.9|80|7 ESTABLISHED"},
+        {L"TCP 0.0.0.0|3|0.0.0.0|0|8 LISTEN", L"TCP 0.0.0.0|4|0.0.0.0|0|8 LISTEN",
+         L"TCP 10.0.0.1|1|10.0.0.9|80|7 ESTABLISHED", L"TCP 10.0.0.1|1|10.0.0.9|80|7 ESTABLISHED",
+         L"TCP 10.0.0.1|2|10.0.0.9|80|7 ESTABLISHED"},
+    };
+    for (std::size_t step = 0; step < tables.size(); ++step) {
+        SyncTcp(tables[step]);
+        EXPECT_EQ(DescribeSorted(list), expected[step]) << "step " << step;
+        EXPECT_EQ(CountRows(list).established, static_cast<std::size_t>(std::count_if(
+                                                  expected[step].begin(), expected[step].end(),
+                                                  [](const std::wstring& d) { return d.ends_with(L"ESTABLISHED"); })))
+            << "step " << step;
+    }
+}
+
 TEST_F(ListSyncTest, ASyncComparesCaptionsOnlyForNewCaptions)
 {
     constexpr int kRows = 3000;
