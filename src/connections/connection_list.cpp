@@ -54,7 +54,9 @@ void ConnectionList::AppendRow(ConnectionRow row)
 {
     // Everything that can fail happens before the list changes.
     auto owned = std::make_unique<ConnectionRow>(std::move(row));
-    order_.reserve(order_.size() + 1 > order_.capacity() ? std::max<std::size_t>(16, order_.size() * 2) : 0);
+    if (order_.size() == order_.capacity()) {
+        order_.reserve(std::max<std::size_t>(16, order_.size() * 2));
+    }
     std::uint32_t id = 0;
     if (freeIds_.empty()) {
         id = static_cast<std::uint32_t>(rows_.size());
@@ -149,8 +151,8 @@ void ConnectionList::RemoveRows(const std::vector<bool>& remove)
     if (first >= end) {
         return;
     }
-    freeIds_.reserve(freeIds_.size() + static_cast<std::size_t>(std::count(remove.begin() + static_cast<std::ptrdiff_t>(first),
-                                                                            remove.begin() + static_cast<std::ptrdiff_t>(end), true)));
+    // Forgetting a row frees its id: room for every id first, so no removal fails half-way.
+    freeIds_.reserve(freeIds_.size() + (end - first));
     std::size_t kept = first;
     std::size_t keptSorted = std::min(first, sortedCount_);
     std::size_t keptBeforeSortEnd = std::min(first, sortEnd_);

@@ -164,6 +164,7 @@ void MainWindow::CreateControls(HINSTANCE instance)
 {
     font_.reset(CreateTahoma(8, false));
     ::SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    minimumSize_ = MinimumSize();
     lv_.Create(hwnd_, instance, IDC_LIST, font_.get(), kListMouseLeftMessage);
 
     statusBar1_ = ::CreateWindowExW(0, STATUSCLASSNAMEW, L"",
@@ -263,14 +264,15 @@ void MainWindow::OnSize(int clientWidth, int clientHeight)
 
 // No smaller than the status bar's three panels (and its size grip) beside
 // each other, over the list's header and a few rows, each about a line of
-// the list's font high.
-void MainWindow::OnGetMinMaxInfo(MINMAXINFO& limits) const
+// the list's font high. Worked out once, when the font is made: the limit is
+// asked for at every step of a resize.
+SIZE MainWindow::MinimumSize() const
 {
     constexpr int kMinimumLines = 4;  // the header and three rows
     constexpr int kLinePadding = 6;   // a row's margin and grid line
     int lineHeight = 16;
     if (const HDC screen = ::GetDC(hwnd_)) {
-        const HGDIOBJ previous = ::SelectObject(screen, font_ ? font_.get() : ::GetStockObject(DEFAULT_GUI_FONT));
+        const HGDIOBJ previous = ::SelectObject(screen, font_.get());
         TEXTMETRICW metrics{};
         if (::GetTextMetricsW(screen, &metrics)) {
             lineHeight = metrics.tmHeight + kLinePadding;
@@ -280,8 +282,14 @@ void MainWindow::OnGetMinMaxInfo(MINMAXINFO& limits) const
     }
     const int width = kStatusPanels * kStatusPanelWidth + ::GetSystemMetrics(SM_CXVSCROLL);
     const int height = kStatusBarHeight + kMinimumLines * lineHeight + 2 * ::GetSystemMetrics(SM_CYEDGE);
-    const SIZE outer = OuterSize(width, height, kMainStyle, kMainExStyle, true);
-    limits.ptMinTrackSize = {outer.cx, outer.cy};
+    return OuterSize(width, height, kMainStyle, kMainExStyle, true);
+}
+
+void MainWindow::OnGetMinMaxInfo(MINMAXINFO& limits) const
+{
+    if (minimumSize_.cx > 0) {
+        limits.ptMinTrackSize = {minimumSize_.cx, minimumSize_.cy};
+    }
 }
 
 void MainWindow::FormResize()

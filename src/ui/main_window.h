@@ -50,6 +50,7 @@ private:
     void CreateControls(HINSTANCE instance);
     void OnSize(int clientWidth, int clientHeight);
     void OnGetMinMaxInfo(MINMAXINFO& limits) const;
+    SIZE MinimumSize() const;
     void OnListMouseLeft();
     void OnTimer(UINT_PTR timerId);
     void OnCommand(int commandId, bool fromShortcut);
@@ -106,6 +107,7 @@ private:
     AboutWindow* frmAbout_ = nullptr;
     bool keyPreview_ = false;
     bool reportOpen_ = false;  // an error report box is on screen
+    SIZE minimumSize_{};       // the smallest outer size; none until the font is made
     // Size changes save the placement once the creation handler is loading
     // the settings (the sizes the system sets while creating the window are
     // not the user's); a state asked for before the window shows waits here.

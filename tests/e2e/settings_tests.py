@@ -238,10 +238,7 @@ def test_a_restart_applies_the_stored_size_state_and_column_widths():
 
 def test_the_window_keeps_room_for_the_three_status_panels_and_a_few_rows():
     with Session("settings_minimum_size") as session:
-        session.install()
-        session.write_tables(TABLES)
-        program = session.start()
-        session.find_window(MAIN_TITLE)
+        program, _ = _start(session, TABLES)
         _drive(session, "place", MAIN_TITLE, 50, 50, 120, 90)
         window = session.find_window(MAIN_TITLE)
         client_width, client_height = (int(v) for v in window["client"].split(","))

@@ -1,4 +1,5 @@
 #include "fake_platform.h"
+#include "process_machine.h"
 #include "support/process_path.h"
 #include "support/process_path_cache.h"
 
@@ -14,23 +15,6 @@ namespace {
 
 using fake::Fake;
 using fake::FakeProcess;
-
-const std::wstring kKernel32 = L"C:\\Windows\\system32\\kernel32.dll";
-constexpr std::uint32_t kPid = 1234;
-
-int g_kernel32;
-int g_queryFullProcessImageName;
-
-void ScriptMachine()
-{
-    fake::Reset();
-    auto& fake = Fake();
-    fake.loadedModules[kKernel32] = &g_kernel32;
-    fake.memoryRegion = {28, 28, &g_kernel32};
-    fake.nativeExports[&g_kernel32]["QueryFullProcessImageNameW"] = &g_queryFullProcessImageName;
-    fake.dosDevices = {{L"C:", L"\\Device\\HarddiskVolume2"},
-                       {L"D:", L"\\Device\\HarddiskVolume10"}};
-}
 
 FakeProcess& Ordinary(std::uint32_t pid, const std::wstring& moduleFileName)
 {
@@ -82,7 +66,7 @@ protected:
 
 class ProcessPathCacheTest : public ::testing::Test, protected CacheFixture {
 protected:
-    void SetUp() override { ScriptMachine(); }
+    void SetUp() override { ScriptProcessMachine(); }
     void TearDown() override { ExpectEveryHandleClosed(); }
 };
 
@@ -192,7 +176,7 @@ class CacheAnswerTest : public ::testing::TestWithParam<AnswerCase>, protected C
 protected:
     void SetUp() override
     {
-        ScriptMachine();
+        ScriptProcessMachine();
         GetParam().script();
     }
     void TearDown() override { ExpectEveryHandleClosed(); }
@@ -252,7 +236,7 @@ void PrintTo(const PassesCase& c, std::ostream* os)
 
 class CachePassesTest : public ::testing::TestWithParam<PassesCase>, protected CacheFixture {
 protected:
-    void SetUp() override { ScriptMachine(); }
+    void SetUp() override { ScriptProcessMachine(); }
     void TearDown() override { ExpectEveryHandleClosed(); }
 };
 

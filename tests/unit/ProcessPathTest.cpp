@@ -1,4 +1,5 @@
 #include "fake_platform.h"
+#include "process_machine.h"
 #include "support/device_path.h"
 #include "support/process_image.h"
 #include "support/process_path.h"
@@ -14,25 +15,9 @@ namespace {
 using fake::Fake;
 using fake::FakeProcess;
 
-const std::wstring kKernel32 = L"C:\\Windows\\system32\\kernel32.dll";
-constexpr std::uint32_t kPid = 1234;
-
-int g_kernel32;
-int g_queryFullProcessImageName;
-
 class ProcessPathTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        fake::Reset();
-        auto& fake = Fake();
-        fake.loadedModules[kKernel32] = &g_kernel32;
-        fake.memoryRegion = {28, 28, &g_kernel32};
-        fake.nativeExports[&g_kernel32]["QueryFullProcessImageNameW"] = &g_queryFullProcessImageName;
-        fake.dosDevices = {{L"C:", L"\\Device\\HarddiskVolume2"},
-                           {L"D:", L"\\Device\\HarddiskVolume10"},
-                           {L"E:", L"\\Device\\HarddiskVolume1"}};
-    }
+    void SetUp() override { ScriptProcessMachine(); }
 
     void TearDown() override { ExpectEveryHandleClosed(); }
 
