@@ -1,7 +1,8 @@
 // Speed of the connection list: the initial fill, the synchronisation with a
 // table read (no change, 1% churn, full churn), a whole refresh (read, match,
-// synchronise) next to the floor of walking the raw table, and the status
-// counters, at 1k, 10k and 100k rows. Process paths come from a trivial
+// synchronise) next to the floor of walking the raw table, a whole refresh of
+// IPv4 and IPv6 rows half and half, and the status counters, at 1k, 10k and
+// 100k rows. Process paths come from a trivial
 // resolver and captions are ordered by plain comparison, so only the list's
 // own work is measured.
 
@@ -13,12 +14,14 @@
 
 #include <cstring>
 #include <optional>
+#include <type_traits>
 
 namespace {
 
 using namespace vq;
 using connections::ConnectionList;
 using connections::TableBuffer;
+using platform::Tcp6RowOwnerPid;
 using platform::TcpRowOwnerPid;
 
 int PlainCompare(const std::wstring& a, const std::wstring& b)
@@ -40,43 +43,74 @@ TcpRowOwnerPid Connection(std::uint32_t generation, std::uint32_t n)
             fake::Addr(192, 168, (n / 250) & 0xFF, n % 250), fake::Port(443), 1000 + n % 700};
 }
 
-std::vector<TcpRowOwnerPid> Connections(std::uint32_t generation, std::size_t count, std::size_t firstNumber = 0)
+// The same over IPv6: 2001:db8:<generation>::1 to fd00::<n>.
+Tcp6RowOwnerPid Connection6(std::uint32_t generation, std::uint32_t n)
 {
-    std::vector<TcpRowOwnerPid> rows;
+    const std::uint32_t states[] = {2, 5, 5, 5, 11, 8};
+    Tcp6RowOwnerPid row{};
+    const std::uint8_t local[16] = {0x20, 0x01, 0x0d, 0xb8, 0, static_cast<std::uint8_t>(generation), 0, 0,
+                                    0, 0, 0, 0, 0, 0, 0, 1};
+    const std::uint8_t remote[16] = {0xfd, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                     0, static_cast<std::uint8_t>(n >> 16), static_cast<std::uint8_t>(n >> 8),
+                                     static_cast<std::uint8_t>(n)};
+    std::memcpy(row.localAddr, local, sizeof local);
+    std::memcpy(row.remoteAddr, remote, sizeof remote);
+    row.localPort = fake::Port(1024 + n % 60000);
+    row.remotePort = fake::Port(443);
+    row.state = states[n % 6];
+    row.owningPid = 1000 + n % 700;
+    return row;
+}
+
+template <typename Row = TcpRowOwnerPid>
+std::vector<Row> Connections(std::uint32_t generation, std::size_t count, std::size_t firstNumber = 0)
+{
+    std::vector<Row> rows;
     rows.reserve(count);
     for (std::size_t n = firstNumber; n < firstNumber + count; ++n) {
-        rows.push_back(Connection(generation, static_cast<std::uint32_t>(n)));
+        if constexpr (std::is_same_v<Row, Tcp6RowOwnerPid>) {
+            rows.push_back(Connection6(generation, static_cast<std::uint32_t>(n)));
+        } else {
+            rows.push_back(Connection(generation, static_cast<std::uint32_t>(n)));
+        }
     }
     return rows;
 }
 
 // The rows of a connection set whose share `churnPercent` is replaced by new
 // connections: the first `churn` go, as many new ones come at the end.
-std::vector<TcpRowOwnerPid> Churned(std::size_t rows, std::size_t churnPercent)
+template <typename Row = TcpRowOwnerPid>
+std::vector<Row> Churned(std::size_t rows, std::size_t churnPercent)
 {
     const std::size_t churn = rows * churnPercent / 100;
-    auto churned = Connections(0, rows - churn, churn);
-    const auto added = Connections(1, churn);
+    auto churned = Connections<Row>(0, rows - churn, churn);
+    const auto added = Connections<Row>(1, churn);
     churned.insert(churned.end(), added.begin(), added.end());
     return churned;
 }
 
-// The table the benchmark's GetExtendedTcpTable serves.
+// The tables the benchmark's GetExtendedTcpTable serves, by address family.
 std::vector<TcpRowOwnerPid> g_table;
+std::vector<Tcp6RowOwnerPid> g_table6;
 
-std::uint32_t VQ_WINAPI ServeTcpTable(void* table, std::uint32_t* size, int, std::uint32_t, int, std::uint32_t)
+template <typename Row>
+std::uint32_t ServeRows(const std::vector<Row>& rows, void* table, std::uint32_t* size)
 {
-    const std::uint32_t needed =
-        static_cast<std::uint32_t>(sizeof(std::uint32_t) + g_table.size() * sizeof(TcpRowOwnerPid));
+    const std::uint32_t needed = static_cast<std::uint32_t>(sizeof(std::uint32_t) + rows.size() * sizeof(Row));
     if (table == nullptr || *size < needed) {
         *size = needed;
         return platform::kErrorInsufficientBuffer;
     }
-    const auto count = static_cast<std::uint32_t>(g_table.size());
+    const auto count = static_cast<std::uint32_t>(rows.size());
     std::memcpy(table, &count, sizeof count);
-    std::memcpy(static_cast<unsigned char*>(table) + sizeof count, g_table.data(),
-                g_table.size() * sizeof(TcpRowOwnerPid));
+    std::memcpy(static_cast<unsigned char*>(table) + sizeof count, rows.data(), rows.size() * sizeof(Row));
     return platform::kNoError;
+}
+
+std::uint32_t VQ_WINAPI ServeTcpTable(void* table, std::uint32_t* size, int, std::uint32_t family, int,
+                                      std::uint32_t)
+{
+    return family == platform::kAfInet6 ? ServeRows(g_table6, table, size) : ServeRows(g_table, table, size);
 }
 
 constexpr platform::IpHelperEntryPoints kIpHelper{&ServeTcpTable, nullptr, nullptr};
@@ -170,6 +204,36 @@ void RefreshWithChurn(benchmark::State& state, std::size_t churnPercent)
 void BM_RefreshNoChange(benchmark::State& state) { RefreshWithChurn(state, 0); }
 void BM_RefreshChurn1Percent(benchmark::State& state) { RefreshWithChurn(state, 1); }
 
+// A whole refresh with the IPv6 rows on: half the rows IPv4, half IPv6, 1%
+// of each replaced at every refresh.
+void BM_RefreshMixedChurn1Percent(benchmark::State& state)
+{
+    const auto half = static_cast<std::size_t>(state.range(0)) / 2;
+    const auto first = Connections(0, half);
+    const auto second = Churned(half, 1);
+    const auto first6 = Connections<Tcp6RowOwnerPid>(0, half);
+    const auto second6 = Churned<Tcp6RowOwnerPid>(half, 1);
+    ConnectionList list(PlainCompare);
+    g_table = first;
+    g_table6 = first6;
+    connections::FillTcpRows(list, kIpHelper, ResolvePath);
+    connections::FillIPv6Rows(list, kIpHelper, ResolvePath);
+    bool toSecond = true;
+    for (auto _ : state) {
+        state.PauseTiming();
+        g_table = toSecond ? second : first;
+        g_table6 = toSecond ? second6 : first6;
+        state.ResumeTiming();
+        connections::RefreshRows(list, kIpHelper, ResolvePath, 0, true);
+        toSecond = !toSecond;
+    }
+    if (list.size() != 2 * half) {
+        state.SkipWithError("the list lost or gained rows");
+    }
+    g_table6.clear();
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
 void BM_CountRows(benchmark::State& state)
 {
     ConnectionList list(PlainCompare);
@@ -187,6 +251,7 @@ BENCHMARK(BM_SyncFullChurn)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark:
 BENCHMARK(BM_RawTableWalk)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RefreshNoChange)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RefreshChurn1Percent)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RefreshMixedChurn1Percent)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CountRows)->Arg(1000)->Arg(100000)->Unit(benchmark::kNanosecond);
 
 } // namespace

@@ -19,6 +19,7 @@
 #define ID_EXIT1 202
 #define ID_HOMEPAGE1 203
 #define ID_ABOUT1 204
+#define ID_SHOW_IPV6_ENDPOINTS1 205
 
 // PopupMenu1, top to bottom (separators have no command)
 #define ID_REFRESH1 300

@@ -149,6 +149,17 @@ public:
     void SetAllSelected(bool selected);
     bool AnySelected() const { return !selected_.empty(); }
     std::size_t SelectedCount() const { return selected_.size(); }
+    // Whether a selected row's protocol passes the test; stops at the first.
+    template <typename Test>
+    bool AnySelectedWithProtocol(Test&& test) const
+    {
+        for (const std::uint32_t id : selected_) {
+            if (test(meta_[id].endpoint.protocol)) {
+                return true;
+            }
+        }
+        return false;
+    }
     // The selected row: the first selected row in list order.
     std::optional<std::size_t> FirstSelected() const;
     std::vector<std::size_t> SelectedIndices() const;  // list order
@@ -209,7 +220,7 @@ private:
     std::uint32_t pass_ = 0;
     // The rows each protocol's last pass matched, in table order (kNoRow where
     // an entry was new), and the order the running pass is building.
-    std::array<std::vector<std::uint32_t>, 3> tableOrders_;
+    std::array<std::vector<std::uint32_t>, kProtocolCount> tableOrders_;
     std::vector<std::uint32_t> passOrder_;
     Protocol passProtocol_ = Protocol::None;
     std::size_t cursor_ = 0;

@@ -1,6 +1,7 @@
 #include "connections/connection_row.h"
 
 #include "connections/ipv4_text.h"
+#include "connections/ipv6_text.h"
 #include "connections/tcp_state_names.h"
 #include "util/ascii_text.h"
 
@@ -21,7 +22,7 @@ ConnectionRow MakeRow(const EndpointKey& endpoint, const std::wstring& processPa
     ConnectionRow row;
     ProcessPathParts path = SplitProcessPath(processPath);
     row.caption = endpoint.processId == kIdleProcessId ? std::wstring(kIdleProcessName) : std::move(path.fileName);
-    row.subItems[kLocalAddress] = FormatIPv4(endpoint.localAddress);
+    row.subItems[kLocalAddress] = AddressText(endpoint.localAddress, endpoint.protocol);
     row.subItems[kLocalPort] = Decimal(endpoint.localPort);
     row.subItems[kProcessId] = Decimal(endpoint.processId);
     row.subItems[kProcessFolder] = std::move(path.folder);
@@ -29,27 +30,58 @@ ConnectionRow MakeRow(const EndpointKey& endpoint, const std::wstring& processPa
     return row;
 }
 
-} // namespace
-
-ConnectionRow MakeTcpRow(const platform::TcpRowOwnerPid& entry, const std::wstring& processPath)
+ConnectionRow MakeConnectionRow(const EndpointKey& endpoint, std::uint32_t state, const std::wstring& processPath,
+                                const wchar_t* protocol)
 {
-    ConnectionRow row = MakeRow(TcpEndpoint(entry), processPath);
-    row.subItems[kProtocol] = kTcpProtocol;
-    row.subItems[kState] = TcpStateText(entry.state);
-    row.tcpState = entry.state;
-    row.subItems[kRemoteAddress] = FormatIPv4(row.endpoint.remoteAddress);
-    row.subItems[kRemotePort] = Decimal(row.endpoint.remotePort);
+    ConnectionRow row = MakeRow(endpoint, processPath);
+    row.subItems[kProtocol] = protocol;
+    row.subItems[kState] = TcpStateText(state);
+    row.tcpState = state;
+    row.subItems[kRemoteAddress] = AddressText(endpoint.remoteAddress, endpoint.protocol);
+    row.subItems[kRemotePort] = Decimal(endpoint.remotePort);
     return row;
 }
 
-ConnectionRow MakeUdpRow(const platform::UdpRowOwnerPid& entry, const std::wstring& processPath)
+ConnectionRow MakeDatagramRow(const EndpointKey& endpoint, const std::wstring& processPath, const wchar_t* protocol)
 {
-    ConnectionRow row = MakeRow(UdpEndpoint(entry), processPath);
-    row.subItems[kProtocol] = kUdpProtocol;
+    ConnectionRow row = MakeRow(endpoint, processPath);
+    row.subItems[kProtocol] = protocol;
     row.subItems[kState] = kNoValue;
     row.subItems[kRemoteAddress] = kNoValue;
     row.subItems[kRemotePort] = kNoValue;
     return row;
+}
+
+} // namespace
+
+ConnectionRow MakeTcpRow(const platform::TcpRowOwnerPid& entry, const std::wstring& processPath)
+{
+    return MakeConnectionRow(TcpEndpoint(entry), entry.state, processPath, kTcpProtocol);
+}
+
+ConnectionRow MakeUdpRow(const platform::UdpRowOwnerPid& entry, const std::wstring& processPath)
+{
+    return MakeDatagramRow(UdpEndpoint(entry), processPath, kUdpProtocol);
+}
+
+ConnectionRow MakeTcp6Row(const platform::Tcp6RowOwnerPid& entry, const std::wstring& processPath)
+{
+    return MakeConnectionRow(Tcp6Endpoint(entry), entry.state, processPath, kTcp6Protocol);
+}
+
+ConnectionRow MakeUdp6Row(const platform::Udp6RowOwnerPid& entry, const std::wstring& processPath)
+{
+    return MakeDatagramRow(Udp6Endpoint(entry), processPath, kUdp6Protocol);
+}
+
+std::wstring AddressText(const IpAddress& address, Protocol protocol)
+{
+    if (!IsIPv6(protocol)) {
+        return FormatIPv4(address.IPv4Field());
+    }
+    std::uint8_t bytes[16];
+    AddressBytes(address, bytes);
+    return FormatIPv6(bytes, address.scopeId);
 }
 
 std::wstring TcpStateText(std::uint32_t state)

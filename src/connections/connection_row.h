@@ -26,6 +26,8 @@ inline constexpr std::size_t kSubItemCount = 8;
 
 inline constexpr wchar_t kTcpProtocol[] = L"TCP";
 inline constexpr wchar_t kUdpProtocol[] = L"UDP";
+inline constexpr wchar_t kTcp6Protocol[] = L"TCPv6";
+inline constexpr wchar_t kUdp6Protocol[] = L"UDPv6";
 // What a UDP row shows for the fields it has not got (state, remote end).
 inline constexpr wchar_t kNoValue[] = L"-";
 
@@ -63,6 +65,12 @@ ProcessPathParts SplitProcessPath(const std::wstring& path);
 // the idle process's name from the start, so it sorts into place at once.
 ConnectionRow MakeTcpRow(const platform::TcpRowOwnerPid& entry, const std::wstring& processPath);
 ConnectionRow MakeUdpRow(const platform::UdpRowOwnerPid& entry, const std::wstring& processPath);
+ConnectionRow MakeTcp6Row(const platform::Tcp6RowOwnerPid& entry, const std::wstring& processPath);
+ConnectionRow MakeUdp6Row(const platform::Udp6RowOwnerPid& entry, const std::wstring& processPath);
+
+// The text of an endpoint's address: a dotted quad for IPv4, the canonical
+// IPv6 text for IPv6.
+std::wstring AddressText(const IpAddress& address, Protocol protocol);
 
 // The State text of a TCP state code: its name without surrounding blanks.
 std::wstring TcpStateText(std::uint32_t state);

@@ -2,17 +2,10 @@
 
 #include "connections/ipv4_text.h"
 
-#include <tuple>
+#include <cstring>
 
 namespace vq::connections {
 namespace {
-
-// An address field holds a.b.c.d with a in its lowest byte; numeric order
-// puts a first.
-constexpr std::uint32_t AddressOrder(std::uint32_t address)
-{
-    return ((address & 0xFF) << 24) | ((address & 0xFF00) << 8) | ((address >> 8) & 0xFF00) | (address >> 24);
-}
 
 std::uint64_t Mix(std::uint64_t hash, std::uint64_t value)
 {
@@ -20,28 +13,86 @@ std::uint64_t Mix(std::uint64_t hash, std::uint64_t value)
     return hash;
 }
 
+std::uint64_t MixAddress(std::uint64_t hash, const IpAddress& address)
+{
+    hash = Mix(hash, (static_cast<std::uint64_t>(address.words[0]) << 32) | address.words[1]);
+    if ((address.words[2] | address.words[3] | address.scopeId) != 0) {
+        hash = Mix(hash, (static_cast<std::uint64_t>(address.words[2]) << 32) | address.words[3]);
+        hash = Mix(hash, address.scopeId);
+    }
+    return hash;
+}
+
+// Numeric order of two addresses: their bytes in network order, then the scope.
+int CompareAddresses(const IpAddress& a, const IpAddress& b)
+{
+    if (const int bytes = std::memcmp(a.words.data(), b.words.data(), sizeof(a.words)); bytes != 0) {
+        return bytes;
+    }
+    return a.scopeId < b.scopeId ? -1 : a.scopeId > b.scopeId ? 1 : 0;
+}
+
 } // namespace
+
+IpAddress IPv4Address(std::uint32_t field)
+{
+    IpAddress address;
+    address.words[0] = field;
+    return address;
+}
+
+IpAddress IPv6Address(const std::uint8_t (&bytes)[16], std::uint32_t scopeId)
+{
+    IpAddress address;
+    std::memcpy(address.words.data(), bytes, sizeof(bytes));
+    address.scopeId = scopeId;
+    return address;
+}
+
+void AddressBytes(const IpAddress& address, std::uint8_t (&bytes)[16])
+{
+    std::memcpy(bytes, address.words.data(), sizeof(bytes));
+}
 
 EndpointKey TcpEndpoint(const platform::TcpRowOwnerPid& entry)
 {
     return {Protocol::Tcp,
-            entry.localAddr,
+            IPv4Address(entry.localAddr),
             PortFromNetwork(entry.localPort),
-            entry.remoteAddr,
+            IPv4Address(entry.remoteAddr),
             entry.remoteAddr == 0 ? 0 : PortFromNetwork(entry.remotePort),
             entry.owningPid};
 }
 
 EndpointKey UdpEndpoint(const platform::UdpRowOwnerPid& entry)
 {
-    return {Protocol::Udp, entry.localAddr, PortFromNetwork(entry.localPort), 0, 0, entry.owningPid};
+    return {Protocol::Udp, IPv4Address(entry.localAddr), PortFromNetwork(entry.localPort), {}, 0, entry.owningPid};
+}
+
+EndpointKey Tcp6Endpoint(const platform::Tcp6RowOwnerPid& entry)
+{
+    EndpointKey key{Protocol::Tcp6,
+                    IPv6Address(entry.localAddr, entry.localScopeId),
+                    PortFromNetwork(entry.localPort),
+                    IPv6Address(entry.remoteAddr, entry.remoteScopeId),
+                    0,
+                    entry.owningPid};
+    // The unspecified remote address "::" is a socket without a remote end.
+    key.remotePort = key.remoteAddress.IsZero() ? 0 : PortFromNetwork(entry.remotePort);
+    return key;
+}
+
+EndpointKey Udp6Endpoint(const platform::Udp6RowOwnerPid& entry)
+{
+    return {Protocol::Udp6, IPv6Address(entry.localAddr, entry.localScopeId), PortFromNetwork(entry.localPort), {},
+            0, entry.owningPid};
 }
 
 std::size_t EndpointHash(const EndpointKey& key)
 {
     std::uint64_t hash = static_cast<std::uint64_t>(key.protocol);
-    hash = Mix(hash, (static_cast<std::uint64_t>(key.localAddress) << 32) | key.localPort);
-    hash = Mix(hash, (static_cast<std::uint64_t>(key.remoteAddress) << 32) | key.remotePort);
+    hash = Mix(MixAddress(hash, key.localAddress), key.localPort);
+    hash = Mix(MixAddress(hash, key.remoteAddress), key.remotePort);
     hash = Mix(hash, key.processId);
     // The index uses the low bits: fold the high ones in.
     hash ^= hash >> 29;
@@ -52,10 +103,22 @@ std::size_t EndpointHash(const EndpointKey& key)
 
 bool EndpointLess(const EndpointKey& a, const EndpointKey& b)
 {
-    return std::make_tuple(a.protocol, AddressOrder(a.localAddress), a.localPort, AddressOrder(a.remoteAddress),
-                           a.remotePort, a.processId) <
-           std::make_tuple(b.protocol, AddressOrder(b.localAddress), b.localPort, AddressOrder(b.remoteAddress),
-                           b.remotePort, b.processId);
+    if (a.protocol != b.protocol) {
+        return a.protocol < b.protocol;
+    }
+    if (const int local = CompareAddresses(a.localAddress, b.localAddress); local != 0) {
+        return local < 0;
+    }
+    if (a.localPort != b.localPort) {
+        return a.localPort < b.localPort;
+    }
+    if (const int remote = CompareAddresses(a.remoteAddress, b.remoteAddress); remote != 0) {
+        return remote < 0;
+    }
+    if (a.remotePort != b.remotePort) {
+        return a.remotePort < b.remotePort;
+    }
+    return a.processId < b.processId;
 }
 
 } // namespace vq::connections

@@ -29,6 +29,22 @@ ConnectionRow MakeRow(const platform::UdpRowOwnerPid& entry, const ProcessPathRe
     return row;
 }
 
+ConnectionRow MakeRow(const platform::Tcp6RowOwnerPid& entry, const ProcessPathResolver& resolve,
+                      std::uint64_t addedAt)
+{
+    ConnectionRow row = MakeTcp6Row(entry, PathOf(resolve, entry.owningPid));
+    row.addedAt = addedAt;
+    return row;
+}
+
+ConnectionRow MakeRow(const platform::Udp6RowOwnerPid& entry, const ProcessPathResolver& resolve,
+                      std::uint64_t addedAt)
+{
+    ConnectionRow row = MakeUdp6Row(entry, PathOf(resolve, entry.owningPid));
+    row.addedAt = addedAt;
+    return row;
+}
+
 EndpointKey EndpointOf(const platform::TcpRowOwnerPid& entry)
 {
     return TcpEndpoint(entry);
@@ -39,9 +55,20 @@ EndpointKey EndpointOf(const platform::UdpRowOwnerPid& entry)
     return UdpEndpoint(entry);
 }
 
+EndpointKey EndpointOf(const platform::Tcp6RowOwnerPid& entry)
+{
+    return Tcp6Endpoint(entry);
+}
+
+EndpointKey EndpointOf(const platform::Udp6RowOwnerPid& entry)
+{
+    return Udp6Endpoint(entry);
+}
+
 // A matched TCP row's State text follows the connection; the codes are
 // compared, so an unchanged state costs no text.
-void FollowState(ConnectionList& list, std::size_t index, const platform::TcpRowOwnerPid& entry)
+template <typename Row>
+void FollowState(ConnectionList& list, std::size_t index, const Row& entry)
 {
     if (list.TcpStateOf(index) != entry.state) {
         list.SetState(index, TcpStateText(entry.state), entry.state);
@@ -49,6 +76,7 @@ void FollowState(ConnectionList& list, std::size_t index, const platform::TcpRow
 }
 
 void FollowState(ConnectionList&, std::size_t, const platform::UdpRowOwnerPid&) {}
+void FollowState(ConnectionList&, std::size_t, const platform::Udp6RowOwnerPid&) {}
 
 // Matches every entry with the rows that have its endpoint; a matched row
 // takes the state of the first entry that matches it. Rows of the protocol
@@ -140,14 +168,55 @@ void SyncUdpRows(ConnectionList& list, const TableBuffer<platform::UdpRowOwnerPi
     SyncRows(list, table, resolve, Protocol::Udp, addedAt);
 }
 
+void FillIPv6Rows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
+                  const ProcessPathResolver& resolve, std::uint64_t addedAt)
+{
+    FillRows(list, ReadTcp6Table(ipHelper), resolve, addedAt);
+    FillRows(list, ReadUdp6Table(ipHelper), resolve, addedAt);
+}
+
+void SyncTcp6Rows(ConnectionList& list, const TableBuffer<platform::Tcp6RowOwnerPid>& table,
+                  const ProcessPathResolver& resolve, std::uint64_t addedAt)
+{
+    SyncRows(list, table, resolve, Protocol::Tcp6, addedAt);
+}
+
+void SyncUdp6Rows(ConnectionList& list, const TableBuffer<platform::Udp6RowOwnerPid>& table,
+                  const ProcessPathResolver& resolve, std::uint64_t addedAt)
+{
+    SyncRows(list, table, resolve, Protocol::Udp6, addedAt);
+}
+
+void RemoveIPv6Rows(ConnectionList& list)
+{
+    std::vector<bool> remove(list.size(), false);
+    bool any = false;
+    for (std::size_t index = 0; index < list.size(); ++index) {
+        remove[index] = IsIPv6(list.ProtocolOf(index));
+        any = any || remove[index];
+    }
+    if (any) {
+        list.RemoveRows(remove);
+    }
+}
+
 void RefreshRows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
-                 const ProcessPathResolver& resolve, std::uint64_t addedAt)
+                 const ProcessPathResolver& resolve, std::uint64_t addedAt, bool includeIPv6)
 {
     if (const auto tcp = ReadTcpTable(ipHelper); tcp.outcome == ReadOutcome::Read) {
         SyncTcpRows(list, tcp.table, resolve, addedAt);
     }
     if (const auto udp = ReadUdpTable(ipHelper); udp.outcome == ReadOutcome::Read) {
         SyncUdpRows(list, udp.table, resolve, addedAt);
+    }
+    if (!includeIPv6) {
+        return;
+    }
+    if (const auto tcp6 = ReadTcp6Table(ipHelper); tcp6.outcome == ReadOutcome::Read) {
+        SyncTcp6Rows(list, tcp6.table, resolve, addedAt);
+    }
+    if (const auto udp6 = ReadUdp6Table(ipHelper); udp6.outcome == ReadOutcome::Read) {
+        SyncUdp6Rows(list, udp6.table, resolve, addedAt);
     }
 }
 

@@ -24,6 +24,10 @@ void FillTcpRows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHe
 void FillUdpRows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
                  const ProcessPathResolver& resolve, std::uint64_t addedAt = 0);
 
+// The initial fill of the IPv6 rows, TCPv6 then UDPv6, as for IPv4.
+void FillIPv6Rows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
+                  const ProcessPathResolver& resolve, std::uint64_t addedAt = 0);
+
 // Brings the rows of one protocol in step with a table read. Entries are
 // matched to rows on their raw endpoint. A row stays when an entry has
 // exactly its endpoint (its State text follows the entry's state), or when
@@ -38,9 +42,19 @@ void SyncTcpRows(ConnectionList& list, const TableBuffer<platform::TcpRowOwnerPi
 void SyncUdpRows(ConnectionList& list, const TableBuffer<platform::UdpRowOwnerPid>& table,
                  const ProcessPathResolver& resolve, std::uint64_t addedAt = 0);
 
+void SyncTcp6Rows(ConnectionList& list, const TableBuffer<platform::Tcp6RowOwnerPid>& table,
+                  const ProcessPathResolver& resolve, std::uint64_t addedAt = 0);
+void SyncUdp6Rows(ConnectionList& list, const TableBuffer<platform::Udp6RowOwnerPid>& table,
+                  const ProcessPathResolver& resolve, std::uint64_t addedAt = 0);
+
+// Removes every TCPv6 and UDPv6 row, selected or not.
+void RemoveIPv6Rows(ConnectionList& list);
+
 // One refresh: read the TCP table and synchronise when it was read, then the
-// same for UDP.
+// same for UDP, and with includeIPv6 for TCPv6 and UDPv6. Each table stands
+// alone: one that cannot be read leaves its own rows as they are and the
+// others are still brought in step.
 void RefreshRows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
-                 const ProcessPathResolver& resolve, std::uint64_t addedAt = 0);
+                 const ProcessPathResolver& resolve, std::uint64_t addedAt = 0, bool includeIPv6 = false);
 
 } // namespace vq::connections

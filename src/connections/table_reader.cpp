@@ -34,14 +34,15 @@ std::vector<std::uint32_t> TableRoom(std::uint32_t size, const wchar_t* tableNam
 }
 
 template <typename Row>
-TableRead<Row> ReadTable(platform::GetExtendedTableFn getTable, int tableClass, const wchar_t* tableName)
+TableRead<Row> ReadTable(platform::GetExtendedTableFn getTable, std::uint32_t family, int tableClass,
+                         const wchar_t* tableName)
 {
     TableRead<Row> read;
     if (getTable == nullptr) {
         return read;
     }
     std::uint32_t size = 0;
-    if (getTable(nullptr, &size, 0, platform::kAfInet, tableClass, 0) !=
+    if (getTable(nullptr, &size, 0, family, tableClass, 0) !=
         platform::kErrorInsufficientBuffer) {
         return read;
     }
@@ -51,7 +52,7 @@ TableRead<Row> ReadTable(platform::GetExtendedTableFn getTable, int tableClass, 
     std::vector<std::uint32_t> buffer = TableRoom(size, tableName);
     std::uint32_t room = static_cast<std::uint32_t>(
         std::min<std::size_t>(buffer.size() * sizeof(std::uint32_t), UINT32_MAX));
-    if (getTable(buffer.data(), &room, 1, platform::kAfInet, tableClass, 0) != platform::kNoError) {
+    if (getTable(buffer.data(), &room, 1, family, tableClass, 0) != platform::kNoError) {
         read.outcome = ReadOutcome::Failed;
         return read;
     }
@@ -64,14 +65,26 @@ TableRead<Row> ReadTable(platform::GetExtendedTableFn getTable, int tableClass, 
 
 TableRead<platform::TcpRowOwnerPid> ReadTcpTable(const platform::IpHelperEntryPoints& ipHelper)
 {
-    return ReadTable<platform::TcpRowOwnerPid>(ipHelper.getExtendedTcpTable, platform::kTcpTableOwnerPidAll,
-                                               L"TCP");
+    return ReadTable<platform::TcpRowOwnerPid>(ipHelper.getExtendedTcpTable, platform::kAfInet,
+                                               platform::kTcpTableOwnerPidAll, L"TCP");
 }
 
 TableRead<platform::UdpRowOwnerPid> ReadUdpTable(const platform::IpHelperEntryPoints& ipHelper)
 {
-    return ReadTable<platform::UdpRowOwnerPid>(ipHelper.getExtendedUdpTable, platform::kUdpTableOwnerPid,
-                                               L"UDP");
+    return ReadTable<platform::UdpRowOwnerPid>(ipHelper.getExtendedUdpTable, platform::kAfInet,
+                                               platform::kUdpTableOwnerPid, L"UDP");
+}
+
+TableRead<platform::Tcp6RowOwnerPid> ReadTcp6Table(const platform::IpHelperEntryPoints& ipHelper)
+{
+    return ReadTable<platform::Tcp6RowOwnerPid>(ipHelper.getExtendedTcpTable, platform::kAfInet6,
+                                                platform::kTcpTableOwnerPidAll, L"TCPv6");
+}
+
+TableRead<platform::Udp6RowOwnerPid> ReadUdp6Table(const platform::IpHelperEntryPoints& ipHelper)
+{
+    return ReadTable<platform::Udp6RowOwnerPid>(ipHelper.getExtendedUdpTable, platform::kAfInet6,
+                                                platform::kUdpTableOwnerPid, L"UDPv6");
 }
 
 } // namespace vq::connections

@@ -62,5 +62,8 @@ struct TableRead {
 // A size that cannot be allocated throws util::AppError naming the table.
 TableRead<platform::TcpRowOwnerPid> ReadTcpTable(const platform::IpHelperEntryPoints& ipHelper);
 TableRead<platform::UdpRowOwnerPid> ReadUdpTable(const platform::IpHelperEntryPoints& ipHelper);
+// The same for the IPv6 tables, through the same entry points.
+TableRead<platform::Tcp6RowOwnerPid> ReadTcp6Table(const platform::IpHelperEntryPoints& ipHelper);
+TableRead<platform::Udp6RowOwnerPid> ReadUdp6Table(const platform::IpHelperEntryPoints& ipHelper);
 
 } // namespace vq::connections

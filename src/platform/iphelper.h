@@ -47,9 +47,33 @@ struct UdpRowOwnerPid {
 };
 static_assert(sizeof(UdpRowOwnerPid) == 12);
 
+// MIB_TCP6ROW_OWNER_PID, 56 bytes: addresses as 16 bytes in network order,
+// each with the scope id of its zone.
+struct Tcp6RowOwnerPid {
+    std::uint8_t localAddr[16];
+    std::uint32_t localScopeId;
+    std::uint32_t localPort;
+    std::uint8_t remoteAddr[16];
+    std::uint32_t remoteScopeId;
+    std::uint32_t remotePort;
+    std::uint32_t state;
+    std::uint32_t owningPid;
+};
+static_assert(sizeof(Tcp6RowOwnerPid) == 56);
+
+// MIB_UDP6ROW_OWNER_PID, 28 bytes.
+struct Udp6RowOwnerPid {
+    std::uint8_t localAddr[16];
+    std::uint32_t localScopeId;
+    std::uint32_t localPort;
+    std::uint32_t owningPid;
+};
+static_assert(sizeof(Udp6RowOwnerPid) == 28);
+
 inline constexpr std::uint32_t kNoError = 0;
 inline constexpr std::uint32_t kErrorInsufficientBuffer = 122;
 inline constexpr std::uint32_t kAfInet = 2;
+inline constexpr std::uint32_t kAfInet6 = 23;
 inline constexpr int kTcpTableOwnerPidAll = 5;
 inline constexpr int kUdpTableOwnerPid = 1;
 

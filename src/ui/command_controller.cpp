@@ -32,6 +32,15 @@ bool AnySelected(const MenuContext& context)
     return context.selected.has_value();
 }
 
+// The system closes IPv4 connections only: a selection of IPv6 rows alone
+// offers nothing to close.
+bool AnySelectedClosable(const MenuContext& context)
+{
+    return context.list.AnySelectedWithProtocol([](connections::Protocol protocol) {
+        return !connections::IsIPv6(protocol);
+    });
+}
+
 bool Always(const MenuContext&)
 {
     return true;
@@ -66,7 +75,7 @@ const std::vector<EnablingRule>& EnablingRules()
         {CommandController::PopupItems(), AnySelected},
         {{ID_REFRESH1, ID_DISABLE_AUTO_REFRESH1}, Always},
         {{ID_SAVE1}, HasRows},
-        {{ID_CLOSE_CONNECTION1}, AnySelected},
+        {{ID_CLOSE_CONNECTION1}, AnySelectedClosable},
         {{ID_CLOSE_ALL_CONNECTIONS1}, HasRows},
         {{ID_ERMINATE_PROCESS1}, SelectedProcessCanEnd},
         {{ID_LOCATE_PROCESS_IN_EXPLORER1, ID_LOOKUP_PROCESS_HASH_ON_GOOGLE1,
@@ -89,6 +98,8 @@ CommandController::CommandController(connections::ConnectionList& list, WindowAc
     for (const int id : PopupItems()) {
         popupEnabled_[id] = true;
     }
+    checked_[ID_DISABLE_AUTO_REFRESH1] = false;
+    checked_[ID_SHOW_IPV6_ENDPOINTS1] = false;
 }
 
 const std::vector<int>& CommandController::PopupItems()
@@ -118,8 +129,8 @@ const std::vector<int>& CommandController::PopupItems()
 
 const std::vector<int>& CommandController::MainMenuItems()
 {
-    static const std::vector<int> items = {ID_OPEN_CHANGELOG1, ID_OPEN_EULA1, ID_EXIT1, ID_HOMEPAGE1,
-                                           ID_ABOUT1};
+    static const std::vector<int> items = {ID_OPEN_CHANGELOG1, ID_OPEN_EULA1, ID_EXIT1, ID_SHOW_IPV6_ENDPOINTS1,
+                                           ID_HOMEPAGE1, ID_ABOUT1};
     return items;
 }
 
@@ -151,7 +162,15 @@ bool CommandController::IsEnabled(int commandId) const
 
 bool CommandController::IsChecked(int commandId) const
 {
-    return commandId == ID_DISABLE_AUTO_REFRESH1 && autoRefreshDisabled_;
+    const auto found = checked_.find(commandId);
+    return found != checked_.end() && found->second;
+}
+
+void CommandController::SetChecked(int commandId, bool checked)
+{
+    if (const auto found = checked_.find(commandId); found != checked_.end()) {
+        found->second = checked;
+    }
 }
 
 bool CommandController::Choose(int commandId)
@@ -159,8 +178,8 @@ bool CommandController::Choose(int commandId)
     if (!IsEnabled(commandId)) {
         return false;
     }
-    if (commandId == ID_DISABLE_AUTO_REFRESH1) {
-        autoRefreshDisabled_ = !autoRefreshDisabled_;
+    if (const auto check = checked_.find(commandId); check != checked_.end()) {
+        check->second = !check->second;
     }
     const auto handler = handlers_.find(commandId);
     if (handler != handlers_.end() && handler->second) {
@@ -168,7 +187,7 @@ bool CommandController::Choose(int commandId)
         run();
     }
     if (commandId == ID_DISABLE_AUTO_REFRESH1) {
-        window_.SetRefreshTimerEnabled(!autoRefreshDisabled_);
+        window_.SetRefreshTimerEnabled(!IsChecked(ID_DISABLE_AUTO_REFRESH1));
     } else if (commandId == ID_EXIT1) {
         window_.CloseMainWindow();
     }

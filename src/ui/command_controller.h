@@ -38,12 +38,16 @@ public:
     // Rule 1 at the last evaluation: the separators of the context menu are
     // enabled exactly when a row was selected (they start enabled).
     bool SeparatorsEnabled() const { return separatorsEnabled_; }
-    // DisableAutoRefresh1's check mark (starts cleared); false for other ids.
+    // The check marks of DisableAutoRefresh1 and of the View menu's
+    // "Show IPv6 Endpoints" (both start cleared); false for other ids.
     bool IsChecked(int commandId) const;
+    // Sets a check item's mark without choosing it (a stored option at
+    // start-up); ignored for other ids.
+    void SetChecked(int commandId, bool checked);
     bool AnyRowSelected() const { return list_.AnySelected(); }
 
     // Chooses an item, the same way for the menu, the timer and Esc: a
-    // disabled or unknown item does nothing; the check item flips its mark
+    // disabled or unknown item does nothing; a check item flips its mark
     // first; then the handler runs; then DisableAutoRefresh1 enables the
     // refresh timer exactly when it is unchecked, and Exit1 closes the main
     // window. Answers whether the item was chosen. A handler's failure
@@ -64,7 +68,7 @@ private:
     std::map<int, std::function<void()>> handlers_;
     std::map<int, bool> popupEnabled_;
     bool separatorsEnabled_ = true;
-    bool autoRefreshDisabled_ = false;
+    std::map<int, bool> checked_;
 };
 
 } // namespace vq::ui

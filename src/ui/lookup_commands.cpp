@@ -93,7 +93,13 @@ std::wstring FileReputationUrl(std::wstring_view digestText)
 
 std::wstring RemoteAddressSearchUrl(const ConnectionRow& row)
 {
-    return WebSearchUrl(row.subItems[connections::kRemoteAddress]);
+    // The "%" before an IPv6 scope id would start an escape in the URL
+    // ("%12" is one character there), so it travels escaped itself.
+    std::wstring address;
+    for (const wchar_t c : row.subItems[connections::kRemoteAddress]) {
+        address += c == L'%' ? std::wstring_view(L"%25") : std::wstring_view(&c, 1);
+    }
+    return WebSearchUrl(address);
 }
 
 std::wstring RemotePortSearchUrl(const ConnectionRow& row)

@@ -36,6 +36,8 @@ std::wstring ProcessFilePath(const connections::ConnectionRow& row);
 
 std::wstring WebSearchUrl(std::wstring_view value);
 std::wstring FileReputationUrl(std::wstring_view digestText);
+// The remote address as the search's text; the "%" of an IPv6 scope id is
+// escaped as "%25".
 std::wstring RemoteAddressSearchUrl(const connections::ConnectionRow& row);
 std::wstring RemotePortSearchUrl(const connections::ConnectionRow& row);
 // The file manager's parameters that open the path's folder with the path

@@ -74,6 +74,10 @@ bool MainWindow::Create(HINSTANCE instance, int showCommand)
     // The window owns its menu bar from here on and destroys it with itself.
     static_cast<void>(mainMenu1.release());
     shortcuts_ = ::LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDA_SHORTCUTS));
+    // The stored View options come first, so that the fill lists what they
+    // ask for; an option the registry cannot give is reported on its own and
+    // stays off.
+    Handle([&] { LoadViewOptions(); });
     // A failure ends the creation handler at the failing step; the window is
     // still shown.
     Handle([&] { FormCreate(); });
@@ -195,12 +199,46 @@ void MainWindow::FormCreate()
     const std::uint64_t now = platform::CurrentTime();
     connections::FillTcpRows(list_, startup_.ipHelper, resolve, now);
     connections::FillUdpRows(list_, startup_.ipHelper, resolve, now);
+    if (ShowsIPv6()) {
+        connections::FillIPv6Rows(list_, startup_.ipHelper, resolve, now);
+    }
     // Key preview first: a stored value the loads cannot use is reported and
     // ends the loading, and Esc must still close the window afterwards.
     keyPreview_ = true;
     placementSavesOn_ = true;
     LoadWindowPlacement(*this);
     LoadColumnWidths(*this);
+}
+
+void MainWindow::LoadViewOptions()
+{
+    commands_.SetChecked(ID_SHOW_IPV6_ENDPOINTS1, LoadShowIPv6());
+    ApplyViewChecks();
+}
+
+bool MainWindow::ShowsIPv6() const
+{
+    return commands_.IsChecked(ID_SHOW_IPV6_ENDPOINTS1);
+}
+
+// Shows the View menu's check marks on the menu bar.
+void MainWindow::ApplyViewChecks()
+{
+    ::CheckMenuItem(::GetMenu(hwnd_), ID_SHOW_IPV6_ENDPOINTS1,
+                    MF_BYCOMMAND | (ShowsIPv6() ? MF_CHECKED : MF_UNCHECKED));
+}
+
+// The option's mark has flipped: the IPv6 rows come or go at once, and the
+// choice is stored for the next start.
+void MainWindow::ShowIPv6Endpoints1Click()
+{
+    ApplyViewChecks();
+    if (ShowsIPv6()) {
+        connections::FillIPv6Rows(list_, startup_.ipHelper, StartPathPass(), platform::CurrentTime());
+    } else {
+        connections::RemoveIPv6Rows(list_);
+    }
+    SaveShowIPv6(ShowsIPv6());
 }
 
 void MainWindow::RegisterCommandHandlers()
@@ -234,6 +272,7 @@ void MainWindow::RegisterCommandHandlers()
     commands_.SetHandler(ID_IP_WHOIS_LOOKUP_IPVOID1, [this] { IPWhoisLookupIPVoid1Click(list_); });
     commands_.SetHandler(ID_SAVE1, [this] { Save1Click(list_); });
 
+    commands_.SetHandler(ID_SHOW_IPV6_ENDPOINTS1, [this] { ShowIPv6Endpoints1Click(); });
     commands_.SetHandler(ID_OPEN_CHANGELOG1, [this] { OpenChangelog1Click(hwnd_); });
     commands_.SetHandler(ID_OPEN_EULA1, [this] { OpenEULA1Click(hwnd_); });
     commands_.SetHandler(ID_HOMEPAGE1, [this] { Homepage1Click(hwnd_); });
@@ -326,7 +365,7 @@ void MainWindow::Timer2Timer()
 
 void MainWindow::Refresh1Click()
 {
-    connections::RefreshRows(list_, startup_.ipHelper, StartPathPass(), platform::CurrentTime());
+    connections::RefreshRows(list_, startup_.ipHelper, StartPathPass(), platform::CurrentTime(), ShowsIPv6());
 }
 
 void MainWindow::OnCommand(int commandId, bool fromShortcut)

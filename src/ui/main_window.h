@@ -68,6 +68,11 @@ private:
     void PopupMenu1Popup();
     LRESULT LvAdvancedCustomDrawItem(NMLVCUSTOMDRAW& draw);
 
+    void LoadViewOptions();
+    bool ShowsIPv6() const;
+    void ApplyViewChecks();
+    void ShowIPv6Endpoints1Click();
+
     void RegisterCommandHandlers();
     void ApplyPopupStates();
     connections::ProcessPathResolver StartPathPass();

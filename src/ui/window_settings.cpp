@@ -196,6 +196,20 @@ void LoadColumnWidths(SettingsWindow& window)
     }
 }
 
+bool LoadShowIPv6()
+{
+    const UniqueRegistryKey key = OpenForReading();
+    return key && ReadDword(key, kShowIPv6Value) == 1;
+}
+
+void SaveShowIPv6(bool show)
+{
+    const UniqueRegistryKey key = CreateForAllAccess();
+    if (key) {
+        WriteDword(key, kShowIPv6Value, show ? 1 : 0);
+    }
+}
+
 void FormClose(const SettingsWindow& window, void* owner) noexcept
 {
     util::RunHandler(owner, [&] { SaveColumnWidths(window); });

@@ -17,6 +17,8 @@ inline constexpr wchar_t kSettingsKey[] = L"\\Software\\Quarvel\\Velquist";
 inline constexpr wchar_t kWidthValue[] = L"Width";
 inline constexpr wchar_t kHeightValue[] = L"Height";
 inline constexpr wchar_t kStateValue[] = L"State";
+// The View menu's "Show IPv6 Endpoints": 1 on, 0 off.
+inline constexpr wchar_t kShowIPv6Value[] = L"ShowIPv6";
 
 // "ListView_Column_" followed by the column's position in decimal.
 std::wstring ColumnValueName(std::size_t column);
@@ -94,6 +96,13 @@ void SaveColumnWidths(const SettingsWindow& window);
 // missing: the first start leaves an empty key behind. A failed read stops
 // the walk there; the columns before it keep the widths already set.
 void LoadColumnWidths(SettingsWindow& window);
+
+// Whether the stored options turn the IPv6 rows on: only a stored 1 does; a
+// missing key or value, 0 or any other number leaves them off.
+bool LoadShowIPv6();
+
+// Writes "ShowIPv6" as 1 or 0, creating the key when it is missing.
+void SaveShowIPv6(bool show);
 
 // The window's close handler: saves the column widths. A save that fails is
 // shown in the error report (owned by owner) and never stops the close, so a

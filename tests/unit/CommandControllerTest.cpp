@@ -1,6 +1,7 @@
 #include "ui/command_controller.h"
 
 #include "resource.h"
+#include "table_fixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -202,6 +203,62 @@ TEST_F(CommandControllerTest, AHandlersFailureEndsTheChoiceThere)
     EXPECT_THROW(commands.Choose(ID_DISABLE_AUTO_REFRESH1), std::runtime_error);
     EXPECT_TRUE(commands.IsChecked(ID_DISABLE_AUTO_REFRESH1)) << "the mark flips before the handler runs";
     EXPECT_TRUE(log.empty()) << "the timer is not touched";
+}
+
+TEST_F(CommandControllerTest, CloseSelectedIsOfferedOnlyWhileASelectedRowIsIPv4)
+{
+    using fake::Tcp6Entry;
+    const fake::Groups6 loopback{0, 0, 0, 0, 0, 0, 0, 1};
+    const auto tcp6 = connections::MakeTcp6Row(Tcp6Entry(5, loopback, 0, 5000, loopback, 0, 5001, 7), L"C:\\a\\a.exe");
+    const auto udp6 = connections::MakeUdp6Row(fake::Udp6Entry(loopback, 0, 53, 7), L"C:\\a\\a.exe");
+    const auto tcp = connections::MakeTcpRow({5, fake::Addr(10, 0, 0, 1), fake::Port(1), 0, 0, 7}, L"C:\\a\\a.exe");
+    const auto udp = connections::MakeUdpRow({0, fake::Port(53), 7}, L"C:\\a\\a.exe");
+    struct Case {
+        const char* name;
+        std::vector<ConnectionRow> selected;
+        bool closeSelected;
+    };
+    const Case cases[] = {
+        {"TCPv6 alone", {tcp6}, false},
+        {"TCPv6 and UDPv6", {tcp6, udp6}, false},
+        {"TCPv6 and TCP", {tcp6, tcp}, true},
+        {"UDP alone, as before", {udp}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        list.RemoveRows(std::vector<bool>(list.size(), true));
+        for (const auto& row : c.selected) {
+            list.AppendRow(row);
+        }
+        list.AppendRow(tcp.endpoint == c.selected.back().endpoint ? udp : tcp);  // an unselected IPv4 row
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            for (const auto& row : c.selected) {
+                if (list.row(i).endpoint == row.endpoint) {
+                    list.SetSelected(i, true);
+                }
+            }
+        }
+        commands.UpdatePopupEnabling();
+        EXPECT_EQ(commands.IsEnabled(ID_CLOSE_CONNECTION1), c.closeSelected);
+        EXPECT_TRUE(commands.IsEnabled(ID_CLOSE_ALL_CONNECTIONS1));
+        EXPECT_TRUE(commands.IsEnabled(ID_ERMINATE_PROCESS1));
+    }
+}
+
+TEST_F(CommandControllerTest, ShowIPv6EndpointsIsAMainMenuCheckItem)
+{
+    EXPECT_FALSE(commands.IsChecked(ID_SHOW_IPV6_ENDPOINTS1));
+    EXPECT_TRUE(commands.IsEnabled(ID_SHOW_IPV6_ENDPOINTS1));
+    commands.SetChecked(ID_SHOW_IPV6_ENDPOINTS1, true);
+    EXPECT_TRUE(commands.IsChecked(ID_SHOW_IPV6_ENDPOINTS1));
+    commands.SetHandler(ID_SHOW_IPV6_ENDPOINTS1, [this] {
+        log.push_back(commands.IsChecked(ID_SHOW_IPV6_ENDPOINTS1) ? "on" : "off");
+    });
+    EXPECT_TRUE(commands.Choose(ID_SHOW_IPV6_ENDPOINTS1));
+    EXPECT_TRUE(commands.Choose(ID_SHOW_IPV6_ENDPOINTS1));
+    EXPECT_EQ(log, (std::vector<std::string>{"off", "on"})) << "the mark flips first; the timer is not touched";
+    commands.SetChecked(ID_SAVE1, true);
+    EXPECT_FALSE(commands.IsChecked(ID_SAVE1)) << "not a check item";
 }
 
 } // namespace

@@ -31,7 +31,7 @@ std::wstring RowKey(const ConnectionRow& row)
 {
     const auto& s = row.subItems;
     std::wstring key = s[kLocalAddress] + L'|' + s[kLocalPort];
-    if (row.IsTcp()) {
+    if (s[kRemotePort] != kNoValue) {
         key += L'|' + s[kRemoteAddress] + L'|' + s[kRemotePort];
     }
     return key + L'|' + s[kProcessId];
@@ -432,6 +432,86 @@ TEST_F(ListSyncTest, RefreshSkipsATableThatCannotBeRead)
     Refresh();
     EXPECT_EQ(list.version(), version);
     EXPECT_EQ(list.size(), 2u);
+}
+
+TEST_F(ListSyncTest, Ipv6RowsFollowTheirOwnTablesBesideTheIPv4Rows)
+{
+    using fake::Tcp6Entry;
+    using fake::Udp6Entry;
+    const fake::Groups6 any{};
+    const fake::Groups6 loopback{0, 0, 0, 0, 0, 0, 0, 1};
+    const auto setTables6 = [](const std::vector<platform::Tcp6RowOwnerPid>& tcp,
+                               const std::vector<platform::Udp6RowOwnerPid>& udp) {
+        Fake().tcp6Table = {};
+        Fake().udp6Table = {};
+        for (const auto& entry : tcp) {
+            fake::AddTcp6Row(Fake().tcp6Table, entry);
+        }
+        for (const auto& entry : udp) {
+            fake::AddUdp6Row(Fake().udp6Table, entry);
+        }
+    };
+    SetTcpTable({{2, 0, Port(445), 0, 0, 4}});
+    fake::AddUdpRow(Fake().udpTable, {0, Port(53), 912});
+    setTables6({Tcp6Entry(2, any, 0, 445, any, 0, 0, 4), Tcp6Entry(5, loopback, 0, 5000, loopback, 0, 5001, 7)},
+               {Udp6Entry(any, 0, 53, 912)});
+
+    FillTcpRows(list, fake::FakeIpHelper(), resolve);
+    FillUdpRows(list, fake::FakeIpHelper(), resolve);
+    Refresh();
+    EXPECT_EQ(list.size(), 2u) << "without the option no IPv6 table is read";
+    EXPECT_TRUE(Fake().tcp6Table.calls.empty());
+    EXPECT_TRUE(Fake().udp6Table.calls.empty());
+
+    FillIPv6Rows(list, fake::FakeIpHelper(), resolve);
+    EXPECT_EQ(DescribeSorted(list), (std::vector<std::wstring>{
+                                        L"TCP 0.0.0.0|445|0.0.0.0|0|4 LISTEN",
+                                        L"TCPv6 ::1|5000|::1|5001|7 ESTABLISHED",
+                                        L"TCPv6 ::|445|::|0|4 LISTEN",
+                                        L"UDP 0.0.0.0|53|912 -",
+                                        L"UDPv6 ::|53|912 -",
+                                    }));
+    EXPECT_EQ(Fake().tcp6Table.calls.at(0).family, 23u);
+    EXPECT_EQ(Fake().udp6Table.calls.at(0).family, 23u);
+    const auto counts = CountRows(list);
+    EXPECT_EQ(counts.connections, 5u);
+    EXPECT_EQ(counts.established, 1u);
+    EXPECT_EQ(counts.listening, 2u);
+
+    // The same ports on both families never match each other: each table
+    // keeps its own rows and changes only them.
+    setTables6({Tcp6Entry(8, loopback, 0, 5000, loopback, 0, 5001, 7), Tcp6Entry(2, loopback, 0, 80, any, 0, 0, 9)},
+               {Udp6Entry(any, 0, 53, 912)});
+    RefreshRows(list, fake::FakeIpHelper(), resolve, 0, true);
+    EXPECT_EQ(DescribeSorted(list), (std::vector<std::wstring>{
+                                        L"TCP 0.0.0.0|445|0.0.0.0|0|4 LISTEN",
+                                        L"TCPv6 ::1|5000|::1|5001|7 CLOSE-WAIT",
+                                        L"TCPv6 ::1|80|::|0|9 LISTEN",
+                                        L"UDP 0.0.0.0|53|912 -",
+                                        L"UDPv6 ::|53|912 -",
+                                    }));
+
+    // A table that cannot be read leaves its own rows, whichever family.
+    Fake().tcp6Table.secondAnswer = 87;
+    SetTcpTable({{2, 0, Port(139), 0, 0, 4}});
+    RefreshRows(list, fake::FakeIpHelper(), resolve, 0, true);
+    EXPECT_TRUE(IndexOfKey(list, L"::1|80|::|0|9"));
+    EXPECT_TRUE(IndexOfKey(list, L"0.0.0.0|139|0.0.0.0|0|4"));
+    EXPECT_FALSE(IndexOfKey(list, L"0.0.0.0|445|0.0.0.0|0|4"));
+
+    setTables6({Tcp6Entry(2, any, 0, 8080, any, 0, 0, 9)}, {Udp6Entry(any, 0, 53, 912)});
+    Fake().tcpTable.secondAnswer = 87;
+    RefreshRows(list, fake::FakeIpHelper(), resolve, 0, true);
+    EXPECT_TRUE(IndexOfKey(list, L"0.0.0.0|139|0.0.0.0|0|4"));
+    EXPECT_TRUE(IndexOfKey(list, L"::|8080|::|0|9"));
+    EXPECT_FALSE(IndexOfKey(list, L"::1|80|::|0|9"));
+
+    // Turning the option off takes every IPv6 row, the selected one too.
+    list.SetSelected(*IndexOfKey(list, L"::|8080|::|0|9"), true);
+    RemoveIPv6Rows(list);
+    EXPECT_EQ(DescribeSorted(list), (std::vector<std::wstring>{L"TCP 0.0.0.0|139|0.0.0.0|0|4 LISTEN",
+                                                               L"UDP 0.0.0.0|53|912 -"}));
+    EXPECT_EQ(CountRows(list).listening, 1u);
 }
 
 TEST_F(ListSyncTest, StateUpdatesReachCountersAndPaintingWithoutMovingTheRow)

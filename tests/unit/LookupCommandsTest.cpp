@@ -161,6 +161,10 @@ TEST_F(LookupCommandsTest, UrlBuildersJoinPrefixAndValueAsPlainText)
     EXPECT_EQ(RemotePortSearchUrl(ListeningRow()), L"https://www.google.com/search?q=0");
     // Not encoded, quoted or trimmed.
     EXPECT_EQ(WebSearchUrl(L" a b&c "), L"https://www.google.com/search?q= a b&c ");
+    auto linkLocal = TcpRow();
+    linkLocal.subItems[connections::kRemoteAddress] = L"fe80::1%12";
+    EXPECT_EQ(RemoteAddressSearchUrl(linkLocal), L"https://www.google.com/search?q=fe80::1%2512")
+        << "the scope's % would otherwise turn %12 into one character";
     EXPECT_EQ(FileReputationUrl(kAbcDigest),
               L"https://www.virustotal.com/search/?query=900150983CD24FB0D6963F7D28E17F72");
     EXPECT_EQ(ProcessFilePath(RowInFolderWithSpaces()), L"C:\\Program Files\\My App\\my app.exe");

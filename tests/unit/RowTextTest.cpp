@@ -1,4 +1,5 @@
 #include "connections/ipv4_text.h"
+#include "connections/ipv6_text.h"
 #include "connections/connection_row.h"
 #include "connections/tcp_state_names.h"
 #include "fake_platform.h"
@@ -13,7 +14,10 @@ namespace {
 
 using fake::Addr;
 using fake::Fake;
+using fake::Groups6;
 using fake::Port;
+using fake::Tcp6Entry;
+using fake::Udp6Entry;
 
 TEST(Ipv4TextTest, FormatsAddressesAndPortsInTheirPlatformLayout)
 {
@@ -27,6 +31,45 @@ TEST(Ipv4TextTest, FormatsAddressesAndPortsInTheirPlatformLayout)
     EXPECT_EQ(connections::PortFromNetwork(0x0001BB01u), 699u) << "bytes 01 BB 01 00: upper half not masked";
     EXPECT_EQ(connections::PortFromNetwork(0x0000FFFFu), 65535u);
 }
+
+struct Ipv6TextCase {
+    const char* name;
+    Groups6 groups;
+    std::uint32_t scopeId;
+    const wchar_t* text;
+};
+
+class Ipv6TextTest : public ::testing::TestWithParam<Ipv6TextCase> {};
+
+TEST_P(Ipv6TextTest, WritesTheCanonicalText)
+{
+    const auto& c = GetParam();
+    std::uint8_t bytes[16];
+    fake::PutAddress6(bytes, c.groups);
+    EXPECT_EQ(connections::FormatIPv6(bytes, c.scopeId), c.text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Addresses, Ipv6TextTest,
+    ::testing::Values(
+        Ipv6TextCase{"AllZeros", {0, 0, 0, 0, 0, 0, 0, 0}, 0, L"::"},
+        Ipv6TextCase{"Loopback", {0, 0, 0, 0, 0, 0, 0, 1}, 0, L"::1"},
+        Ipv6TextCase{"TrailingRun", {0x2001, 0xdb8, 0, 0, 0, 0, 0, 0}, 0, L"2001:db8::"},
+        Ipv6TextCase{"LowerCaseWithoutLeadingZeros", {0x2001, 0x0DB8, 0x00AB, 0xCDEF, 0x000F, 0xF000, 0x0ABC, 0x1},
+                     0, L"2001:db8:ab:cdef:f:f000:abc:1"},
+        Ipv6TextCase{"LongestRunShortened", {0x2001, 0xdb8, 0, 0, 1, 0, 0, 0}, 0, L"2001:db8:0:0:1::"},
+        Ipv6TextCase{"FirstOfTwoEqualRuns", {0x2001, 0, 0, 1, 0, 0, 1, 1}, 0, L"2001::1:0:0:1:1"},
+        Ipv6TextCase{"SingleZeroGroupKept", {0x2001, 0xdb8, 0, 1, 1, 1, 1, 1}, 0, L"2001:db8:0:1:1:1:1:1"},
+        Ipv6TextCase{"NoZeros", {1, 2, 3, 4, 5, 6, 7, 8}, 0, L"1:2:3:4:5:6:7:8"},
+        Ipv6TextCase{"MappedIPv4", {0, 0, 0, 0, 0, 0xffff, 0xc0a8, 0x010a}, 0, L"::ffff:192.168.1.10"},
+        Ipv6TextCase{"MappedWithZeroTail", {0, 0, 0, 0, 0, 0xffff, 0, 0x4403}, 0, L"::ffff:0.0.68.3"},
+        Ipv6TextCase{"CompatibleIsNotMixed", {0, 0, 0, 0, 0, 0, 0x0d01, 0x4403}, 0, L"::d01:4403"},
+        Ipv6TextCase{"LinkLocalWithScope", {0xfe80, 0, 0, 0, 0x1c2d, 0x3e4f, 0x5a6b, 0x7c8d}, 12,
+                     L"fe80::1c2d:3e4f:5a6b:7c8d%12"},
+        Ipv6TextCase{"LargestScope", {0, 0, 0, 0, 0, 0, 0, 0}, 0xFFFFFFFFu, L"::%4294967295"},
+        Ipv6TextCase{"AllOnes", {0xffff, 0xffff, 0xffff, 0xffff, 0xffff, 0xffff, 0xffff, 0xffff}, 0,
+                     L"ffff:ffff:ffff:ffff:ffff:ffff:ffff:ffff"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TcpStateNamesTest, UsesThePlatformNumbering)
 {
@@ -93,6 +136,33 @@ TEST(RowTextTest, CaptionAndFolderComeFromThePathAndProcessZeroIsTheIdleProcess)
     EXPECT_EQ(udp.endpoint.protocol, connections::Protocol::Udp);
 }
 
+TEST(RowTextTest, Ipv6RowsShowTheirProtocolAddressesAndScopes)
+{
+    const Groups6 local{0xfe80, 0, 0, 0, 0, 0, 0, 1};
+    const Groups6 remote{0x2001, 0xdb8, 0, 0, 0, 0, 0, 0x2a};
+    const auto tcp = connections::MakeTcp6Row(Tcp6Entry(5, local, 3, 49152, remote, 0, 443, 912),
+                                              L"C:\\apps\\browser.exe");
+    EXPECT_EQ(tcp.caption, L"browser.exe");
+    EXPECT_EQ(tcp.subItems, (std::array<std::wstring, connections::kSubItemCount>{
+                                L"TCPv6", L"ESTABLISHED", L"fe80::1%3", L"49152", L"2001:db8::2a", L"443", L"912",
+                                L"C:\\apps\\"}));
+    EXPECT_EQ(tcp.endpoint.protocol, connections::Protocol::Tcp6);
+    EXPECT_EQ(tcp.tcpState, 5u);
+
+    auto listening = Tcp6Entry(2, {}, 0, 445, {}, 0, 4711, 4);
+    const auto listen = connections::MakeTcp6Row(listening, L"");
+    EXPECT_EQ(listen.subItems[connections::kLocalAddress], L"::");
+    EXPECT_EQ(listen.subItems[connections::kRemoteAddress], L"::");
+    EXPECT_EQ(listen.subItems[connections::kRemotePort], L"0") << "no remote end, no remote port";
+    EXPECT_EQ(listen.subItems[connections::kState], L"LISTEN");
+
+    const auto udp = connections::MakeUdp6Row(Udp6Entry({0, 0, 0, 0, 0, 0, 0, 1}, 0, 5353, 0), L"");
+    EXPECT_EQ(udp.caption, L"System Idle Process");
+    EXPECT_EQ(udp.subItems, (std::array<std::wstring, connections::kSubItemCount>{
+                                L"UDPv6", L"-", L"::1", L"5353", L"-", L"-", L"0", L""}));
+    EXPECT_EQ(udp.endpoint.protocol, connections::Protocol::Udp6);
+}
+
 // Two entries have the same endpoint exactly when their rows show the same
 // identity texts: matching on raw values gives what matching texts gave.
 TEST(RowTextTest, EqualEndpointsExactlyWhenTheIdentityTextsAreEqual)
@@ -131,9 +201,30 @@ TEST(RowTextTest, EqualEndpointsExactlyWhenTheIdentityTextsAreEqual)
     EXPECT_FALSE(same(MakeTcpRow(base, L""), MakeTcpRow(upperHalf, L"")));
     EXPECT_FALSE(same(MakeTcpRow({2, 0, Port(53), 0, 0, 7}, L""), MakeUdpRow({0, Port(53), 7}, L"")))
         << "a TCP row is no UDP row";
+
+    using connections::MakeTcp6Row;
+    using connections::MakeUdp6Row;
+    const Groups6 zero{};
+    const auto base6 = Tcp6Entry(5, {0x2001, 0xdb8, 0, 0, 0, 0, 0, 1}, 0, 555, {0x2001, 0xdb8, 0, 0, 0, 0, 0, 9}, 0,
+                                 443, 912);
+    auto otherScope = base6;
+    otherScope.localScopeId = 2;
+    auto otherRemote = base6;
+    otherRemote.remoteAddr[15] = 10;
+    auto listening6 = Tcp6Entry(2, zero, 0, 53, zero, 0, 4711, 7);
+    auto listening6Clean = listening6;
+    listening6Clean.remotePort = 0;
+    EXPECT_TRUE(same(MakeTcp6Row(base6, L""), MakeTcp6Row(base6, L"x")));
+    EXPECT_FALSE(same(MakeTcp6Row(base6, L""), MakeTcp6Row(otherScope, L""))) << "the scope is part of the text";
+    EXPECT_FALSE(same(MakeTcp6Row(base6, L""), MakeTcp6Row(otherRemote, L"")));
+    EXPECT_TRUE(same(MakeTcp6Row(listening6, L""), MakeTcp6Row(listening6Clean, L"")));
+    EXPECT_FALSE(same(MakeTcpRow({2, 0, Port(53), 0, 0, 7}, L""), MakeTcp6Row(listening6, L"")))
+        << "an IPv4 and an IPv6 row with equal port texts are different endpoints";
+    EXPECT_FALSE(same(MakeUdpRow({0, Port(53), 7}, L""), MakeUdp6Row(Udp6Entry(zero, 0, 53, 7), L"")));
+    EXPECT_FALSE(same(MakeTcp6Row(listening6, L""), MakeUdp6Row(Udp6Entry(zero, 0, 53, 7), L"")));
 }
 
-TEST(RowTextTest, EqualCaptionsOrderByProtocolThenAddressesAndPortsNumerically)
+TEST(RowTextTest, EqualCaptionsOrderByProtocolIPv4FirstThenAddressesAndPortsNumerically)
 {
     using connections::EndpointLess;
     using connections::TcpEndpoint;
@@ -150,7 +241,12 @@ TEST(RowTextTest, EqualCaptionsOrderByProtocolThenAddressesAndPortsNumerically)
         tcp(Addr(10, 0, 0, 1), 80, Addr(2, 0, 0, 0), 1),
         tcp(Addr(10, 0, 0, 2), 80, Addr(1, 1, 1, 1), 1),
         tcp(Addr(192, 168, 0, 1), 1, 0, 0),
+        connections::Tcp6Endpoint(Tcp6Entry(2, {0, 0, 0, 0, 0, 0, 0, 1}, 0, 80, {}, 0, 0, 1)),
+        connections::Tcp6Endpoint(Tcp6Entry(2, {0, 0, 0, 0, 0, 0, 0, 1}, 4, 80, {}, 0, 0, 1)),
+        connections::Tcp6Endpoint(Tcp6Entry(2, {0x2001, 0xdb8, 0, 0, 0, 0, 0, 1}, 0, 80, {}, 0, 0, 1)),
+        connections::Tcp6Endpoint(Tcp6Entry(2, {0xfe80, 0, 0, 0, 0, 0, 0, 1}, 0, 80, {}, 0, 0, 1)),
         UdpEndpoint({0, Port(53), 1}),
+        connections::Udp6Endpoint(Udp6Entry({}, 0, 53, 1)),
     };
     for (std::size_t i = 0; i < std::size(ordered); ++i) {
         for (std::size_t j = 0; j < std::size(ordered); ++j) {

@@ -53,6 +53,43 @@ TEST_F(TableReaderTest, UdpUsesItsOwnTableClass)
     EXPECT_EQ(Fake().udpTable.calls[1].tableClass, 1);
 }
 
+TEST_F(TableReaderTest, Ipv6TablesUseTheSameTwoCallsWithTheirFamily)
+{
+    const fake::Groups6 loopback{0, 0, 0, 0, 0, 0, 0, 1};
+    fake::AddTcp6Row(Fake().tcp6Table, fake::Tcp6Entry(5, loopback, 3, 5000, loopback, 4, 5001, 912));
+    fake::AddUdp6Row(Fake().udp6Table, fake::Udp6Entry(loopback, 5, 53, 913));
+
+    const auto tcp = connections::ReadTcp6Table(fake::FakeIpHelper());
+    ASSERT_EQ(tcp.outcome, ReadOutcome::Read);
+    ASSERT_EQ(tcp.table.size(), 1u);
+    EXPECT_EQ(tcp.table[0].localScopeId, 3u);
+    EXPECT_EQ(tcp.table[0].remoteScopeId, 4u);
+    EXPECT_EQ(tcp.table[0].remotePort, Port(5001));
+    EXPECT_EQ(tcp.table[0].owningPid, 912u);
+    const auto udp = connections::ReadUdp6Table(fake::FakeIpHelper());
+    ASSERT_EQ(udp.outcome, ReadOutcome::Read);
+    ASSERT_EQ(udp.table.size(), 1u);
+    EXPECT_EQ(udp.table[0].localScopeId, 5u);
+    EXPECT_EQ(udp.table[0].owningPid, 913u);
+
+    for (const auto* table : {&Fake().tcp6Table, &Fake().udp6Table}) {
+        const int tableClass = table == &Fake().tcp6Table ? 5 : 1;
+        const std::uint32_t rowLength = table == &Fake().tcp6Table ? 56 : 28;
+        ASSERT_EQ(table->calls.size(), 2u);
+        EXPECT_TRUE(table->calls[0].tableNull);
+        EXPECT_EQ(table->calls[1].sizeIn, 2u * (4 + rowLength)) << "the second call is told the doubled room";
+        for (const auto& call : table->calls) {
+            EXPECT_EQ(call.family, 23u);
+            EXPECT_EQ(call.tableClass, tableClass);
+        }
+    }
+    EXPECT_TRUE(Fake().tcpTable.calls.empty());
+    EXPECT_TRUE(Fake().udpTable.calls.empty());
+
+    Fake().tcp6Table.growBeforeSecondCall = 1000;
+    EXPECT_EQ(connections::ReadTcp6Table(fake::FakeIpHelper()).outcome, ReadOutcome::Failed);
+}
+
 TEST_F(TableReaderTest, OnlyAnInsufficientBufferAnswerToTheSizeQueryLeadsOn)
 {
     for (std::uint32_t answer : {0u, 87u, 1u, 232u}) {

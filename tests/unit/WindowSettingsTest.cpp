@@ -464,5 +464,58 @@ TEST_F(WindowSettingsTest, KeyThatCannotBeCreatedMakesEveryOperationDoNothingSil
     EXPECT_EQ(Registry().Count("RegCreateKeyExW"), 3u);
 }
 
+TEST_F(WindowSettingsTest, TheShowIPv6OptionIsOnOnlyForAStoredOne)
+{
+    struct Case {
+        const char* name;
+        std::optional<std::uint32_t> type;  // none: no value stored
+        std::vector<std::uint8_t> data;
+        bool on;
+        std::optional<std::wstring> message;
+    };
+    const Case cases[] = {
+        {"absent", std::nullopt, {}, false, std::nullopt},
+        {"0", platform::kRegDword, {0, 0, 0, 0}, false, std::nullopt},
+        {"1", platform::kRegDword, {1, 0, 0, 0}, true, std::nullopt},
+        {"2 is ignored", platform::kRegDword, {2, 0, 0, 0}, false, std::nullopt},
+        {"-1 is ignored", platform::kRegDword, {0xFF, 0xFF, 0xFF, 0xFF}, false, std::nullopt},
+        {"1 as binary", platform::kRegBinary, {1, 0, 0, 0}, false, L"Invalid data type for 'ShowIPv6'"},
+        {"1 as text", platform::kRegSz, {'1', 0, 0, 0, 0, 0}, false, L"Failed to get data for 'ShowIPv6'"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fake::ResetRegistry();
+        if (c.type) {
+            Registry().Plant(kKey, L"ShowIPv6", *c.type, c.data);
+        }
+        bool on = false;
+        std::optional<std::wstring> message;
+        try {
+            on = ui::LoadShowIPv6();
+        } catch (const util::AppError& error) {
+            message = error.message();
+        }
+        EXPECT_EQ(on, c.on);
+        EXPECT_EQ(message, c.message);
+        EXPECT_EQ(Registry().OpenCount(), 0u);
+    }
+
+    fake::ResetRegistry();
+    EXPECT_FALSE(ui::LoadShowIPv6()) << "no key at all";
+    ui::SaveShowIPv6(true);
+    EXPECT_EQ(Stored(L"ShowIPv6"), 1);
+    EXPECT_TRUE(ui::LoadShowIPv6());
+    ui::SaveShowIPv6(false);
+    EXPECT_EQ(Stored(L"ShowIPv6"), 0);
+
+    Registry().refusedWrites = {L"ShowIPv6"};
+    try {
+        ui::SaveShowIPv6(true);
+        ADD_FAILURE() << "the refused write went unreported";
+    } catch (const util::AppError& error) {
+        EXPECT_EQ(error.message(), L"Failed to set data for 'ShowIPv6'");
+    }
+}
+
 } // namespace
 } // namespace vq

@@ -51,13 +51,15 @@ std::uint32_t ServeTable(FakeTable& table, void* buffer, std::uint32_t* size, in
 std::uint32_t FakeGetExtendedTcpTable(void* table, std::uint32_t* size, int order,
                                       std::uint32_t family, int tableClass, std::uint32_t reserved)
 {
-    return ServeTable(g_fake.tcpTable, table, size, order, family, tableClass, reserved);
+    FakeTable& served = family == platform::kAfInet6 ? g_fake.tcp6Table : g_fake.tcpTable;
+    return ServeTable(served, table, size, order, family, tableClass, reserved);
 }
 
 std::uint32_t FakeGetExtendedUdpTable(void* table, std::uint32_t* size, int order,
                                       std::uint32_t family, int tableClass, std::uint32_t reserved)
 {
-    return ServeTable(g_fake.udpTable, table, size, order, family, tableClass, reserved);
+    FakeTable& served = family == platform::kAfInet6 ? g_fake.udp6Table : g_fake.udpTable;
+    return ServeTable(served, table, size, order, family, tableClass, reserved);
 }
 
 std::uint32_t FakeSetTcpEntry(platform::TcpRow* row)
@@ -179,6 +181,26 @@ void AddUdpRow(FakeTable& table, const platform::UdpRowOwnerPid& row)
 {
     table.rowWords.insert(table.rowWords.end(), {row.localAddr, row.localPort, row.owningPid});
     ++table.rowCount;
+}
+
+template <typename Row>
+void AddRawRow(FakeTable& table, const Row& row)
+{
+    static_assert(sizeof(Row) % 4 == 0);
+    std::uint32_t words[sizeof(Row) / 4];
+    std::memcpy(words, &row, sizeof(Row));
+    table.rowWords.insert(table.rowWords.end(), std::begin(words), std::end(words));
+    ++table.rowCount;
+}
+
+void AddTcp6Row(FakeTable& table, const platform::Tcp6RowOwnerPid& row)
+{
+    AddRawRow(table, row);
+}
+
+void AddUdp6Row(FakeTable& table, const platform::Udp6RowOwnerPid& row)
+{
+    AddRawRow(table, row);
 }
 
 } // namespace vq::fake

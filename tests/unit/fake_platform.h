@@ -90,6 +90,9 @@ struct FakePlatform {
 
     FakeTable tcpTable;
     FakeTable udpTable;
+    // What the same entry points serve for the IPv6 family.
+    FakeTable tcp6Table;
+    FakeTable udp6Table;
     // SetTcpEntry: the records it was given, in order. It answers the scripted
     // answers in turn and, once they are used up, setTcpEntryAnswer.
     std::vector<platform::TcpRow> setTcpEntries;
@@ -129,5 +132,7 @@ platform::IpHelperEntryPoints FakeIpHelper();
 
 void AddTcpRow(FakeTable& table, const platform::TcpRowOwnerPid& row);
 void AddUdpRow(FakeTable& table, const platform::UdpRowOwnerPid& row);
+void AddTcp6Row(FakeTable& table, const platform::Tcp6RowOwnerPid& row);
+void AddUdp6Row(FakeTable& table, const platform::Udp6RowOwnerPid& row);
 
 } // namespace vq::fake

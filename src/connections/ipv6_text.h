@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace vq::connections {
+
+// The text of an IPv6 address of 16 bytes in network order, in its canonical
+// form: lower-case hex groups without leading zeros, the longest run of two
+// or more zero groups (the first of equally long runs) shortened to "::", an
+// IPv4-mapped address as ::ffff:a.b.c.d, and "%" with the scope id appended
+// when the scope id is not 0. Copy, the report and the look-ups all show
+// this text, so the program makes it itself rather than asking the system,
+// whose own form differs for mapped and compatible addresses.
+std::wstring FormatIPv6(const std::uint8_t (&address)[16], std::uint32_t scopeId);
+
+} // namespace vq::connections
