@@ -7,6 +7,8 @@
 // Table file lines:
 //   tcp <state> <local address> <local port> <remote address> <remote port> <pid>
 //   udp <local address> <local port> <pid>
+//   tcp6 <state> <local address> <local scope> <local port> <remote address> <remote scope> <remote port> <pid>
+//   udp6 <local address> <local scope> <local port> <pid>
 //   settcpentry-result <n>      (what SetTcpEntry answers; 0 when absent)
 //   tcp-size <n>                (the TCP size query answers this many bytes, whatever the rows)
 // Ports are decimal; a remote port written as raw:<hex> is stored in the
@@ -24,9 +26,13 @@ namespace {
 
 HMODULE g_module = nullptr;
 
+constexpr ULONG kAfInet6 = 23;
+
 struct Tables {
     std::vector<DWORD> tcp;  // six words per row
     std::vector<DWORD> udp;  // three words per row
+    std::vector<DWORD> tcp6;  // fourteen words per row
+    std::vector<DWORD> udp6;  // seven words per row
     DWORD setTcpEntryResult = 0;
     DWORD tcpSize = 0;  // 0: the rows' own size
 };
@@ -55,6 +61,58 @@ DWORD PortField(const char* text)
     return static_cast<DWORD>(((port >> 8) & 0xFF) | ((port & 0xFF) << 8));
 }
 
+// Appends the four words of an IPv6 address written as text ("::1",
+// "fe80::2", "::ffff:10.0.0.5"), its bytes in network order.
+void AppendAddress6(std::vector<DWORD>& words, const char* text)
+{
+    unsigned short groups[8] = {};
+    std::vector<unsigned short> head, tail;
+    std::vector<unsigned short>* part = &head;
+    const char* p = text;
+    while (*p != 0) {
+        if (p[0] == ':' && p[1] == ':') {
+            part = &tail;
+            p += 2;
+            continue;
+        }
+        if (*p == ':') {
+            ++p;
+            continue;
+        }
+        const char* end = p;
+        while (*end != 0 && *end != ':') {
+            ++end;
+        }
+        if (std::memchr(p, '.', static_cast<size_t>(end - p)) != nullptr) {
+            const DWORD v4 = AddressField(p);  // a.b.c.d: two groups
+            part->push_back(static_cast<unsigned short>(((v4 & 0xFF) << 8) | ((v4 >> 8) & 0xFF)));
+            part->push_back(static_cast<unsigned short>((((v4 >> 16) & 0xFF) << 8) | (v4 >> 24)));
+        } else {
+            part->push_back(static_cast<unsigned short>(std::strtoul(p, nullptr, 16)));
+        }
+        p = end;
+    }
+    for (size_t i = 0; i < head.size() && i < 8; ++i) {
+        groups[i] = head[i];
+    }
+    for (size_t i = 0; i < tail.size() && i < 8; ++i) {
+        groups[8 - tail.size() + i] = tail[i];
+    }
+    unsigned char bytes[16];
+    for (int i = 0; i < 8; ++i) {
+        bytes[2 * i] = static_cast<unsigned char>(groups[i] >> 8);
+        bytes[2 * i + 1] = static_cast<unsigned char>(groups[i]);
+    }
+    DWORD out[4];
+    std::memcpy(out, bytes, sizeof bytes);
+    words.insert(words.end(), out, out + 4);
+}
+
+DWORD Number(const char* text)
+{
+    return static_cast<DWORD>(std::strtoul(text, nullptr, 10));
+}
+
 Tables ReadTables()
 {
     Tables tables;
@@ -64,9 +122,19 @@ Tables ReadTables()
     }
     char line[512];
     while (std::fgets(line, sizeof line, file) != nullptr) {
-        char kind[32] = {}, a[64] = {}, b[64] = {}, c[64] = {}, d[64] = {}, e[64] = {}, f[64] = {};
-        const int fields = std::sscanf(line, "%31s %63s %63s %63s %63s %63s %63s", kind, a, b, c, d, e, f);
-        if (fields == 7 && std::strcmp(kind, "tcp") == 0) {
+        char kind[32] = {}, a[64] = {}, b[64] = {}, c[64] = {}, d[64] = {}, e[64] = {}, f[64] = {}, g[64] = {},
+             h[64] = {};
+        const int fields = std::sscanf(line, "%31s %63s %63s %63s %63s %63s %63s %63s %63s", kind, a, b, c, d, e, f,
+                                       g, h);
+        if (fields == 9 && std::strcmp(kind, "tcp6") == 0) {
+            AppendAddress6(tables.tcp6, b);
+            tables.tcp6.insert(tables.tcp6.end(), {Number(c), PortField(d)});
+            AppendAddress6(tables.tcp6, e);
+            tables.tcp6.insert(tables.tcp6.end(), {Number(f), PortField(g), Number(a), Number(h)});
+        } else if (fields == 5 && std::strcmp(kind, "udp6") == 0) {
+            AppendAddress6(tables.udp6, a);
+            tables.udp6.insert(tables.udp6.end(), {Number(b), PortField(c), Number(d)});
+        } else if (fields == 7 && std::strcmp(kind, "tcp") == 0) {
             tables.tcp.insert(tables.tcp.end(),
                               {static_cast<DWORD>(std::strtoul(a, nullptr, 10)), AddressField(b),
                                PortField(c), AddressField(d), PortField(e),
@@ -121,10 +189,13 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 DWORD WINAPI GetExtendedTcpTable(PVOID table, PDWORD size, BOOL, ULONG family,
                                                        int tableClass, ULONG)
 {
-    if (family != AF_INET || tableClass != 5) {
+    if ((family != AF_INET && family != kAfInet6) || tableClass != 5) {
         return ERROR_INVALID_PARAMETER;
     }
     const Tables tables = ReadTables();
+    if (family == kAfInet6) {
+        return ServeTable(tables.tcp6, 14, table, size);
+    }
     if (tables.tcpSize != 0 && size != nullptr && (table == nullptr || *size < tables.tcpSize)) {
         *size = tables.tcpSize;
         return ERROR_INSUFFICIENT_BUFFER;
@@ -137,10 +208,11 @@ DWORD WINAPI GetExtendedTcpTable(PVOID table, PDWORD size, BOOL, ULONG family,
 DWORD WINAPI GetExtendedUdpTable(PVOID table, PDWORD size, BOOL, ULONG family,
                                                        int tableClass, ULONG)
 {
-    if (family != AF_INET || tableClass != 1) {
+    if ((family != AF_INET && family != kAfInet6) || tableClass != 1) {
         return ERROR_INVALID_PARAMETER;
     }
-    return ServeTable(ReadTables().udp, 3, table, size);
+    const Tables tables = ReadTables();
+    return family == kAfInet6 ? ServeTable(tables.udp6, 7, table, size) : ServeTable(tables.udp, 3, table, size);
 }
 #endif
 
