@@ -17,6 +17,7 @@ set(VQ_UI_SOURCES
   src/ui/base_window.cpp
   src/ui/main_window.cpp
   src/ui/connection_list_view.cpp
+  src/ui/find_dialog.cpp
   src/ui/about_window.cpp
   src/app/main_win32.cpp
 )
@@ -38,7 +39,7 @@ target_include_directories(vq_core PUBLIC ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE
 target_compile_definitions(vq_core PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
                                           _WIN32_WINNT=0x0601 WINVER=0x0601)
 target_link_libraries(vq_core PUBLIC psapi shell32 user32 gdi32 comctl32 advapi32 ole32 windowscodecs
-                                     shlwapi)
+                                     shlwapi comdlg32)
 
 configure_file(${CMAKE_SOURCE_DIR}/package/velquist.manifest.in
                ${CMAKE_BINARY_DIR}/velquist.manifest @ONLY)

@@ -20,6 +20,9 @@
 #define ID_HOMEPAGE1 203
 #define ID_ABOUT1 204
 #define ID_SHOW_IPV6_ENDPOINTS1 205
+#define ID_FIND1 206
+#define ID_FIND_NEXT1 207
+#define ID_SELECT_ALL1 208
 
 // PopupMenu1, top to bottom (separators have no command)
 #define ID_REFRESH1 300

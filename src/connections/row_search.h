@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace vq::connections {
@@ -14,5 +15,23 @@ namespace vq::connections {
 // text is empty), so the selection stays where it is.
 std::optional<std::size_t> FindCaptionPrefix(const ConnectionList& list, std::wstring_view typed,
                                              std::size_t start);
+
+// What Find looks for: text in any cell of a row (the caption or a
+// sub-item), with or without matching case (only ASCII letters are folded),
+// searching down or up the list.
+struct FindRequest {
+    std::wstring text;
+    bool matchCase = false;
+    bool down = true;
+};
+
+bool RowContains(const ConnectionRow& row, std::wstring_view text, bool matchCase);
+
+// The next matching row after from in the request's direction, wrapping
+// around at the end of the list and ending with from itself; without from,
+// the search starts at the first row (down) or the last (up). None when no
+// row matches or the text is empty.
+std::optional<std::size_t> FindNextRow(const ConnectionList& list, const FindRequest& request,
+                                       std::optional<std::size_t> from);
 
 } // namespace vq::connections

@@ -129,8 +129,9 @@ const std::vector<int>& CommandController::PopupItems()
 
 const std::vector<int>& CommandController::MainMenuItems()
 {
-    static const std::vector<int> items = {ID_OPEN_CHANGELOG1, ID_OPEN_EULA1, ID_EXIT1, ID_SHOW_IPV6_ENDPOINTS1,
-                                           ID_HOMEPAGE1, ID_ABOUT1};
+    static const std::vector<int> items = {ID_OPEN_CHANGELOG1, ID_OPEN_EULA1,  ID_EXIT1,
+                                           ID_FIND1,           ID_FIND_NEXT1,  ID_SELECT_ALL1,
+                                           ID_SHOW_IPV6_ENDPOINTS1, ID_HOMEPAGE1, ID_ABOUT1};
     return items;
 }
 

@@ -53,7 +53,8 @@ public:
     // window. Answers whether the item was chosen. A handler's failure
     // travels to the caller.
     bool Choose(int commandId);
-    // A shortcut (Ctrl+R, Ctrl+D, Ctrl+C, Ctrl+S): the enabling rules run
+    // A shortcut (Ctrl+R, Ctrl+D, Ctrl+C, Ctrl+S, and the View menu's Ctrl+F,
+    // F3 and Ctrl+A): the enabling rules run
     // first, then the item is chosen if it came out enabled.
     bool ChooseByShortcut(int commandId);
 

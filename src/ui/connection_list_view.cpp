@@ -9,6 +9,8 @@ namespace vq::ui {
 namespace {
 
 constexpr COLORREF kEstablishedBackground = RGB(184, 233, 148);
+// The item index that LVM_SETITEMSTATE reads as every item.
+constexpr std::size_t kAllItems = static_cast<std::size_t>(-1);
 
 const std::wstring& CellText(const connections::ConnectionRow& row, int column)
 {
@@ -127,8 +129,13 @@ void ConnectionListView::ShowModelChanges()
     if (update.itemCount != shown_.itemCount) {
         ::SendMessageW(hwnd_, LVM_SETITEMCOUNT, update.itemCount, LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
     }
-    for (const std::size_t index : update.select) {
-        SetItemState(index, LVIS_SELECTED, LVIS_SELECTED);
+    if (update.itemCount > 1 && update.select.size() == update.itemCount) {
+        // Every row at once (Select All): one message instead of one per row.
+        SetItemState(kAllItems, LVIS_SELECTED, LVIS_SELECTED);
+    } else {
+        for (const std::size_t index : update.select) {
+            SetItemState(index, LVIS_SELECTED, LVIS_SELECTED);
+        }
     }
     if (update.focusChanged && update.focused) {
         SetItemState(*update.focused, LVIS_FOCUSED, LVIS_FOCUSED);
@@ -140,6 +147,11 @@ void ConnectionListView::ShowModelChanges()
     shown_ = wanted;
     shownVersion_ = model_.version();
     ::InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void ConnectionListView::EnsureVisible(std::size_t index)
+{
+    ::SendMessageW(hwnd_, LVM_ENSUREVISIBLE, index, FALSE);
 }
 
 void ConnectionListView::OnGetDisplayInfo(NMLVDISPINFOW& info) const

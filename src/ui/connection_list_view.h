@@ -36,6 +36,8 @@ public:
     // back: the row count, and selection, focus and anchor where they moved;
     // the scroll position is kept.
     void ShowModelChanges();
+    // Scrolls the list so that the row can be seen, as little as needed.
+    void EnsureVisible(std::size_t index);
 
     // Notifications from the control; answers the notification's result.
     void OnGetDisplayInfo(NMLVDISPINFOW& info) const;

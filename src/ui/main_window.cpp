@@ -104,6 +104,9 @@ bool MainWindow::Create(HINSTANCE instance, int showCommand)
 
 bool MainWindow::PreTranslateMessage(MSG& message)
 {
+    if (findDialog_.PreTranslateMessage(message)) {
+        return true;
+    }
     if (hwnd_ == nullptr || (message.hwnd != hwnd_ && !::IsChild(hwnd_, message.hwnd))) {
         return false;
     }
@@ -155,6 +158,10 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         OnDestroy();
         return 0;
     default:
+        if (message == findDialog_.Message()) {
+            OnFindMessage(lParam);
+            return 0;
+        }
         return DefaultProc(message, wParam, lParam);
     }
 }
@@ -241,6 +248,52 @@ void MainWindow::ShowIPv6Endpoints1Click()
     SaveShowIPv6(ShowsIPv6());
 }
 
+void MainWindow::Find1Click()
+{
+    findDialog_.Show(hwnd_);
+}
+
+// F3 repeats the last search; before the first one it opens the dialog.
+void MainWindow::FindNext1Click()
+{
+    if (findDialog_.LastRequest().text.empty()) {
+        Find1Click();
+    } else {
+        FindNext(findDialog_.LastRequest());
+    }
+}
+
+void MainWindow::SelectAll1Click()
+{
+    list_.SetAllSelected(true);
+}
+
+void MainWindow::OnFindMessage(LPARAM lParam)
+{
+    if (const auto request = findDialog_.OnMessage(lParam)) {
+        Handle([&] { FindNext(*request); });
+    }
+}
+
+// The next match after the focused row becomes the only selected, focused
+// and visible row; a miss is said in a box over the dialog when it is open.
+void MainWindow::FindNext(const connections::FindRequest& request)
+{
+    const auto found = connections::FindNextRow(list_, request, list_.Focused());
+    if (!found) {
+        const HWND owner = findDialog_.hwnd() != nullptr ? findDialog_.hwnd() : hwnd_;
+        const std::wstring text = L"Cannot find \"" + request.text + L"\".";
+        ::MessageBoxW(owner, text.c_str(), util::kApplicationTitle, MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    list_.SetAllSelected(false);
+    list_.SetSelected(*found, true);
+    list_.SetFocused(*found);
+    list_.SetAnchor(*found);
+    lv_.ShowModelChanges();
+    lv_.EnsureVisible(*found);
+}
+
 void MainWindow::RegisterCommandHandlers()
 {
     commands_.SetHandler(ID_REFRESH1, [this] { Refresh1Click(); });
@@ -273,6 +326,9 @@ void MainWindow::RegisterCommandHandlers()
     commands_.SetHandler(ID_SAVE1, [this] { Save1Click(list_); });
 
     commands_.SetHandler(ID_SHOW_IPV6_ENDPOINTS1, [this] { ShowIPv6Endpoints1Click(); });
+    commands_.SetHandler(ID_FIND1, [this] { Find1Click(); });
+    commands_.SetHandler(ID_FIND_NEXT1, [this] { FindNext1Click(); });
+    commands_.SetHandler(ID_SELECT_ALL1, [this] { SelectAll1Click(); });
     commands_.SetHandler(ID_OPEN_CHANGELOG1, [this] { OpenChangelog1Click(hwnd_); });
     commands_.SetHandler(ID_OPEN_EULA1, [this] { OpenEULA1Click(hwnd_); });
     commands_.SetHandler(ID_HOMEPAGE1, [this] { Homepage1Click(hwnd_); });

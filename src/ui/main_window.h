@@ -8,6 +8,7 @@
 #include "ui/base_window.h"
 #include "ui/command_controller.h"
 #include "ui/connection_list_view.h"
+#include "ui/find_dialog.h"
 #include "ui/window_settings.h"
 
 namespace vq::ui {
@@ -72,6 +73,11 @@ private:
     bool ShowsIPv6() const;
     void ApplyViewChecks();
     void ShowIPv6Endpoints1Click();
+    void Find1Click();
+    void FindNext1Click();
+    void SelectAll1Click();
+    void OnFindMessage(LPARAM lParam);
+    void FindNext(const connections::FindRequest& request);
 
     void RegisterCommandHandlers();
     void ApplyPopupStates();
@@ -105,6 +111,7 @@ private:
     support::ProcessPathCache processPaths_;
     CommandController commands_;
     ConnectionListView lv_;
+    FindDialog findDialog_;
     platform::win32::UniqueHfont font_;
     platform::win32::UniqueHmenu popupMenuResource_;
     HWND statusBar1_ = nullptr;

@@ -43,4 +43,22 @@ constexpr bool StartsWithIgnoringAsciiCase(std::wstring_view text,
     return true;
 }
 
+// Whether part occurs in text, with only the ASCII letters folded unless
+// matchCase; the empty part occurs everywhere.
+constexpr bool Contains(std::wstring_view text, std::wstring_view part, bool matchCase) noexcept
+{
+    if (matchCase) {
+        return text.find(part) != std::wstring_view::npos;
+    }
+    if (part.size() > text.size()) {
+        return false;
+    }
+    for (std::size_t start = 0; start + part.size() <= text.size(); ++start) {
+        if (StartsWithIgnoringAsciiCase(text.substr(start), part)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace vq::util

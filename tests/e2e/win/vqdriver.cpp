@@ -27,6 +27,8 @@
 //                                       (separators are skipped, disabled items count), presses Enter
 //   shortcut <title> <key> [input|attached]
 //                                       Ctrl+<key> (a letter or a digit) so that accelerators see it
+//   alt-key <title> <key>               Alt+<key> (a letter) as keyboard input to the window made the
+//                                       foreground window, as a user opens a menu by its access key
 //   clipboard                           the clipboard's Unicode text
 //
 // Any visible top-level window:
@@ -1350,6 +1352,27 @@ int Shortcut(const std::wstring& title, const std::wstring& keyName, KeyMethod m
     return 0;
 }
 
+int AltKey(const std::wstring& title, const std::wstring& keyName)
+{
+    const HWND window = FindTitled(title, false);
+    if (window == nullptr) {
+        return Fail("no visible window titled %s", Utf8(title).c_str());
+    }
+    if (keyName.size() != 1 || keyName[0] > 0x7F || !std::isalpha(static_cast<int>(keyName[0]))) {
+        return Fail("the key must be one letter, not %s", Utf8(keyName).c_str());
+    }
+    const WORD key = static_cast<WORD>(std::toupper(static_cast<int>(keyName[0])));
+    SetForegroundWindow(window);
+    if (!WaitFor(2000, [&] { return GetForegroundWindow() == window ? window : nullptr; })) {
+        return Fail("the window did not become the foreground window");
+    }
+    INPUT inputs[] = {KeyInput(VK_MENU, false), KeyInput(key, false), KeyInput(key, true), KeyInput(VK_MENU, true)};
+    if (SendInput(4, inputs, sizeof(INPUT)) != 4) {
+        return Fail("SendInput failed with %lu", GetLastError());
+    }
+    return 0;
+}
+
 // --- clipboard --------------------------------------------------------------------------
 
 // Closes the clipboard with the object.
@@ -1497,7 +1520,7 @@ int HitTest(const std::wstring& title, int x, int y)
 int Usage()
 {
     std::fprintf(stderr, "usage: vqdriver find|windows|msgbox|msgbox-ok|key|type|close|sleep|rows|select|select-none|"
-                         "status|row-pixel|menu|close-menu|main-menu|choose|shortcut|clipboard|command|syscommand|place|"
+                         "status|row-pixel|menu|close-menu|main-menu|choose|shortcut|alt-key|clipboard|command|syscommand|place|"
                          "children|column-width|hittest ...\n");
     return 2;
 }
@@ -1558,6 +1581,8 @@ int wmain(int argc, wchar_t** argv)
         }
         result = Shortcut(argv[2], argv[3],
                           how.empty() ? KeyMethod::Any : how == L"input" ? KeyMethod::Input : KeyMethod::Attached);
+    } else if (command == L"alt-key" && argc == 4) {
+        result = AltKey(argv[2], argv[3]);
     } else if (command == L"clipboard" && argc == 2) {
         result = Clipboard();
     } else if (command == L"command" && (argc == 4 || argc == 5)) {
