@@ -352,6 +352,9 @@ void MainWindow::OnSize(int clientWidth, int clientHeight)
     const int listHeight = clientHeight > kStatusBarHeight ? clientHeight - kStatusBarHeight : 0;
     ::MoveWindow(lv_.hwnd(), 0, 0, clientWidth, listHeight, TRUE);
     ::MoveWindow(statusBar1_, 0, listHeight, clientWidth, kStatusBarHeight, TRUE);
+    // Under Wine a status bar moved by a maximise or a restore stays unpainted
+    // until one of its texts changes; it is redrawn whole after every move.
+    ::RedrawWindow(statusBar1_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
     if (placementSavesOn_) {
         Handle([&] { FormResize(); });
     }

@@ -1,0 +1,49 @@
+"""How the main window looks after it changes size, under Wine: read from
+screenshots of the virtual display."""
+
+from harness import ID, MAIN_TITLE, Session, check, poll, run_command
+
+SC_MAXIMIZE, SC_RESTORE = 0xF030, 0xF120
+STATUS_BAR = ID["IDC_STATUS_BAR"]
+STATUS = ["Connections: 2", "Established: 1", "Listening: 1"]
+
+
+def _status_bar_rect(session):
+    rc, lines = session.driver_lines("children", MAIN_TITLE)
+    check(rc == 0, f"no children of the main window: {lines}")
+    children = {int(control): rect for control, _, _, rect, _ in
+                (value.split("\t") for key, value in lines if key == "child")}
+    check(STATUS_BAR in children, f"no status bar among {lines}")
+    return [int(v) for v in children[STATUS_BAR].split(",")]
+
+
+def _blank_panels(session, shot):
+    """The panels of the status bar that show a single colour (no text) in
+    the screenshot, by number."""
+    left, top, right, bottom = _status_bar_rect(session)
+    edges = [left + (edge if edge >= 0 else right - left) for edge in session.status_edges()]
+    blank = []
+    for number, (start, end) in enumerate(zip([left] + edges, edges)):
+        # The inner part of the panel, clear of its borders.
+        crop = f"{end - start - 8}x{bottom - top - 6}+{start + 4}+{top + 3}"
+        colours = run_command(["convert", str(shot), "-crop", crop, "+repage", "-format", "%k", "info:"],
+                              session.env).stdout.strip()
+        if int(colours) < 2:
+            blank.append(number)
+    return blank
+
+
+def test_every_status_panel_shows_its_text_after_maximising_and_restoring():
+    with Session("window_status_repaint") as session:
+        session.install()
+        session.write_tables(["tcp 2 0.0.0.0 445 0.0.0.0 0 4", "tcp 5 10.0.0.5 1 1.2.3.4 80 4"])
+        session.start()
+        session.find_window(MAIN_TITLE)
+        poll(lambda: session.status() == STATUS, message=f"status panels {session.status()}")
+        for step, command in (("maximised", SC_MAXIMIZE), ("restored", SC_RESTORE), ("maximised again", SC_MAXIMIZE)):
+            before = _status_bar_rect(session)
+            session.driver("syscommand", MAIN_TITLE, command)
+            poll(lambda: _status_bar_rect(session) != before, message=f"{step}: the status bar did not move")
+            poll(lambda: not _blank_panels(session, session.screenshot(f"{step}.png")),
+                 message=f"{step}: blank panels {_blank_panels(session, session.screenshot('last.png'))}")
+            check(session.status() == STATUS, f"{step}: status panels {session.status()}")
