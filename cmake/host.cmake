@@ -32,6 +32,7 @@ set(VQ_UNIT_TEST_SOURCES
   tests/unit/CommandControllerTest.cpp
   tests/unit/ListViewStateTest.cpp
   tests/unit/RowSearchTest.cpp
+  tests/unit/DesignSizeTest.cpp
   tests/unit/fake_process_control.cpp
   tests/unit/fake_clipboard.cpp
   tests/unit/CloseConnectionTest.cpp

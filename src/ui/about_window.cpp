@@ -1,6 +1,7 @@
 #include "ui/about_window.h"
 
 #include "resource.h"
+#include "ui/design_size.h"
 #include "ui/document_commands.h"
 
 #include <wincodec.h>
@@ -18,7 +19,8 @@ constexpr DWORD kAboutExStyle = WS_EX_DLGMODALFRAME;
 constexpr COLORREF kNavy = RGB(0, 0, 128);
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 
-// The layout, in client pixels.
+// The layout, in client pixels at 96 dots per inch; the pictures are drawn
+// unscaled at their scaled places.
 constexpr RECT kBevel2{0, 0, kAboutClientWidth, 2};
 constexpr RECT kPanel1{0, 2, kAboutClientWidth, 55};
 constexpr RECT kBevel3{0, 55, kAboutClientWidth, 57};
@@ -153,7 +155,9 @@ bool AboutWindow::Create(HINSTANCE instance, HWND owner)
         return false;
     }
     // Designed centred on the screen; every showing centres it over the main window.
-    const RECT bounds = CentredOnDesktop(kAboutClientWidth, kAboutClientHeight, kAboutStyle, kAboutExStyle, false);
+    dpi_ = SystemDpi();
+    const RECT bounds = CentredOnDesktop(Scaled(kAboutClientWidth), Scaled(kAboutClientHeight), kAboutStyle,
+                                         kAboutExStyle, false);
     return CreateWindowFor(instance, kAboutWindowClass, kAboutWindowCaption, kAboutStyle, kAboutExStyle, bounds,
                            owner, nullptr) != nullptr;
 }
@@ -257,9 +261,10 @@ LRESULT AboutWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 
 void AboutWindow::OnCreate(HINSTANCE instance)
 {
-    font_.reset(CreateTahoma(8, false));
-    titleFont_.reset(CreateTahoma(10, true));
-    boldFont_.reset(CreateTahoma(8, true));
+    dpi_ = WindowDpi(hwnd_);
+    font_.reset(CreateTahoma(8, false, dpi_));
+    titleFont_.reset(CreateTahoma(10, true, dpi_));
+    boldFont_.reset(CreateTahoma(8, true, dpi_));
     linkFont_.reset(CreateUnderlined(boldFont_.get()));
     ::SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
 
@@ -267,29 +272,42 @@ void AboutWindow::OnCreate(HINSTANCE instance)
     facebookLike_ = LoadPngResource(instance, IDR_ABOUT_LIKE);
     tweet_ = LoadPngResource(instance, IDR_ABOUT_TWEET);
 
-    CreatePicture(instance, IDC_ABOUT_IMAGE1, kImage1X, kImage1Y, kImage1Width, kImage1Height, false);
-    CreateLabel(instance, IDC_ABOUT_LABEL1, kLabel1Text, 42, 80, titleFont_.get(), false);
-    CreateLabel(instance, IDC_ABOUT_LABEL7, kLabel7Text, 42, 111, boldFont_.get(), false);
-    CreateLabel(instance, IDC_ABOUT_LABEL2, kLabel2Text, 42, 139, boldFont_.get(), false);
-    label3_ = CreateLabel(instance, IDC_ABOUT_LABEL3, kLabel3Text, 42, 166, linkFont_.get(), true);
-    label4_ = CreateLabel(instance, IDC_ABOUT_LABEL4, kLabel4Text, 42, 195, linkFont_.get(), true);
-    imgFacebookLike_ = CreatePicture(instance, IDC_ABOUT_IMG_FACEBOOK_LIKE, 42, 231, kLogoWidth, kLogoHeight, true);
-    imgTweet_ = CreatePicture(instance, IDC_ABOUT_IMG_TWEET, 93, 231, kLogoWidth, kLogoHeight, true);
+    CreatePicture(instance, IDC_ABOUT_IMAGE1, Scaled(kImage1X), Scaled(kImage1Y), kImage1Width, kImage1Height, false);
+    CreateLabel(instance, IDC_ABOUT_LABEL1, kLabel1Text, Scaled(42), Scaled(80), titleFont_.get(), false);
+    CreateLabel(instance, IDC_ABOUT_LABEL7, kLabel7Text, Scaled(42), Scaled(111), boldFont_.get(), false);
+    CreateLabel(instance, IDC_ABOUT_LABEL2, kLabel2Text, Scaled(42), Scaled(139), boldFont_.get(), false);
+    label3_ = CreateLabel(instance, IDC_ABOUT_LABEL3, kLabel3Text, Scaled(42), Scaled(166), linkFont_.get(), true);
+    label4_ = CreateLabel(instance, IDC_ABOUT_LABEL4, kLabel4Text, Scaled(42), Scaled(195), linkFont_.get(), true);
+    imgFacebookLike_ = CreatePicture(instance, IDC_ABOUT_IMG_FACEBOOK_LIKE, Scaled(42), Scaled(231), kLogoWidth,
+                                     kLogoHeight, true);
+    imgTweet_ = CreatePicture(instance, IDC_ABOUT_IMG_TWEET, Scaled(93), Scaled(231), kLogoWidth, kLogoHeight, true);
 }
 
-// A label sizes itself to its text.
+int AboutWindow::Scaled(int designSize) const
+{
+    return ScaleToDpi(designSize, dpi_);
+}
+
+RECT AboutWindow::Scaled(const RECT& designRect) const
+{
+    return {Scaled(designRect.left), Scaled(designRect.top), Scaled(designRect.right), Scaled(designRect.bottom)};
+}
+
+// A label sizes itself to its text, measured the way the label draws it: on
+// one line, never wrapped (a wrapped last word would fall below the label
+// and be cut off).
 HWND AboutWindow::CreateLabel(HINSTANCE instance, int controlId, const wchar_t* text, int x, int y, HFONT font,
                               bool link)
 {
-    SIZE extent{};
+    RECT extent{};
     const HDC dc = ::GetDC(hwnd_);
     const HGDIOBJ previous = ::SelectObject(dc, font);
-    ::GetTextExtentPoint32W(dc, text, static_cast<int>(::lstrlenW(text)), &extent);
+    ::DrawTextW(dc, text, -1, &extent, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX | DT_LEFT);
     ::SelectObject(dc, previous);
     ::ReleaseDC(hwnd_, dc);
 
-    const DWORD style = WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX | (link ? SS_NOTIFY : 0);
-    const HWND label = ::CreateWindowExW(0, L"STATIC", text, style, x, y, extent.cx, extent.cy, hwnd_,
+    const DWORD style = WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX | (link ? SS_NOTIFY : 0);
+    const HWND label = ::CreateWindowExW(0, L"STATIC", text, style, x, y, extent.right, extent.bottom, hwnd_,
                                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)), instance, nullptr);
     ::SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     return label;
@@ -306,13 +324,13 @@ void AboutWindow::OnPaint()
 {
     PAINTSTRUCT paint{};
     const HDC dc = ::BeginPaint(hwnd_, &paint);
-    RECT band = kPanel1;
+    RECT band = Scaled(kPanel1);
     const HBRUSH white = ::CreateSolidBrush(kWhite);
     ::FillRect(dc, &band, white);
     ::DeleteObject(white);
-    RECT bevel2 = kBevel2;
+    RECT bevel2 = Scaled(kBevel2);
     ::DrawEdge(dc, &bevel2, EDGE_ETCHED, BF_TOP);
-    RECT bevel3 = kBevel3;
+    RECT bevel3 = Scaled(kBevel3);
     ::DrawEdge(dc, &bevel3, EDGE_ETCHED, BF_TOP);
     ::EndPaint(hwnd_, &paint);
 }

@@ -7,6 +7,7 @@ namespace vq::ui {
 
 inline constexpr wchar_t kAboutWindowClass[] = L"TFrmAbout";
 inline constexpr wchar_t kAboutWindowCaption[] = L"About";
+// The client size at 96 dots per inch.
 inline constexpr int kAboutClientWidth = 464;
 inline constexpr int kAboutClientHeight = 298;
 
@@ -54,6 +55,8 @@ private:
     HWND CreatePicture(HINSTANCE instance, int controlId, int x, int y, int width, int height, bool link);
     void PlaceCentredOver(HWND owner);
     bool IsLink(HWND control) const;
+    int Scaled(int designSize) const;
+    RECT Scaled(const RECT& designRect) const;
 
     platform::win32::UniqueHfont font_;       // Tahoma 8
     platform::win32::UniqueHfont titleFont_;  // Tahoma 10 bold
@@ -66,6 +69,7 @@ private:
     HWND label4_ = nullptr;
     HWND imgFacebookLike_ = nullptr;
     HWND imgTweet_ = nullptr;
+    int dpi_ = 96;  // the resolution the layout is drawn at
     bool inModalLoop_ = false;
     bool modalEnded_ = false;
 };

@@ -74,7 +74,7 @@ private:
 SIZE OuterSize(int clientWidth, int clientHeight, DWORD style, DWORD exStyle, bool hasMenu);
 
 // The window's rectangle for a client area of the given size, centred on the
-// primary desktop.
+// primary desktop and no larger than its work area.
 RECT CentredOnDesktop(int clientWidth, int clientHeight, DWORD style, DWORD exStyle, bool hasMenu);
 
 // Where a window of the given outer size stands centred on the primary desktop.
@@ -83,7 +83,14 @@ POINT DesktopCentredTopLeft(SIZE outer);
 // The window's rectangle for a client area of the given size, centred over another window.
 RECT CentredOver(HWND other, int clientWidth, int clientHeight, DWORD style, DWORD exStyle);
 
-// Tahoma at the given point size for the screen's resolution.
-HFONT CreateTahoma(int points, bool bold);
+// The resolution the system draws at, in dots per inch: the primary
+// screen's, which a window keeps until it moves to a screen of another density.
+int SystemDpi();
+// The resolution of the screen a window stands on, where the system can say
+// (Windows 10 1607 and later); the system's otherwise.
+int WindowDpi(HWND window);
+
+// Tahoma at the given point size for a resolution in dots per inch.
+HFONT CreateTahoma(int points, bool bold, int dpi);
 
 } // namespace vq::ui

@@ -2,6 +2,7 @@
 
 #include "connections/row_painting.h"
 #include "connections/row_search.h"
+#include "ui/design_size.h"
 
 #include <algorithm>
 
@@ -22,7 +23,7 @@ const std::wstring& CellText(const connections::ConnectionRow& row, int column)
 ConnectionListView::ConnectionListView(connections::ConnectionList& model) : model_(model) {}
 
 bool ConnectionListView::Create(HWND parent, HINSTANCE instance, int controlId, HFONT font,
-                                UINT mouseLeftMessage)
+                                UINT mouseLeftMessage, int dpi)
 {
     mouseLeftMessage_ = mouseLeftMessage;
     // Owner data: painting asks only for the visible rows. No label editing,
@@ -44,7 +45,7 @@ bool ConnectionListView::Create(HWND parent, HINSTANCE instance, int controlId, 
         LVCOLUMNW column{};
         column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
         column.pszText = caption.data();
-        column.cx = kListColumnWidths[i];
+        column.cx = ScaleToDpi(kListColumnWidths[i], dpi);
         column.iSubItem = static_cast<int>(i);
         ::SendMessageW(hwnd_, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
     }

@@ -12,7 +12,7 @@
 
 namespace vq::ui {
 
-// Lv's nine columns' built-in widths, in the order of their captions.
+// Lv's nine columns' built-in widths at 96 dots per inch, in the order of their captions.
 inline constexpr std::array<int, connections::kListColumnCount> kListColumnWidths = {125, 75,  125, 150, 75,
                                                                                     150, 75, 75,  250};
 
@@ -26,7 +26,8 @@ public:
     explicit ConnectionListView(connections::ConnectionList& model);
 
     // mouseLeftMessage is sent to the parent each time the mouse pointer leaves the list.
-    bool Create(HWND parent, HINSTANCE instance, int controlId, HFONT font, UINT mouseLeftMessage);
+    // The built-in column widths are scaled to dpi.
+    bool Create(HWND parent, HINSTANCE instance, int controlId, HFONT font, UINT mouseLeftMessage, int dpi);
     HWND hwnd() const noexcept { return hwnd_; }
 
     // Tells the model which row the control's Shift-selection starts from.

@@ -6,6 +6,7 @@
 #include "resource.h"
 #include "ui/about_window.h"
 #include "ui/connection_commands.h"
+#include "ui/design_size.h"
 #include "ui/document_commands.h"
 #include "ui/lookup_commands.h"
 #include "ui/report_command.h"
@@ -66,7 +67,9 @@ bool MainWindow::Create(HINSTANCE instance, int showCommand)
         return false;
     }
     platform::win32::UniqueHmenu mainMenu1(::LoadMenuW(instance, MAKEINTRESOURCEW(IDM_MAIN_MENU)));
-    const RECT bounds = CentredOnDesktop(kMainClientWidth, kMainClientHeight, kMainStyle, kMainExStyle, true);
+    dpi_ = SystemDpi();
+    const RECT bounds = CentredOnDesktop(Scaled(kMainClientWidth), Scaled(kMainClientHeight), kMainStyle,
+                                         kMainExStyle, true);
     if (CreateWindowFor(instance, kMainWindowClass, kMainWindowCaption, kMainStyle, kMainExStyle, bounds,
                         nullptr, mainMenu1.get()) == nullptr) {
         return false;
@@ -133,6 +136,9 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_GETMINMAXINFO:
         OnGetMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lParam));
         return 0;
+    case WM_DPICHANGED:
+        OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return 0;
     case WM_TIMER:
         OnTimer(static_cast<UINT_PTR>(wParam));
         return 0;
@@ -173,21 +179,18 @@ void MainWindow::OnCreate(HINSTANCE instance)
 
 void MainWindow::CreateControls(HINSTANCE instance)
 {
-    font_.reset(CreateTahoma(8, false));
+    dpi_ = WindowDpi(hwnd_);
+    font_.reset(CreateTahoma(8, false, dpi_));
     ::SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     minimumSize_ = MinimumSize();
-    lv_.Create(hwnd_, instance, IDC_LIST, font_.get(), kListMouseLeftMessage);
+    lv_.Create(hwnd_, instance, IDC_LIST, font_.get(), kListMouseLeftMessage, dpi_);
 
     statusBar1_ = ::CreateWindowExW(0, STATUSCLASSNAMEW, L"",
                                     WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP | CCS_NORESIZE | CCS_NOPARENTALIGN,
                                     0, 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_STATUS_BAR)),
                                     instance, nullptr);
     ::SendMessageW(statusBar1_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
-    int edges[kStatusPanels];
-    for (int i = 0; i < kStatusPanels; ++i) {
-        edges[i] = kStatusPanelWidth * (i + 1);
-    }
-    ::SendMessageW(statusBar1_, SB_SETPARTS, kStatusPanels, reinterpret_cast<LPARAM>(edges));
+    SetStatusPanels();
     const auto texts = connections::StatusPanelTexts({0, 0, 0});
     for (int i = 0; i < kStatusPanels; ++i) {
         ::SendMessageW(statusBar1_, SB_SETTEXTW, i, reinterpret_cast<LPARAM>(texts[static_cast<std::size_t>(i)].c_str()));
@@ -196,6 +199,41 @@ void MainWindow::CreateControls(HINSTANCE instance)
     popupMenuResource_.reset(::LoadMenuW(instance, MAKEINTRESOURCEW(IDM_POPUP_MENU)));
     RegisterCommandHandlers();
     ::SetTimer(hwnd_, kTimer2, kTimer2Interval, nullptr);
+}
+
+int MainWindow::Scaled(int designSize) const
+{
+    return ScaleToDpi(designSize, dpi_);
+}
+
+void MainWindow::SetStatusPanels()
+{
+    int edges[kStatusPanels];
+    for (int i = 0; i < kStatusPanels; ++i) {
+        edges[i] = Scaled(kStatusPanelWidth) * (i + 1);
+    }
+    ::SendMessageW(statusBar1_, SB_SETPARTS, kStatusPanels, reinterpret_cast<LPARAM>(edges));
+}
+
+// The window moved to a screen of another density: its font and layout are
+// made again for it, the columns keep their share of the width, and the
+// window takes the size the system suggests.
+void MainWindow::OnDpiChanged(int dpi, const RECT& suggested)
+{
+    const int previous = dpi_;
+    dpi_ = dpi > 0 ? dpi : kDesignDpi;
+    platform::win32::UniqueHfont font(CreateTahoma(8, false, dpi_));
+    for (const HWND control : {hwnd_, lv_.hwnd(), statusBar1_}) {
+        ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
+    }
+    font_ = std::move(font);
+    for (std::size_t column = 0; column < ColumnCount(); ++column) {
+        SetColumnWidth(column, ::MulDiv(ColumnWidth(column), dpi_, previous));
+    }
+    SetStatusPanels();
+    minimumSize_ = MinimumSize();
+    ::SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                   suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void MainWindow::FormCreate()
@@ -349,9 +387,10 @@ connections::ProcessPathResolver MainWindow::StartPathPass()
 
 void MainWindow::OnSize(int clientWidth, int clientHeight)
 {
-    const int listHeight = clientHeight > kStatusBarHeight ? clientHeight - kStatusBarHeight : 0;
+    const int statusHeight = Scaled(kStatusBarHeight);
+    const int listHeight = clientHeight > statusHeight ? clientHeight - statusHeight : 0;
     ::MoveWindow(lv_.hwnd(), 0, 0, clientWidth, listHeight, TRUE);
-    ::MoveWindow(statusBar1_, 0, listHeight, clientWidth, kStatusBarHeight, TRUE);
+    ::MoveWindow(statusBar1_, 0, listHeight, clientWidth, statusHeight, TRUE);
     // Under Wine a status bar moved by a maximise or a restore stays unpainted
     // until one of its texts changes; it is redrawn whole after every move.
     ::RedrawWindow(statusBar1_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
@@ -367,19 +406,19 @@ void MainWindow::OnSize(int clientWidth, int clientHeight)
 SIZE MainWindow::MinimumSize() const
 {
     constexpr int kMinimumLines = 4;  // the header and three rows
-    constexpr int kLinePadding = 6;   // a row's margin and grid line
-    int lineHeight = 16;
+    const int linePadding = Scaled(6);  // a row's margin and grid line
+    int lineHeight = Scaled(16);
     if (const HDC screen = ::GetDC(hwnd_)) {
         const HGDIOBJ previous = ::SelectObject(screen, font_.get());
         TEXTMETRICW metrics{};
         if (::GetTextMetricsW(screen, &metrics)) {
-            lineHeight = metrics.tmHeight + kLinePadding;
+            lineHeight = metrics.tmHeight + linePadding;
         }
         ::SelectObject(screen, previous);
         ::ReleaseDC(hwnd_, screen);
     }
-    const int width = kStatusPanels * kStatusPanelWidth + ::GetSystemMetrics(SM_CXVSCROLL);
-    const int height = kStatusBarHeight + kMinimumLines * lineHeight + 2 * ::GetSystemMetrics(SM_CYEDGE);
+    const int width = kStatusPanels * Scaled(kStatusPanelWidth) + ::GetSystemMetrics(SM_CXVSCROLL);
+    const int height = Scaled(kStatusBarHeight) + kMinimumLines * lineHeight + 2 * ::GetSystemMetrics(SM_CYEDGE);
     return OuterSize(width, height, kMainStyle, kMainExStyle, true);
 }
 

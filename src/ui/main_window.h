@@ -15,6 +15,7 @@ namespace vq::ui {
 
 inline constexpr wchar_t kMainWindowClass[] = L"TForm1";
 inline constexpr wchar_t kMainWindowCaption[] = L"Quarvel Velquist v1.0";
+// The built-in client size at 96 dots per inch.
 inline constexpr int kMainClientWidth = 998;
 inline constexpr int kMainClientHeight = 536;
 
@@ -51,6 +52,9 @@ private:
     void CreateControls(HINSTANCE instance);
     void OnSize(int clientWidth, int clientHeight);
     void OnGetMinMaxInfo(MINMAXINFO& limits) const;
+    void OnDpiChanged(int dpi, const RECT& suggested);
+    int Scaled(int designSize) const;
+    void SetStatusPanels();
     SIZE MinimumSize() const;
     void OnListMouseLeft();
     void OnTimer(UINT_PTR timerId);
@@ -120,6 +124,7 @@ private:
     bool keyPreview_ = false;
     bool reportOpen_ = false;  // an error report box is on screen
     SIZE minimumSize_{};       // the smallest outer size; none until the font is made
+    int dpi_ = 96;             // the resolution the layout is drawn at
     // Size changes save the placement once the creation handler is loading
     // the settings (the sizes the system sets while creating the window are
     // not the user's); a state asked for before the window shows waits here.

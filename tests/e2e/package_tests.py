@@ -51,7 +51,12 @@ def _check_program(program, tools, identity_arch, dependency_arch, pe_magic):
         f"{COMPATIBILITY}compatibility/{COMPATIBILITY}application/{COMPATIBILITY}supportedOS")]
     check(systems == ["{e2011457-1546-43c5-a5fe-008deee3d3f0}", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"],
           f"{program} supported systems {systems}")
-    check(len(list(root.iter())) == 14, f"{program}: the manifest holds other elements")
+    settings = f"{ASM_V3}application/{ASM_V3}windowsSettings/"
+    dpi_aware = root.find(settings + "{http://schemas.microsoft.com/SMI/2005/WindowsSettings}dpiAware")
+    dpi_awareness = root.find(settings + "{http://schemas.microsoft.com/SMI/2016/WindowsSettings}dpiAwareness")
+    check(dpi_aware is not None and dpi_aware.text == "true" and dpi_awareness is not None and
+          dpi_awareness.text == "PerMonitorV2, System", f"{program}: DPI awareness not declared")
+    check(len(list(root.iter())) == 18, f"{program}: the manifest holds other elements")
 
     for line in ("FILEVERSION 1, 0, 0, 0", "PRODUCTVERSION 1, 0, 0, 0", 'VALUE "CompanyName", "Quarvel"',
                  'VALUE "FileDescription", "Quarvel Velquist"', 'VALUE "ProductName", "Quarvel Velquist"',

@@ -47,3 +47,28 @@ def test_every_status_panel_shows_its_text_after_maximising_and_restoring():
             poll(lambda: not _blank_panels(session, session.screenshot(f"{step}.png")),
                  message=f"{step}: blank panels {_blank_panels(session, session.screenshot('last.png'))}")
             check(session.status() == STATUS, f"{step}: status panels {session.status()}")
+
+
+def test_at_144_dots_per_inch_the_layout_is_one_and_a_half_times_as_large():
+    with Session("window_dpi_144") as session:
+        session.install()
+        session.registry(r"HKCU\Control Panel\Desktop", "LogPixels", "REG_DWORD", "144")
+        session.write_tables(["tcp 2 0.0.0.0 445 0.0.0.0 0 4"])
+        session.start()
+        session.find_window(MAIN_TITLE)
+        poll(lambda: session.row_count() == 1, message="no rows")
+        check(session.status_edges()[:3] == [218, 436, 654], f"panel edges {session.status_edges()}")
+        widths = [width for _, width in session.list_columns()]
+        check(widths == [188, 113, 188, 225, 113, 225, 113, 113, 375], f"column widths {widths}")
+        left, top, right, bottom = _status_bar_rect(session)
+        check(bottom - top == 29, f"status bar height {bottom - top}")
+
+        # The About window's layout scales too: places 1.5 times as far apart.
+        session.driver("command", MAIN_TITLE, ID["ID_ABOUT1"])
+        session.find_window("About")
+        rc, lines = session.driver_lines("children", "About")
+        tops = {int(v.split("\t")[0]): [int(n) for n in v.split("\t")[3].split(",")] for k, v in lines if k == "child"}
+        label1, label7 = tops[ID["IDC_ABOUT_LABEL1"]], tops[ID["IDC_ABOUT_LABEL7"]]
+        like, tweet = tops[ID["IDC_ABOUT_IMG_FACEBOOK_LIKE"]], tops[ID["IDC_ABOUT_IMG_TWEET"]]
+        check(label7[1] - label1[1] == 47 and tweet[0] - like[0] == 77,
+              f"About layout at 144 dots per inch: label 1 {label1}, label 7 {label7}, logos {like} {tweet}")
