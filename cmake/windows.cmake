@@ -17,6 +17,7 @@ set(VQ_UI_SOURCES
   src/ui/base_window.cpp
   src/ui/main_window.cpp
   src/ui/connection_list_view.cpp
+  src/ui/cell_tooltip.cpp
   src/ui/find_dialog.cpp
   src/ui/about_window.cpp
   src/app/main_win32.cpp

@@ -4,6 +4,8 @@
 #include "connections/row_search.h"
 #include "ui/design_size.h"
 
+#include <windowsx.h>
+
 #include <algorithm>
 
 namespace vq::ui {
@@ -54,6 +56,13 @@ bool ConnectionListView::Create(HWND parent, HINSTANCE instance, int controlId, 
     ::SetWindowSubclass(hwnd_, &ConnectionListView::SubclassProc, 0, reinterpret_cast<DWORD_PTR>(this));
     const HWND header = reinterpret_cast<HWND>(::SendMessageW(hwnd_, LVM_GETHEADER, 0, 0));
     ::SetWindowSubclass(header, &ConnectionListView::SubclassProc, 0, reinterpret_cast<DWORD_PTR>(this));
+    cellTooltip_.Create(hwnd_, [this](int row, int column) -> const std::wstring* {
+        if (row < 0 || static_cast<std::size_t>(row) >= model_.size() || column < 0 ||
+            column >= static_cast<int>(connections::kListColumnCount)) {
+            return nullptr;
+        }
+        return &CellText(model_.row(static_cast<std::size_t>(row)), column);
+    });
     ShowModelChanges();
     return true;
 }
@@ -64,7 +73,7 @@ LRESULT CALLBACK ConnectionListView::SubclassProc(HWND hwnd, UINT message, WPARA
     auto* view = reinterpret_cast<ConnectionListView*>(self);
     switch (message) {
     case WM_MOUSEMOVE:
-        view->OnMouseMove(hwnd);
+        view->OnMouseMove(hwnd, lParam);
         break;
     case WM_MOUSELEAVE:
         view->OnMouseLeave();
@@ -78,8 +87,11 @@ LRESULT CALLBACK ConnectionListView::SubclassProc(HWND hwnd, UINT message, WPARA
     return ::DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
-void ConnectionListView::OnMouseMove(HWND window)
+void ConnectionListView::OnMouseMove(HWND window, LPARAM position)
 {
+    if (window == hwnd_) {
+        cellTooltip_.OnMouseMove({GET_X_LPARAM(position), GET_Y_LPARAM(position)});
+    }
     TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, window, 0};
     ::TrackMouseEvent(&track);
 }

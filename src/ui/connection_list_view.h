@@ -2,6 +2,7 @@
 
 #include "connections/connection_list.h"
 #include "connections/list_columns.h"
+#include "ui/cell_tooltip.h"
 #include "ui/list_view_state.h"
 #include "platform/win32/windows_api.h"
 
@@ -57,7 +58,7 @@ public:
 private:
     static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
                                          UINT_PTR id, DWORD_PTR self);
-    void OnMouseMove(HWND window);
+    void OnMouseMove(HWND window, LPARAM position);
     void OnMouseLeave();
     void SetItemState(std::size_t index, UINT state, UINT mask);
 
@@ -67,6 +68,7 @@ private:
     ShownListState shown_;
     std::uint64_t shownVersion_ = 0;
     bool applyingModel_ = false;
+    CellTooltip cellTooltip_;
 };
 
 } // namespace vq::ui

@@ -1,5 +1,5 @@
-"""How the main window looks after it changes size, under Wine: read from
-screenshots of the virtual display."""
+"""How the main window looks and answers the pointer under Wine: read from
+screenshots of the virtual display and from its windows."""
 
 from harness import ID, MAIN_TITLE, Session, check, poll, run_command
 
@@ -72,3 +72,4 @@ def test_at_144_dots_per_inch_the_layout_is_one_and_a_half_times_as_large():
         like, tweet = tops[ID["IDC_ABOUT_IMG_FACEBOOK_LIKE"]], tops[ID["IDC_ABOUT_IMG_TWEET"]]
         check(label7[1] - label1[1] == 47 and tweet[0] - like[0] == 77,
               f"About layout at 144 dots per inch: label 1 {label1}, label 7 {label7}, logos {like} {tweet}")
+

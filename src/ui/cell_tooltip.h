@@ -1,0 +1,38 @@
+#pragma once
+
+#include "platform/win32/windows_api.h"
+
+#include <commctrl.h>
+
+#include <functional>
+#include <string>
+
+namespace vq::ui {
+
+// The full text of a list cell that is too narrow for it, shown in a tooltip
+// while the pointer rests on the cell. Cells whose text fits show none.
+class CellTooltip {
+public:
+    // The text of a cell, by row and column.
+    using CellText = std::function<const std::wstring*(int row, int column)>;
+
+    CellTooltip() = default;
+    CellTooltip(const CellTooltip&) = delete;
+    CellTooltip& operator=(const CellTooltip&) = delete;
+    ~CellTooltip();
+
+    void Create(HWND list, CellText cellText);
+    // The pointer moved over the list (client coordinates).
+    void OnMouseMove(POINT point);
+
+private:
+    void Hide();
+
+    HWND list_ = nullptr;
+    HWND tooltip_ = nullptr;
+    CellText cellText_;
+    int row_ = -1;
+    int column_ = -1;
+};
+
+} // namespace vq::ui
