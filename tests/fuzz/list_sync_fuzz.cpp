@@ -1,5 +1,6 @@
-// Random sequences of fills, refreshes, selection, focus and removals on the
-// connection list, with the model's invariants checked after every step.
+// Random sequences of fills, refreshes (TCP, UDP and TCPv6), selection,
+// focus and removals on the connection list, with the model's invariants
+// checked after every step.
 // Addresses, ports and process ids come from small sets so that identities
 // collide, and some processes share a caption or have none.
 
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <cwctype>
 #include <functional>
 #include <optional>
@@ -93,6 +95,27 @@ std::vector<std::uint32_t> UdpWords(FuzzedDataProvider& data)
     return words;
 }
 
+// IPv6 entries over a few addresses and scopes, the ports as for IPv4.
+std::vector<std::uint32_t> Tcp6Words(FuzzedDataProvider& data)
+{
+    const std::array<fake::Groups6, 3> addresses = {fake::Groups6{}, fake::Groups6{0, 0, 0, 0, 0, 0, 0, 1},
+                                                    fake::Groups6{0xfe80, 0, 0, 0, 0, 0, 0, 1}};
+    const std::array<std::uint32_t, 2> scopes = {0, 3};
+    std::vector<std::uint32_t> words;
+    const std::size_t count = data.ConsumeIntegralInRange<std::size_t>(0, 8);
+    for (std::size_t i = 0; i < count; ++i) {
+        auto entry = fake::Tcp6Entry(Pick(data, kStates), Pick(data, addresses), Pick(data, scopes), 0,
+                                     Pick(data, addresses), Pick(data, scopes), 0,
+                                     data.ConsumeIntegralInRange<std::uint32_t>(0, 7));
+        entry.localPort = Pick(data, kLocalPorts);
+        entry.remotePort = Pick(data, kRemotePorts);
+        std::uint32_t entryWords[sizeof(entry) / 4];
+        std::memcpy(entryWords, &entry, sizeof(entry));
+        words.insert(words.end(), std::begin(entryWords), std::end(entryWords));
+    }
+    return words;
+}
+
 // A table as the reader leaves it: the count, then the entries.
 template <typename Row>
 connections::TableBuffer<Row> MakeTable(const std::vector<std::uint32_t>& entryWords)
@@ -129,7 +152,7 @@ void CheckInvariants(const ConnectionList& list)
         Check(row.endpoint.protocol != Protocol::None, "every row has an endpoint");
         Check(list.HasEndpoint(row.endpoint), "every row is found by its endpoint");
         Check(list.ProtocolOf(i) == row.endpoint.protocol, "the protocol is the row's");
-        if (row.IsTcp()) {
+        if (row.endpoint.protocol == Protocol::Tcp || row.endpoint.protocol == Protocol::Tcp6) {
             Check(list.TcpStateOf(i) == row.tcpState, "the state code is the row's");
             Check(row.subItems[connections::kState] == connections::TcpStateText(row.tcpState),
                   "the State text is the state code's");
@@ -165,12 +188,13 @@ bool KeyLess(const EndpointKey& a, const EndpointKey& b)
     return connections::EndpointLess(a, b);
 }
 
-Snapshot Take(const ConnectionList& list, Protocol protocol)
+// The rows of the protocol, or with others the rows of every other protocol.
+Snapshot Take(const ConnectionList& list, Protocol protocol, bool others = false)
 {
     Snapshot snapshot;
     for (std::size_t i = 0; i < list.size(); ++i) {
         const ConnectionRow& row = list.row(i);
-        if (row.endpoint.protocol == protocol) {
+        if ((row.endpoint.protocol == protocol) != others) {
             snapshot.rows.emplace_back(row.endpoint, row.subItems[connections::kState]);
         }
         if (list.IsSelected(i)) {
@@ -198,6 +222,8 @@ void CheckSynced(const ConnectionList& list, const connections::TableBuffer<Row>
         EndpointKey key;
         if constexpr (std::is_same_v<Row, platform::TcpRowOwnerPid>) {
             key = connections::TcpEndpoint(entry);
+        } else if constexpr (std::is_same_v<Row, platform::Tcp6RowOwnerPid>) {
+            key = connections::Tcp6Endpoint(entry);
         } else {
             key = connections::UdpEndpoint(entry);
         }
@@ -206,7 +232,7 @@ void CheckSynced(const ConnectionList& list, const connections::TableBuffer<Row>
             continue;
         }
         entries.push_back(key);
-        if constexpr (std::is_same_v<Row, platform::TcpRowOwnerPid>) {
+        if constexpr (!std::is_same_v<Row, platform::UdpRowOwnerPid>) {
             list.VisitRowsWithEndpoint(key, [&](std::size_t index) {
                 Check(list.row(index).tcpState == entry.state, "a row follows the state of its first entry");
             });
@@ -226,8 +252,8 @@ void CheckSynced(const ConnectionList& list, const connections::TableBuffer<Row>
         list.VisitRowsWithEndpoint(*spared, [&](std::size_t index) { kept = kept || list.IsSelected(index); });
         Check(kept, "the first selected row stays selected");
     }
-    const Snapshot otherAfter = Take(list, protocol == Protocol::Tcp ? Protocol::Udp : Protocol::Tcp);
-    Check(otherAfter.rows == otherBefore.rows, "the other protocol's rows are untouched");
+    const Snapshot otherAfter = Take(list, protocol, true);
+    Check(otherAfter.rows == otherBefore.rows, "the other protocols' rows are untouched");
     Check(std::includes(before.selected.begin(), before.selected.end(), otherAfter.selected.begin(),
                         otherAfter.selected.end(), KeyLess),
           "no row becomes selected by a refresh");
@@ -240,12 +266,14 @@ void Sync(ConnectionList& list, const std::vector<std::uint32_t>& words, Protoco
     const auto first = list.FirstSelected();
     const std::optional<EndpointKey> spared =
         first ? std::optional<EndpointKey>(list.row(*first).endpoint) : std::nullopt;
-    const Snapshot otherBefore = Take(list, protocol == Protocol::Tcp ? Protocol::Udp : Protocol::Tcp);
+    const Snapshot otherBefore = Take(list, protocol, true);
     const Snapshot before = Take(list, protocol);
     const std::uint64_t version = list.version();
     const std::size_t size = list.size();
     if constexpr (std::is_same_v<Row, platform::TcpRowOwnerPid>) {
         connections::SyncTcpRows(list, table, &ResolvePath);
+    } else if constexpr (std::is_same_v<Row, platform::Tcp6RowOwnerPid>) {
+        connections::SyncTcp6Rows(list, table, &ResolvePath);
     } else {
         connections::SyncUdpRows(list, table, &ResolvePath);
     }
@@ -266,7 +294,7 @@ std::optional<std::size_t> SomeIndex(FuzzedDataProvider& data, const ConnectionL
 
 void Step(FuzzedDataProvider& data, ConnectionList& list)
 {
-    switch (data.ConsumeIntegralInRange(0, 9)) {
+    switch (data.ConsumeIntegralInRange(0, 12)) {
     case 0:
         ServeTable(fake::Fake().tcpTable, TcpWords(data), 6);
         connections::FillTcpRows(list, fake::FakeIpHelper(), &ResolvePath);
@@ -298,6 +326,23 @@ void Step(FuzzedDataProvider& data, ConnectionList& list)
         list.SetFocused(SomeIndex(data, list));
         list.SetAnchor(SomeIndex(data, list));
         break;
+    case 10:
+        ServeTable(fake::Fake().tcp6Table, Tcp6Words(data), sizeof(platform::Tcp6RowOwnerPid) / 4);
+        connections::FillIPv6Rows(list, fake::FakeIpHelper(), &ResolvePath);
+        break;
+    case 11:
+        Sync<platform::Tcp6RowOwnerPid>(list, Tcp6Words(data), Protocol::Tcp6);
+        break;
+    case 12: {
+        const Snapshot tcp = Take(list, Protocol::Tcp);
+        const Snapshot udp = Take(list, Protocol::Udp);
+        connections::RemoveIPv6Rows(list);
+        Check(Take(list, Protocol::Tcp6).rows.empty() && Take(list, Protocol::Udp6).rows.empty(),
+              "no IPv6 row is left");
+        Check(Take(list, Protocol::Tcp).rows == tcp.rows && Take(list, Protocol::Udp).rows == udp.rows,
+              "the IPv4 rows stay");
+        break;
+    }
     case 9: {
         std::vector<bool> remove(data.ConsumeIntegralInRange<std::size_t>(0, list.size() + 2));
         for (std::size_t i = 0; i < remove.size(); ++i) {

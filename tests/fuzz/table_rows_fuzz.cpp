@@ -1,5 +1,6 @@
 // Any bytes as the answer of GetExtendedTcpTable and GetExtendedUdpTable,
-// read with the two-call protocol, and the row of every entry read.
+// for both address families, read with the two-call protocol, and the row of
+// every entry read. IPv6 texts are read back with the host's own parser.
 
 #include "connections/connection_row.h"
 #include "connections/ipv4_text.h"
@@ -9,11 +10,15 @@
 #include "fuzz_common.h"
 #include "util/error_report.h"
 
+#include <arpa/inet.h>
+
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vq {
@@ -78,6 +83,41 @@ std::optional<std::uint32_t> ParseDottedQuad(const std::wstring& text)
     return at == text.size() ? std::optional<std::uint32_t>(address) : std::nullopt;
 }
 
+// The address and scope an IPv6 text stands for, read by the host's parser.
+std::optional<std::pair<std::array<std::uint8_t, 16>, std::uint32_t>> ParseIPv6(const std::wstring& text)
+{
+    const std::size_t percent = text.find(L'%');
+    std::uint32_t scope = 0;
+    if (percent != std::wstring::npos) {
+        const auto parsed = connections::ParseProcessId(std::wstring_view(text).substr(percent + 1));
+        if (!parsed || *parsed == 0) {
+            return std::nullopt;
+        }
+        scope = *parsed;
+    }
+    const std::string address(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(std::min(percent, text.size())));
+    std::array<std::uint8_t, 16> bytes{};
+    if (inet_pton(AF_INET6, address.c_str(), bytes.data()) != 1) {
+        return std::nullopt;
+    }
+    return std::make_pair(bytes, scope);
+}
+
+void CheckIPv6Text(const std::wstring& text, const std::uint8_t (&address)[16], std::uint32_t scope)
+{
+    std::array<std::uint8_t, 16> bytes{};
+    std::copy(std::begin(address), std::end(address), bytes.begin());
+    Check(ParseIPv6(text) == std::make_optional(std::make_pair(bytes, scope)), "the IPv6 text reads back");
+    Check(std::none_of(text.begin(), text.end(), [](wchar_t c) { return c >= L'A' && c <= L'F'; }),
+          "no upper-case hex");
+    Check(text.find(L"::") == text.rfind(L"::"), "one :: at most");
+    Check(text.find(L":::") == std::wstring::npos, "no ::: ");
+    const bool mapped = std::all_of(bytes.begin(), bytes.begin() + 10, [](std::uint8_t b) { return b == 0; }) &&
+                        bytes[10] == 0xFF && bytes[11] == 0xFF;
+    Check(mapped == (text.rfind(L"::ffff:", 0) == 0 && text.find(L'.') != std::wstring::npos),
+          "mapped IPv4 addresses, and only they, in mixed notation");
+}
+
 bool IsTrimmedNonEmpty(const std::wstring& text)
 {
     return !text.empty() && text.front() > L' ' && text.back() > L' ';
@@ -126,6 +166,33 @@ void CheckUdpRow(const platform::UdpRowOwnerPid& entry, const std::wstring& proc
               row.subItems[kRemotePort] == kNoValue,
           "a UDP row shows no state and no remote end");
     Check(row.endpoint == UdpEndpoint(entry), "the row's endpoint is the entry's");
+}
+
+void CheckTcp6Row(const platform::Tcp6RowOwnerPid& entry, const std::wstring& processPath)
+{
+    using namespace connections;
+    const ConnectionRow row = MakeTcp6Row(entry, processPath);
+    Check(row.subItems[kProtocol] == kTcp6Protocol && !row.IsTcp(), "a TCPv6 row, not a TCP one");
+    CheckIPv6Text(row.subItems[kLocalAddress], entry.localAddr, entry.localScopeId);
+    CheckIPv6Text(row.subItems[kRemoteAddress], entry.remoteAddr, entry.remoteScopeId);
+    Check(row.subItems[kLocalPort] == std::to_wstring(PortFromNetwork(entry.localPort)), "the local port text");
+    const bool remoteEnd = std::any_of(std::begin(entry.remoteAddr), std::end(entry.remoteAddr),
+                                       [](std::uint8_t b) { return b != 0; });
+    Check(row.subItems[kRemotePort] == std::to_wstring(remoteEnd ? PortFromNetwork(entry.remotePort) : 0),
+          "the remote port text");
+    Check(IsTrimmedNonEmpty(row.subItems[kState]) && row.tcpState == entry.state, "the state");
+    Check(ParseProcessId(row.subItems[kProcessId]) == entry.owningPid, "the process id text reads back");
+    Check(row.endpoint == Tcp6Endpoint(entry), "the row's endpoint is the entry's");
+}
+
+void CheckUdp6Row(const platform::Udp6RowOwnerPid& entry, const std::wstring& processPath)
+{
+    using namespace connections;
+    const ConnectionRow row = MakeUdp6Row(entry, processPath);
+    Check(row.subItems[kProtocol] == kUdp6Protocol && !row.IsUdp(), "a UDPv6 row, not a UDP one");
+    CheckIPv6Text(row.subItems[kLocalAddress], entry.localAddr, entry.localScopeId);
+    Check(row.subItems[kRemoteAddress] == kNoValue && row.subItems[kRemotePort] == kNoValue, "no remote end");
+    Check(row.endpoint == Udp6Endpoint(entry), "the row's endpoint is the entry's");
 }
 
 template <typename Row, typename ReadFn, typename CheckRowFn>
@@ -208,5 +275,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
 
     ReadAndCheck<platform::TcpRowOwnerPid>(&connections::ReadTcpTable, &CheckTcpRow, processPath);
     ReadAndCheck<platform::UdpRowOwnerPid>(&connections::ReadUdpTable, &CheckUdpRow, processPath);
+    ReadAndCheck<platform::Tcp6RowOwnerPid>(&connections::ReadTcp6Table, &CheckTcp6Row, processPath);
+    ReadAndCheck<platform::Udp6RowOwnerPid>(&connections::ReadUdp6Table, &CheckUdp6Row, processPath);
     return 0;
 }
