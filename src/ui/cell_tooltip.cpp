@@ -82,6 +82,10 @@ void CellTooltip::OnMouseMove(POINT point)
     tool.lpszText = const_cast<wchar_t*>(text->c_str());
     ::SendMessageW(tooltip_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
     ::SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+    // The tooltip saw this move before the cell became its tool: it is told
+    // again, so that a pointer that stops here now shows the tip.
+    MSG move{list_, WM_MOUSEMOVE, 0, MAKELPARAM(point.x, point.y), 0, {}};
+    ::SendMessageW(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&move));
 }
 
 // The tool shrinks to nothing: no cell under the pointer calls for a tip.

@@ -1,11 +1,20 @@
 """How the main window looks and answers the pointer under Wine: read from
 screenshots of the virtual display and from its windows."""
 
-from harness import ID, MAIN_TITLE, Session, check, poll, run_command
+from harness import ID, MAIN_TITLE, Session, check, poll, run_command, unescape
 
 SC_MAXIMIZE, SC_RESTORE = 0xF030, 0xF120
 STATUS_BAR = ID["IDC_STATUS_BAR"]
 STATUS = ["Connections: 2", "Established: 1", "Listening: 1"]
+# The room a header leaves beside its text.
+HEADER_MARGINS = 12
+
+
+def _text_width(session, points, bold, text):
+    """The width of a text in Tahoma as the program draws it at the screen's resolution."""
+    rc, values = session.driver("text-width", points, 1 if bold else 0, text)
+    check(rc == 0, f"text-width {text!r}: {values}")
+    return int(values["width"])
 
 
 def _status_bar_rect(session):
@@ -58,8 +67,13 @@ def test_at_144_dots_per_inch_the_layout_is_one_and_a_half_times_as_large():
         session.find_window(MAIN_TITLE)
         poll(lambda: session.row_count() == 1, message="no rows")
         check(session.status_edges()[:3] == [218, 436, 654], f"panel edges {session.status_edges()}")
-        widths = [width for _, width in session.list_columns()]
+        columns = session.list_columns()
+        widths = [width for _, width in columns]
         check(widths == [188, 113, 188, 225, 113, 225, 113, 113, 375], f"column widths {widths}")
+        # No header text is cut: each fits its column with the header's margins.
+        for caption, width in columns:
+            needed = _text_width(session, 8, False, caption) + HEADER_MARGINS
+            check(needed <= width, f"header {caption!r} needs {needed} pixels, has {width}")
         left, top, right, bottom = _status_bar_rect(session)
         check(bottom - top == 29, f"status bar height {bottom - top}")
 
@@ -69,7 +83,43 @@ def test_at_144_dots_per_inch_the_layout_is_one_and_a_half_times_as_large():
         rc, lines = session.driver_lines("children", "About")
         tops = {int(v.split("\t")[0]): [int(n) for n in v.split("\t")[3].split(",")] for k, v in lines if k == "child"}
         label1, label7 = tops[ID["IDC_ABOUT_LABEL1"]], tops[ID["IDC_ABOUT_LABEL7"]]
+        texts = {int(v.split("\t")[0]): v.split("\t")[4] for k, v in lines if k == "child"}
+        for control, points, bold in ((ID["IDC_ABOUT_LABEL1"], 10, True), (ID["IDC_ABOUT_LABEL7"], 8, True),
+                                      (ID["IDC_ABOUT_LABEL2"], 8, True)):
+            rect = tops[control]
+            needed = _text_width(session, points, bold, texts[control])
+            check(rect[2] - rect[0] >= needed, f"label {texts[control]!r} is {rect[2] - rect[0]} wide, needs {needed}")
         like, tweet = tops[ID["IDC_ABOUT_IMG_FACEBOOK_LIKE"]], tops[ID["IDC_ABOUT_IMG_TWEET"]]
         check(label7[1] - label1[1] == 47 and tweet[0] - like[0] == 77,
               f"About layout at 144 dots per inch: label 1 {label1}, label 7 {label7}, logos {like} {tweet}")
 
+
+
+def _tooltip(session):
+    rc, values = session.driver("tooltip", MAIN_TITLE)
+    return unescape(values["text"]) if rc == 0 else None
+
+
+def test_a_cut_off_cell_shows_its_full_text_in_a_tooltip_and_a_whole_one_none():
+    with Session("window_cell_tooltip") as session:
+        session.install()
+        _, helper = session.start_helper("A Folder With A Long Name", "helper app.exe")
+        session.write_tables([f"tcp 2 0.0.0.0 445 0.0.0.0 0 {helper}"])
+        session.start()
+        session.find_window(MAIN_TITLE)
+        poll(lambda: session.rows() and session.rows()[0]["Process Path"] != "", message="no process path")
+        session.driver("column-width", MAIN_TITLE, 8, 60)
+        rc, lines = session.driver_lines("children", MAIN_TITLE)
+        list_rect = next([int(n) for n in v.split("\t")[3].split(",")] for k, v in lines
+                         if k == "child" and v.split("\t")[0] == str(ID["IDC_LIST"]))
+        columns = [width for _, width in session.list_columns()]
+        row_y = list_rect[1] + 32  # inside the first row, below the header
+
+        run_command(["xdotool", "mousemove", str(list_rect[0] + 2 + sum(columns[:8]) + 30), str(row_y)], session.env)
+        poll(lambda: _tooltip(session) == "C:\\A Folder With A Long Name\\", timeout=10,
+             message=f"tooltip over the cut-off folder: {_tooltip(session)!r}")
+
+        # The protocol cell is wide enough for "TCP": no tooltip there.
+        run_command(["xdotool", "mousemove", str(list_rect[0] + 2 + columns[0] + 20), str(row_y)], session.env)
+        poll(lambda: _tooltip(session) is None, timeout=10,
+             message=f"a tooltip over a whole cell: {_tooltip(session)!r}")

@@ -30,6 +30,9 @@
 //   alt-key <title> <key>               Alt+<key> (a letter) as keyboard input to the window made the
 //                                       foreground window, as a user opens a menu by its access key
 //   clipboard                           the clipboard's Unicode text
+//   tooltip <title>                     the text of the tooltip the window's process shows (none: exit 1)
+//   text-width <points> <bold> <text>   the width and height of the text in Tahoma of that size (bold 0 or
+//                                       1) at the screen's resolution, as the program draws its texts
 //
 // Any visible top-level window:
 //   command <title> <id> [notification] posts WM_COMMAND: without a notification as a menu item
@@ -838,6 +841,63 @@ int Status(const std::wstring& title)
     return 0;
 }
 
+// --- texts the program shows ------------------------------------------------------------
+
+int Tooltip(const std::wstring& title)
+{
+    auto target = OpenTarget(title, kMemoryAccess, 0);
+    if (!target) {
+        return 1;
+    }
+    HWND tip = nullptr;
+    for (HWND window : TopLevelWindows()) {
+        if (ProcessOf(window) == target->pid && IsWindowVisible(window) && ClassOf(window) == TOOLTIPS_CLASSW) {
+            tip = window;
+        }
+    }
+    if (tip == nullptr) {
+        return Fail("no tooltip is showing");
+    }
+    constexpr int kTextChars = 4096;
+    const RemoteMemory memory(target->process.get(), sizeof(TTTOOLINFOW) + kTextChars * sizeof(wchar_t));
+    if (!memory) {
+        return Fail("VirtualAllocEx in process %lu failed with %lu", target->pid, GetLastError());
+    }
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof(tool);
+    const auto current = memory.Put(0, tool) ? Send(tip, TTM_GETCURRENTTOOLW, 0, memory.Param()) : std::nullopt;
+    if (!current || *current == 0 || !memory.Get(0, tool)) {
+        return Fail("the tooltip has no current tool");
+    }
+    tool.lpszText = static_cast<wchar_t*>(memory.At(sizeof(TTTOOLINFOW)));
+    std::wstring text(kTextChars, L'\0');
+    if (!memory.Put(0, tool) || !memory.Write(sizeof(TTTOOLINFOW), text.data(), text.size() * sizeof(wchar_t)) ||
+        !Send(tip, TTM_GETTEXTW, kTextChars, memory.Param()) ||
+        !memory.Read(sizeof(TTTOOLINFOW), text.data(), text.size() * sizeof(wchar_t))) {
+        return Fail("the tooltip's text could not be read");
+    }
+    text.resize(std::wcslen(text.c_str()));
+    Print("text", EscapeField(text));
+    return 0;
+}
+
+int TextWidth(int points, bool bold, const std::wstring& text)
+{
+    const HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    const HFONT font = CreateFontW(-MulDiv(points, dpi, 72), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE,
+                                   FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                   DEFAULT_PITCH | FF_DONTCARE, L"Tahoma");
+    const HGDIOBJ previous = SelectObject(screen, font);
+    SIZE extent{};
+    GetTextExtentPoint32W(screen, text.c_str(), static_cast<int>(text.size()), &extent);
+    SelectObject(screen, previous);
+    DeleteObject(font);
+    ReleaseDC(nullptr, screen);
+    std::printf("width=%ld\nheight=%ld\ndpi=%d\n", static_cast<long>(extent.cx), static_cast<long>(extent.cy), dpi);
+    return 0;
+}
+
 // --- colours on the screen --------------------------------------------------------------
 
 // The colour most often seen among pixels, as rrggbb.
@@ -1520,7 +1580,7 @@ int HitTest(const std::wstring& title, int x, int y)
 int Usage()
 {
     std::fprintf(stderr, "usage: vqdriver find|windows|msgbox|msgbox-ok|key|type|close|sleep|rows|select|select-none|"
-                         "status|row-pixel|menu|close-menu|main-menu|choose|shortcut|alt-key|clipboard|command|syscommand|place|"
+                         "status|row-pixel|menu|close-menu|main-menu|choose|shortcut|alt-key|clipboard|tooltip|text-width|command|syscommand|place|"
                          "children|column-width|hittest ...\n");
     return 2;
 }
@@ -1583,6 +1643,10 @@ int wmain(int argc, wchar_t** argv)
                           how.empty() ? KeyMethod::Any : how == L"input" ? KeyMethod::Input : KeyMethod::Attached);
     } else if (command == L"alt-key" && argc == 4) {
         result = AltKey(argv[2], argv[3]);
+    } else if (command == L"tooltip" && argc == 3) {
+        result = Tooltip(argv[2]);
+    } else if (command == L"text-width" && argc == 5) {
+        result = TextWidth(integer(2), integer(3) != 0, argv[4]);
     } else if (command == L"clipboard" && argc == 2) {
         result = Clipboard();
     } else if (command == L"command" && (argc == 4 || argc == 5)) {
