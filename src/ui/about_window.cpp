@@ -29,6 +29,7 @@ constexpr int kImage1Y = kPanel1.top + 16;
 constexpr int kImage1Width = 154;
 constexpr int kImage1Height = 31;
 constexpr int kLogoWidth = 36;
+constexpr int kLabelRightMargin = 42;
 constexpr int kLogoHeight = 33;
 
 constexpr wchar_t kLabel1Text[] = L"Quarvel Velquist";
@@ -293,9 +294,11 @@ RECT AboutWindow::Scaled(const RECT& designRect) const
     return {Scaled(designRect.left), Scaled(designRect.top), Scaled(designRect.right), Scaled(designRect.bottom)};
 }
 
-// A label sizes itself to its text, measured the way the label draws it: on
-// one line, never wrapped (a wrapped last word would fall below the label
-// and be cut off).
+// A label is as high as its text, measured in its font on one line, and
+// never wraps. A link is as wide as its text, so that only the text is
+// clickable; any other label reaches to the window's right margin, because
+// Wine draws small Tahoma from the font's bitmaps, a few pixels wider than
+// the text measures, and a label cut to the measure loses its last letter.
 HWND AboutWindow::CreateLabel(HINSTANCE instance, int controlId, const wchar_t* text, int x, int y, HFONT font,
                               bool link)
 {
@@ -305,9 +308,12 @@ HWND AboutWindow::CreateLabel(HINSTANCE instance, int controlId, const wchar_t* 
     ::DrawTextW(dc, text, -1, &extent, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX | DT_LEFT);
     ::SelectObject(dc, previous);
     ::ReleaseDC(hwnd_, dc);
+    RECT client{};
+    ::GetClientRect(hwnd_, &client);
+    const int width = link ? extent.right : std::max<int>(extent.right, client.right - x - Scaled(kLabelRightMargin));
 
     const DWORD style = WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX | (link ? SS_NOTIFY : 0);
-    const HWND label = ::CreateWindowExW(0, L"STATIC", text, style, x, y, extent.right, extent.bottom, hwnd_,
+    const HWND label = ::CreateWindowExW(0, L"STATIC", text, style, x, y, width, extent.bottom, hwnd_,
                                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)), instance, nullptr);
     ::SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     return label;

@@ -167,14 +167,30 @@ def template_prefix(arch):
             _registry(env, rf"HKCU\Software\Wine\AppDefaults\{program}\DllOverrides", "iphlpapi",
                       "REG_SZ", "native,builtin")
         run_command(["wineserver", "-w"], env, timeout=120)
+        _install_wine_fonts(prefix)
         (template / "ready").write_text("ok\n")
         return template
+
+
+# Wine's own fonts (Debian's fonts-wine: Tahoma, the caption buttons'
+# Marlett) are not found in its data folder by this build of Wine; in the
+# prefix's Fonts folder they are.
+WINE_FONTS = Path("/usr/share/wine/fonts")
+
+
+def _install_wine_fonts(prefix):
+    fonts = prefix / "drive_c" / "windows" / "Fonts"
+    fonts.mkdir(parents=True, exist_ok=True)
+    for font in WINE_FONTS.glob("*") if WINE_FONTS.is_dir() else []:
+        if not (fonts / font.name).exists():
+            shutil.copy(font, fonts / font.name)
 
 
 # Wine only ever reads the program files of a prefix (it rewrites registry
 # and settings files), so every copy can share them with the template: a
 # full copy is hundreds of megabytes per test and fills a small disk.
-_SHARED_SUFFIXES = (".dll", ".exe", ".drv", ".sys", ".ocx", ".cpl", ".acm", ".tlb", ".nls", ".ax", ".ds")
+_SHARED_SUFFIXES = (".dll", ".exe", ".drv", ".sys", ".ocx", ".cpl", ".acm", ".tlb", ".nls", ".ax", ".ds", ".ttf",
+                    ".fon")
 
 
 def _replace_file(source, target):

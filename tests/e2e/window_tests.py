@@ -6,6 +6,8 @@ from harness import ID, MAIN_TITLE, Session, check, poll, run_command, unescape
 SC_MAXIMIZE, SC_RESTORE = 0xF030, 0xF120
 STATUS_BAR = ID["IDC_STATUS_BAR"]
 STATUS = ["Connections: 2", "Established: 1", "Listening: 1"]
+# Wider than any letter of Tahoma 8 bold at 96 dots per inch.
+LETTER_WIDTH = 8
 # The room a header leaves beside its text.
 HEADER_MARGINS = 12
 
@@ -123,3 +125,33 @@ def test_a_cut_off_cell_shows_its_full_text_in_a_tooltip_and_a_whole_one_none():
         run_command(["xdotool", "mousemove", str(list_rect[0] + 2 + columns[0] + 20), str(row_y)], session.env)
         poll(lambda: _tooltip(session) is None, timeout=10,
              message=f"a tooltip over a whole cell: {_tooltip(session)!r}")
+
+
+def _ink_right_edge(session, shot, rect):
+    """How far right the text inside a control's screen rectangle reaches,
+    from the control's left edge (the trimmed area of non-background pixels)."""
+    left, top, right, bottom = rect
+    geometry = run_command(["convert", str(shot), "-crop", f"{right - left}x{bottom - top}+{left}+{top}", "+repage",
+                            "-trim", "-format", "%@", "info:"], session.env).stdout.strip()
+    width, rest = geometry.split("x", 1)
+    offset = rest.split("+")[1]
+    return int(offset) + int(width)
+
+
+def test_the_about_labels_show_their_whole_texts():
+    with Session("window_about_labels") as session:
+        session.install()
+        session.write_tables(["tcp 2 0.0.0.0 445 0.0.0.0 0 4"])
+        session.start()
+        session.find_window(MAIN_TITLE)
+        session.driver("command", MAIN_TITLE, ID["ID_ABOUT1"])
+        session.find_window("About")
+        rc, lines = session.driver_lines("children", "About")
+        rects = {int(v.split("\t")[0]): [int(n) for n in v.split("\t")[3].split(",")] for k, v in lines if k == "child"}
+        # A label that cuts its text drops the last letter at its edge: the
+        # text must end at least a letter's width before the label does.
+        for control in ("IDC_ABOUT_LABEL1", "IDC_ABOUT_LABEL7", "IDC_ABOUT_LABEL2"):
+            rect = rects[ID[control]]
+            reach = poll(lambda: _ink_right_edge(session, session.screenshot("about.png"), rect), message="no text")
+            check(reach + LETTER_WIDTH <= rect[2] - rect[0],
+                  f"{control}: text reaches {reach} of {rect[2] - rect[0]} pixels")
