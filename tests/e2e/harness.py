@@ -13,6 +13,7 @@ import time
 from dataclasses import dataclass, field
 from pathlib import Path
 
+REPO = Path(__file__).resolve().parents[2]
 WIN32_BUILD = Path(os.environ.get("VQ_WIN32_BUILD", "build/win32")).resolve()
 WIN64_BUILD = Path(os.environ.get("VQ_WIN64_BUILD", "build/win64")).resolve()
 WORK = Path(os.environ.get("VQ_E2E_WORK", "build/e2e")).resolve()
@@ -26,7 +27,7 @@ PROGRAMS = {"velquist.exe": WIN32_BUILD / "velquist.exe", "velquist64.exe": WIN6
 def _resource_ids():
     """The program's resource and command ids by name, from the header the
     program is built with, so the tests never keep copies that can drift."""
-    header = Path(__file__).resolve().parents[2] / "package" / "resource.h"
+    header = REPO / "package" / "resource.h"
     return {name: int(value) for name, value in
             re.findall(r"^#define\s+(\w+)\s+(\d+)\s*$", header.read_text(), re.MULTILINE)}
 
