@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian 12 machine lacks to build and test the
 # programs: the mingw-w64 cross compilers, CMake, GoogleTest, Google
-# Benchmark, Wine (with its 32-bit half and its own fonts, so that Tahoma and
+# Benchmark, pytest for the end-to-end tests, Wine (with its 32-bit half and its own fonts, so that Tahoma and
 # the caption buttons look as on Windows), a virtual X display, and clang with
 # its libFuzzer runtime for the fuzz targets.
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ python3 libgtest-dev libbenchmark-dev
+  cmake ninja-build g++ python3 python3-pytest libgtest-dev libbenchmark-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine wine32:i386 wine64 fonts-wine xvfb x11-utils xclip xdotool imagemagick
   clang-14 libclang-rt-14-dev

@@ -515,6 +515,29 @@ class Session:
         check(rc == 0, f"no window titled {title!r} appeared")
         return window
 
+    def children(self, title):
+        """{control id: (class, style, screen rect, text)} of a window's children."""
+        rc, lines = self.driver_lines("children", title)
+        check(rc == 0, f"no children of {title!r}: {lines}")
+        children = {}
+        for key, value in lines:
+            if key == "child":
+                control, kind, style, rect, text = value.split("\t")
+                children[int(control)] = (kind, int(style, 16), [int(v) for v in rect.split(",")], text)
+        return children
+
+    def message_box(self, pid=0, timeout_ms=30000):
+        """The message box of a Windows process (0: of any) as the driver
+        reads it (title, text, icon, pid), once one shows within the time;
+        None when none did."""
+        rc, box = self.driver("msgbox", pid, timeout_ms)
+        return box if rc == 0 else None
+
+    def set_tcp_entry_calls(self):
+        """The stand-in's SetTcpEntry calls so far, one line each."""
+        log = self.system / "vq_settcpentry.log"
+        return log.read_text().splitlines() if log.exists() else []
+
     def windows_of(self, pid):
         result = run_command(["wine", str(WIN32_BUILD / "e2e" / "vqdriver.exe"), "windows", str(pid)],
                       self.env, check_rc=False)
@@ -545,6 +568,11 @@ class Session:
         if exc_type is None:
             shutil.rmtree(self.prefix, ignore_errors=True)
         return False
+
+
+def rect_of(window):
+    """A window's screen rectangle [left, top, right, bottom] from the driver's find."""
+    return [int(v) for v in window["rect"].split(",")]
 
 
 def poll(condition, timeout=20.0, interval=0.2, message="condition not reached"):

@@ -5,7 +5,7 @@ import datetime
 import hashlib
 import time
 
-from harness import MAIN_TITLE, Session, check, poll, holds_for
+from harness import MAIN_TITLE, poll, holds_for
 
 # Ids of package/resource.h.
 PROPERTIES, LOCATE, HASH_GOOGLE, HASH_VIRUSTOTAL = range(306, 310)
@@ -44,8 +44,8 @@ def _open_url(session, index, command, expected_count):
 
 
 def _no_message_box(session, pid, ms=3000):
-    rc, box = session.driver("msgbox", pid, ms)
-    return rc != 0, box
+    box = session.message_box(pid, ms)
+    return box is None, box
 
 
 def _escaped(text):
@@ -66,146 +66,140 @@ def _expected_report(rows):
     return lines + ["</body>", "</html>"]
 
 
-def test_ctrl_s_writes_the_report_beside_the_program_and_selects_it_in_the_file_manager():
-    # A folder name with "&" and non-ASCII letters: it must come back as
-    # written, escaped, in UTF-8.
-    with Session("lookup_report") as session:
-        _start(session, [
-            "tcp 5 10.0.0.5 555 10.0.0.9 443 {0}",
-            "udp 0.0.0.0 500 {0}",
-            "tcp 2 0.0.0.0 445 0.0.0.0 0 4",
-            "tcp 11 127.0.0.1 5000 127.0.0.1 5001 0",
-        ], [("Prüf & Co", "hélper.exe")])
-        rows = poll(lambda: (r := session.rows()) and len(r) == 4 and
-                    any(x["Process"] == "System Idle Process" for x in r) and r,
-                    message="rows with the idle process named")
-        check(any(r["Process Path"] == "C:\\Prüf & Co\\" and r["Process"] == "hélper.exe" for r in rows),
-              f"helper rows {[r.as_dict() for r in rows]}")
-        reports = session.app / "Reports"
-        check(not reports.exists(), "a Reports folder before the first save")
+def test_ctrl_s_writes_the_report_beside_the_program_and_selects_it_in_the_file_manager(session):
+    _start(session, [
+        "tcp 5 10.0.0.5 555 10.0.0.9 443 {0}",
+        "udp 0.0.0.0 500 {0}",
+        "tcp 2 0.0.0.0 445 0.0.0.0 0 4",
+        "tcp 11 127.0.0.1 5000 127.0.0.1 5001 0",
+    ], [("Prüf & Co", "hélper.exe")])
+    rows = poll(lambda: (r := session.rows()) and len(r) == 4 and
+                any(x["Process"] == "System Idle Process" for x in r) and r,
+                message="rows with the idle process named")
+    assert any(r["Process Path"] == "C:\\Prüf & Co\\" and r["Process"] == "hélper.exe" for r in rows), (
+        f"helper rows {[r.as_dict() for r in rows]}")
+    reports = session.app / "Reports"
+    assert not reports.exists(), "a Reports folder before the first save"
 
-        before = datetime.datetime.now().replace(microsecond=0)
-        session.shortcut("s")
-        written = poll(lambda: reports.is_dir() and sorted(reports.iterdir()), timeout=15,
-                       message="Ctrl+S wrote no report")
-        after = datetime.datetime.now()
-        check(len(written) == 1, f"reports {written}")
-        report = written[0]
-        try:
-            stamp = datetime.datetime.strptime(report.name, "%d-%m-%Y-%H-%M-%S.htm")
-        except ValueError:
-            raise AssertionError(f"report name {report.name!r} is not dd-mm-yyyy-hh-nn-ss.htm")
-        check(before - datetime.timedelta(seconds=2) <= stamp <= after + datetime.timedelta(seconds=2),
-              f"report time {stamp} outside {before} .. {after}")
+    before = datetime.datetime.now().replace(microsecond=0)
+    session.shortcut("s")
+    written = poll(lambda: reports.is_dir() and sorted(reports.iterdir()), timeout=15,
+                   message="Ctrl+S wrote no report")
+    after = datetime.datetime.now()
+    assert len(written) == 1, f"reports {written}"
+    report = written[0]
+    try:
+        stamp = datetime.datetime.strptime(report.name, "%d-%m-%Y-%H-%M-%S.htm")
+    except ValueError:
+        raise AssertionError(f"report name {report.name!r} is not dd-mm-yyyy-hh-nn-ss.htm")
+    assert before - datetime.timedelta(seconds=2) <= stamp <= after + datetime.timedelta(seconds=2), (
+        f"report time {stamp} outside {before} .. {after}")
 
-        data = poll(lambda: (d := report.read_bytes()).endswith(b"</html>\r\n") and d, timeout=5,
-                    message="the report was not completed")
-        check(data.startswith(b"\xef\xbb\xbf"), f"no UTF-8 byte-order mark: {data[:16]!r}")
-        text = data[3:].decode("utf-8")
-        check("\n" not in text.replace("\r\n", "") and "\r" not in text.replace("\r\n", ""),
-              "a line break other than CR LF")
-        lines = text.split("\r\n")
-        check(lines[-1] == "", "the last line has no line break")
-        expected = _expected_report(session.rows())
-        for number, (got, want) in enumerate(zip(lines[:-1], expected), 1):
-            check(got == want, f"report line {number}: {got!r}, expected {want!r}")
-        check(len(lines) - 1 == len(expected), f"{len(lines) - 1} lines, expected {len(expected)}")
-        check("Pr\u00fcf &amp; Co" in text and "h\u00e9lper.exe" in text, "the helper's names")
+    data = poll(lambda: (d := report.read_bytes()).endswith(b"</html>\r\n") and d, timeout=5,
+                message="the report was not completed")
+    assert data.startswith(b"\xef\xbb\xbf"), f"no UTF-8 byte-order mark: {data[:16]!r}"
+    text = data[3:].decode("utf-8")
+    assert "\n" not in text.replace("\r\n", "") and "\r" not in text.replace("\r\n", ""), (
+        "a line break other than CR LF")
+    lines = text.split("\r\n")
+    assert lines[-1] == "", "the last line has no line break"
+    expected = _expected_report(session.rows())
+    for number, (got, want) in enumerate(zip(lines[:-1], expected), 1):
+        assert got == want, f"report line {number}: {got!r}, expected {want!r}"
+    assert len(lines) - 1 == len(expected), f"{len(lines) - 1} lines, expected {len(expected)}"
+    assert "Pr\u00fcf &amp; Co" in text and "h\u00e9lper.exe" in text, "the helper's names"
 
-        windows_path = "C:\\app\\Reports\\" + report.name
-        explorer = poll(lambda: [a for a in session.explorer_command_lines()
-                                 if " ".join(a[1:]).replace('"', "") == "/select," + windows_path],
-                        timeout=20, message=f"no file manager selecting {windows_path}: "
-                                            f"{session.explorer_command_lines()}")
-        check(len(explorer) == 1, f"file managers {explorer}")
+    windows_path = "C:\\app\\Reports\\" + report.name
+    explorer = poll(lambda: [a for a in session.explorer_command_lines()
+                             if " ".join(a[1:]).replace('"', "") == "/select," + windows_path],
+                    timeout=20, message=f"no file manager selecting {windows_path}: "
+                                        f"{session.explorer_command_lines()}")
+    assert len(explorer) == 1, f"file managers {explorer}"
 
 
-def test_hash_look_ups_search_for_the_process_files_digest_and_report_an_unreadable_file():
-    with Session("lookup_hash") as session:
-        session.capture_browser()
-        program, (helper, gone) = _start(session, [
-            "tcp 5 10.0.0.5 555 10.0.0.9 443 {0}",
-            "tcp 5 10.0.0.5 556 10.0.0.9 443 {1}",
-        ], [("Probe Dir", "helper app.exe"), ("Gone", "gone.exe")])
-        rows = _rows_when(session, 2, "two rows")
-        by_pid = {int(r["Process Id"]): r for r in rows}
-        check(by_pid[helper]["Process Path"] == "C:\\Probe Dir\\", f"helper row {by_pid[helper].as_dict()}")
-        digest = hashlib.md5((session.prefix / "drive_c/Probe Dir/helper app.exe").read_bytes()).hexdigest()
+def test_hash_look_ups_search_for_the_process_files_digest_and_report_an_unreadable_file(session):
+    session.capture_browser()
+    program, (helper, gone) = _start(session, [
+        "tcp 5 10.0.0.5 555 10.0.0.9 443 {0}",
+        "tcp 5 10.0.0.5 556 10.0.0.9 443 {1}",
+    ], [("Probe Dir", "helper app.exe"), ("Gone", "gone.exe")])
+    rows = _rows_when(session, 2, "two rows")
+    by_pid = {int(r["Process Id"]): r for r in rows}
+    assert by_pid[helper]["Process Path"] == "C:\\Probe Dir\\", f"helper row {by_pid[helper].as_dict()}"
+    digest = hashlib.md5((session.prefix / "drive_c/Probe Dir/helper app.exe").read_bytes()).hexdigest()
 
-        # The file of a running process can vanish (here: on the host side);
-        # there is no digest to look up then, and the error report says which
-        # file could not be read and the system's reason.
-        (session.prefix / "drive_c/Gone/gone.exe").unlink()
-        session.select(by_pid[gone].index)
-        for command in (HASH_GOOGLE, HASH_VIRUSTOTAL):
-            session.choose_command(command)
-            rc, box = session.driver("msgbox", program, 30000)
-            check(rc == 0, f"command {command}: no message box for the missing file")
-            prefix = 'Could not read "C:\\Gone\\gone.exe": '
-            reason = box["text"][len(prefix):]
-            check(box["text"].startswith(prefix) and reason.strip() == reason and reason.endswith(".")
-                  and "\r" not in reason and "\n" not in reason and len(reason) > 1,
-                  f"command {command}: text {box['text']!r}")
-            check((box["title"], box["icon"]) == ("Quarvel Velquist", "error"),
-                  f"command {command}: box {box['title']!r} icon {box['icon']}")
-            rc, _ = session.driver("msgbox-ok", program)
-            check(rc == 0, f"command {command}: the message box did not close")
-        check(session.opened_urls() == [], f"a look-up for the missing file: {session.opened_urls()}")
+    # The file of a running process can vanish (here: on the host side);
+    # there is no digest to look up then, and the error report says which
+    # file could not be read and the system's reason.
+    (session.prefix / "drive_c/Gone/gone.exe").unlink()
+    session.select(by_pid[gone].index)
+    for command in (HASH_GOOGLE, HASH_VIRUSTOTAL):
+        session.choose_command(command)
+        rc, box = session.driver("msgbox", program, 30000)
+        assert rc == 0, f"command {command}: no message box for the missing file"
+        prefix = 'Could not read "C:\\Gone\\gone.exe": '
+        reason = box["text"][len(prefix):]
+        assert (box["text"].startswith(prefix) and reason.strip() == reason and reason.endswith(".")
+                and "\r" not in reason and "\n" not in reason and len(reason) > 1), (
+            f"command {command}: text {box['text']!r}")
+        assert (box["title"], box["icon"]) == ("Quarvel Velquist", "error"), (
+            f"command {command}: box {box['title']!r} icon {box['icon']}")
+        rc, _ = session.driver("msgbox-ok", program)
+        assert rc == 0, f"command {command}: the message box did not close"
+    assert session.opened_urls() == [], f"a look-up for the missing file: {session.opened_urls()}"
 
-        check(_open_url(session, by_pid[helper].index, HASH_GOOGLE, 1) == SEARCH + digest.upper(),
-              f"hash search {session.opened_urls()} for {digest}")
-        check(_open_url(session, by_pid[helper].index, HASH_VIRUSTOTAL, 2) == FILE_REPUTATION + digest.upper(),
-              f"file reputation {session.opened_urls()} for {digest}")
-        check(holds_for(lambda: len(session.opened_urls()) == 2, 3),
-              f"a look-up for the missing file: {session.opened_urls()}")
-
-
-def test_address_look_ups_and_ip_reputation_pages_open_their_urls():
-    with Session("lookup_address") as session:
-        session.capture_browser()
-        _start(session, [
-            "tcp 5 10.0.0.5 555 93.184.216.34 8443 {0}",
-            "tcp 2 0.0.0.0 135 0.0.0.0 0 {0}",
-            "udp 0.0.0.0 500 {0}",
-        ], [("Probe Dir", "helper app.exe")])
-        rows = _rows_when(session, 3, "three rows")
-        by_port = {r["Local Port"]: r.index for r in rows}
-        cases = [
-            ("555", REMOTE_IP, SEARCH + "93.184.216.34"),
-            ("555", REMOTE_PORT, SEARCH + "8443"),
-            ("135", REMOTE_IP, SEARCH + "0.0.0.0"),   # listening
-            ("135", REMOTE_PORT, SEARCH + "0"),
-            ("500", REMOTE_IP, SEARCH + "-"),         # UDP
-            ("500", REMOTE_PORT, SEARCH + "-"),
-            ("555", IP_BLACKLIST, IP_PAGES[IP_BLACKLIST]),
-            ("555", IP_GEOLOCATION, IP_PAGES[IP_GEOLOCATION]),
-            ("555", IP_WHOIS, IP_PAGES[IP_WHOIS]),
-            ("500", IP_WHOIS, IP_PAGES[IP_WHOIS]),   # the same page whatever the row
-        ]
-        for number, (port, command, url) in enumerate(cases, 1):
-            opened = _open_url(session, by_port[port], command, number)
-            check(opened == url, f"row {port}, command {command}: opened {opened!r}, expected {url!r}")
+    assert _open_url(session, by_pid[helper].index, HASH_GOOGLE, 1) == SEARCH + digest.upper(), (
+        f"hash search {session.opened_urls()} for {digest}")
+    assert _open_url(session, by_pid[helper].index, HASH_VIRUSTOTAL, 2) == FILE_REPUTATION + digest.upper(), (
+        f"file reputation {session.opened_urls()} for {digest}")
+    assert holds_for(lambda: len(session.opened_urls()) == 2, 3), (
+        f"a look-up for the missing file: {session.opened_urls()}")
 
 
-def test_properties_and_locate_neither_block_nor_show_a_message():
-    with Session("lookup_shell") as session:
-        program, (helper,) = _start(session, ["tcp 5 10.0.0.5 555 10.0.0.9 443 {0}"],
-                                    [("Probe Dir", "helper app.exe")])
-        row = _rows_when(session, 1, "the helper row")[0]
-        check(row["Process Path"] == "C:\\Probe Dir\\", f"row {row.as_dict()}")
+def test_address_look_ups_and_ip_reputation_pages_open_their_urls(session):
+    session.capture_browser()
+    _start(session, [
+        "tcp 5 10.0.0.5 555 93.184.216.34 8443 {0}",
+        "tcp 2 0.0.0.0 135 0.0.0.0 0 {0}",
+        "udp 0.0.0.0 500 {0}",
+    ], [("Probe Dir", "helper app.exe")])
+    rows = _rows_when(session, 3, "three rows")
+    by_port = {r["Local Port"]: r.index for r in rows}
+    cases = [
+        ("555", REMOTE_IP, SEARCH + "93.184.216.34"),
+        ("555", REMOTE_PORT, SEARCH + "8443"),
+        ("135", REMOTE_IP, SEARCH + "0.0.0.0"),   # listening
+        ("135", REMOTE_PORT, SEARCH + "0"),
+        ("500", REMOTE_IP, SEARCH + "-"),         # UDP
+        ("500", REMOTE_PORT, SEARCH + "-"),
+        ("555", IP_BLACKLIST, IP_PAGES[IP_BLACKLIST]),
+        ("555", IP_GEOLOCATION, IP_PAGES[IP_GEOLOCATION]),
+        ("555", IP_WHOIS, IP_PAGES[IP_WHOIS]),
+        ("500", IP_WHOIS, IP_PAGES[IP_WHOIS]),   # the same page whatever the row
+    ]
+    for number, (port, command, url) in enumerate(cases, 1):
+        opened = _open_url(session, by_port[port], command, number)
+        assert opened == url, f"row {port}, command {command}: opened {opened!r}, expected {url!r}"
 
-        session.select(row.index)
-        started = time.monotonic()
-        session.choose_command(PROPERTIES)
-        quiet, box = _no_message_box(session, program)
-        check(quiet, f"Show Process Properties showed a message: {box}")
-        check(session.rows()[0]["Process Id"] == str(helper) and time.monotonic() - started < 20,
-              "the window stopped answering after Show Process Properties")
 
-        session.choose_command(LOCATE)
-        target = "/select,C:\\Probe Dir\\helper app.exe"
-        poll(lambda: any(" ".join(a[1:]).replace('"', "") == target for a in session.explorer_command_lines()),
-             message=f"no file manager with {target}: {session.explorer_command_lines()}")
-        quiet, box = _no_message_box(session, 0)
-        check(quiet, f"a message after Locate Process in Explorer: {box}")
-        check(session.select(row.index) == [row.index], "the window stopped answering after Locate")
+def test_properties_and_locate_neither_block_nor_show_a_message(session):
+    program, (helper,) = _start(session, ["tcp 5 10.0.0.5 555 10.0.0.9 443 {0}"],
+                                [("Probe Dir", "helper app.exe")])
+    row = _rows_when(session, 1, "the helper row")[0]
+    assert row["Process Path"] == "C:\\Probe Dir\\", f"row {row.as_dict()}"
+
+    session.select(row.index)
+    started = time.monotonic()
+    session.choose_command(PROPERTIES)
+    quiet, box = _no_message_box(session, program)
+    assert quiet, f"Show Process Properties showed a message: {box}"
+    assert session.rows()[0]["Process Id"] == str(helper) and time.monotonic() - started < 20, (
+        "the window stopped answering after Show Process Properties")
+
+    session.choose_command(LOCATE)
+    target = "/select,C:\\Probe Dir\\helper app.exe"
+    poll(lambda: any(" ".join(a[1:]).replace('"', "") == target for a in session.explorer_command_lines()),
+         message=f"no file manager with {target}: {session.explorer_command_lines()}")
+    quiet, box = _no_message_box(session, 0)
+    assert quiet, f"a message after Locate Process in Explorer: {box}"
+    assert session.select(row.index) == [row.index], "the window stopped answering after Locate"

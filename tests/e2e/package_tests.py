@@ -4,7 +4,7 @@ import re
 import subprocess
 import xml.etree.ElementTree as ElementTree
 
-from harness import PROGRAMS, WIN32_BUILD, WIN64_BUILD, check
+from harness import PROGRAMS, WIN32_BUILD, WIN64_BUILD
 
 ASM_V1 = "{urn:schemas-microsoft-com:asm.v1}"
 ASM_V3 = "{urn:schemas-microsoft-com:asm.v3}"
@@ -29,41 +29,43 @@ def _check_program(program, tools, identity_arch, dependency_arch, pe_magic):
     path = PROGRAMS[program]
     headers = subprocess.run([f"{tools}-objdump", "-p", str(path)], check=True, stdout=subprocess.PIPE,
                              text=True).stdout
-    check(f"Magic\t\t\t{pe_magic}" in headers, f"{program}: not a {pe_magic} image")
+    assert f"Magic\t\t\t{pe_magic}" in headers, f"{program}: not a {pe_magic} image"
     imported = {name.lower() for name in re.findall(r"DLL Name: (\S+)", headers)}
-    check(imported <= SYSTEM_DLLS, f"{program} imports {sorted(imported - SYSTEM_DLLS)}")
+    assert imported <= SYSTEM_DLLS, f"{program} imports {sorted(imported - SYSTEM_DLLS)}"
 
     rc_text = _resources(path, tools)
     root = ElementTree.fromstring(_manifest(rc_text))
     identity = root.find(f"{ASM_V1}assemblyIdentity")
-    check(identity.attrib == {"version": "1.0.0.0", "processorArchitecture": identity_arch,
-                              "name": "Quarvel", "type": "win32"}, f"{program} identity {identity.attrib}")
-    check(root.find(f"{ASM_V1}description").text == "Quarvel", f"{program} description")
+    assert (identity.attrib == {"version": "1.0.0.0", "processorArchitecture": identity_arch,
+                                "name": "Quarvel", "type": "win32"}), (
+        f"{program} identity {identity.attrib}")
+    assert root.find(f"{ASM_V1}description").text == "Quarvel", f"{program} description"
     dependency = root.find(f"{ASM_V1}dependency/{ASM_V1}dependentAssembly/{ASM_V1}assemblyIdentity")
-    check(dependency.attrib == {"type": "win32", "name": "Microsoft.Windows.Common-Controls",
-                                "version": "6.0.0.0", "processorArchitecture": dependency_arch,
-                                "publicKeyToken": "6595b64144ccf1df", "language": "*"},
-          f"{program} dependency {dependency.attrib}")
+    assert (dependency.attrib == {"type": "win32", "name": "Microsoft.Windows.Common-Controls",
+                                  "version": "6.0.0.0", "processorArchitecture": dependency_arch,
+                                  "publicKeyToken": "6595b64144ccf1df", "language": "*"}), (
+        f"{program} dependency {dependency.attrib}")
     level = root.find(f"{ASM_V3}trustInfo/{ASM_V3}security/{ASM_V3}requestedPrivileges/"
                       f"{ASM_V3}requestedExecutionLevel")
-    check(level.attrib == {"level": "requireAdministrator", "uiAccess": "false"}, f"{program} level")
+    assert level.attrib == {"level": "requireAdministrator", "uiAccess": "false"}, f"{program} level"
     systems = [e.attrib["Id"] for e in root.findall(
         f"{COMPATIBILITY}compatibility/{COMPATIBILITY}application/{COMPATIBILITY}supportedOS")]
-    check(systems == ["{e2011457-1546-43c5-a5fe-008deee3d3f0}", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"],
-          f"{program} supported systems {systems}")
+    assert systems == ["{e2011457-1546-43c5-a5fe-008deee3d3f0}", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"], (
+        f"{program} supported systems {systems}")
     settings = f"{ASM_V3}application/{ASM_V3}windowsSettings/"
     dpi_aware = root.find(settings + "{http://schemas.microsoft.com/SMI/2005/WindowsSettings}dpiAware")
     dpi_awareness = root.find(settings + "{http://schemas.microsoft.com/SMI/2016/WindowsSettings}dpiAwareness")
-    check(dpi_aware is not None and dpi_aware.text == "true" and dpi_awareness is not None and
-          dpi_awareness.text == "PerMonitorV2, System", f"{program}: DPI awareness not declared")
-    check(len(list(root.iter())) == 18, f"{program}: the manifest holds other elements")
+    assert (dpi_aware is not None and dpi_aware.text == "true" and dpi_awareness is not None and
+            dpi_awareness.text == "PerMonitorV2, System"), (
+        f"{program}: DPI awareness not declared")
+    assert len(list(root.iter())) == 18, f"{program}: the manifest holds other elements"
 
     for line in ("FILEVERSION 1, 0, 0, 0", "PRODUCTVERSION 1, 0, 0, 0", 'VALUE "CompanyName", "Quarvel"',
                  'VALUE "FileDescription", "Quarvel Velquist"', 'VALUE "ProductName", "Quarvel Velquist"',
                  'VALUE "Comments", "Quarvel Velquist"', 'VALUE "FileVersion", "1.0.0.0"',
                  'VALUE "ProductVersion", "1.0.0.0"', "FILETYPE 0x1"):
-        check(line in rc_text, f"{program}: version information lacks {line}")
-    check(rc_text.count("RT_GROUP_ICON") == 1, f"{program}: not exactly one application icon")
+        assert line in rc_text, f"{program}: version information lacks {line}"
+    assert rc_text.count("RT_GROUP_ICON") == 1, f"{program}: not exactly one application icon"
 
 
 def test_velquist_exe_is_a_32_bit_program_with_its_manifest_and_version():
@@ -77,4 +79,4 @@ def test_velquist64_exe_is_a_64_bit_program_with_its_manifest_and_version():
 def test_documents_ship_beside_both_programs():
     for build in (WIN32_BUILD, WIN64_BUILD):
         for document in ("Changelog.txt", "EULA.txt"):
-            check((build / document).stat().st_size > 0, f"{build / document} missing")
+            assert (build / document).stat().st_size > 0, f"{build / document} missing"

@@ -1,6 +1,6 @@
 """Process identity under Wine: a process id resolves to the drive-letter
 path of its image."""
-from harness import WIN32_BUILD, Session, run_command, check
+from harness import WIN32_BUILD, run_command
 
 PROBE = WIN32_BUILD / "e2e" / "process_path_probe.exe"
 
@@ -9,9 +9,8 @@ def _probe(session, pid):
     return run_command(["wine", str(PROBE), str(pid)], session.env).stdout.rstrip("\n")
 
 
-def test_a_helper_process_resolves_to_its_drive_letter_path():
-    with Session("process_path") as session:
-        _, pid = session.start_helper(r"Probe Dir", "helper app.exe")
-        check(_probe(session, pid) == r"C:\Probe Dir\helper app.exe", f"path {_probe(session, pid)!r}")
-        check(_probe(session, 4) == "System", "process id 4")
-        check(_probe(session, 0) == "", "process id 0")
+def test_a_helper_process_resolves_to_its_drive_letter_path(session):
+    _, pid = session.start_helper(r"Probe Dir", "helper app.exe")
+    assert _probe(session, pid) == r"C:\Probe Dir\helper app.exe", f"path {_probe(session, pid)!r}"
+    assert _probe(session, 4) == "System", "process id 4"
+    assert _probe(session, 0) == "", "process id 0"

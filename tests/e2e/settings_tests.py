@@ -4,7 +4,9 @@ Wine. Settings are read back and planted with Wine's own reg tool."""
 import re
 import time
 
-from harness import ID, MAIN_TITLE, Session, check, poll, run_command, holds_for
+import pytest
+
+from harness import ID, MAIN_TITLE, poll, rect_of, run_command, holds_for
 
 SETTINGS_KEY = r"HKCU\Software\Quarvel\Velquist"
 ABOUT_TITLE = "About"
@@ -67,12 +69,8 @@ def _plant(session, values):
 
 # --- the windows ------------------------------------------------------------------------------
 
-def _rect(window):
-    return [int(v) for v in window["rect"].split(",")]
-
-
 def _size(window):
-    left, top, right, bottom = _rect(window)
+    left, top, right, bottom = rect_of(window)
     return right - left, bottom - top
 
 
@@ -82,20 +80,8 @@ def _style(window):
 
 def _drive(session, *args):
     rc, values = session.driver(*args)
-    check(rc == 0, f"vqdriver {args}: {values.get('error', values)}")
+    assert rc == 0, f"vqdriver {args}: {values.get('error', values)}"
     return values
-
-
-def _children(session, title):
-    """{control id: (class, style, screen rect, text)} of a window's children."""
-    rc, lines = session.driver_lines("children", title)
-    check(rc == 0, f"no children of {title!r}: {lines}")
-    children = {}
-    for key, value in lines:
-        if key == "child":
-            control, kind, style, rect, text = value.split("\t")
-            children[int(control)] = (kind, int(style, 16), [int(v) for v in rect.split(",")], text)
-    return children
 
 
 def _centre(rect):
@@ -109,8 +95,8 @@ def _pointer(session, x, y, click=False):
 
 
 def _no_message_box(session, timeout_ms=1500):
-    rc, box = session.driver("msgbox", 0, timeout_ms)
-    return rc != 0 or f"unexpected message box {box.get('title')!r}: {box.get('text')!r}"
+    box = session.message_box(timeout_ms=timeout_ms)
+    return box is None or f"unexpected message box {box.get('title')!r}: {box.get('text')!r}"
 
 
 def _start(session, tables=TABLES):
@@ -122,64 +108,62 @@ def _start(session, tables=TABLES):
 
 def _close(session, program):
     _drive(session, "close", MAIN_TITLE)
-    check(session.wait_exit(program) == 0, "exit code not 0")
+    assert session.wait_exit(program) == 0, "exit code not 0"
 
 
 # --- settings the program writes ----------------------------------------------------------------
 
-def test_size_state_and_column_widths_reach_the_registry_as_they_change():
-    with Session("settings_written") as session:
-        # The pointer stays off the window until the list is to be left on purpose.
-        _pointer(session, 5, 5)
-        program, window = _start(session)
-        width, height = _size(window)
-        # The window's first showing is its first resize: the built-in size,
-        # normal. Column widths wait for the pointer to leave the list.
-        values = poll(lambda: _settings(session), message="no settings key after the first start")
-        check(values == {"Width": width, "Height": height, "State": 0},
-              f"after the first start {values}, window {width}x{height}")
+def test_size_state_and_column_widths_reach_the_registry_as_they_change(session):
+    _pointer(session, 5, 5)
+    program, window = _start(session)
+    width, height = _size(window)
+    # The window's first showing is its first resize: the built-in size,
+    # normal. Column widths wait for the pointer to leave the list.
+    values = poll(lambda: _settings(session), message="no settings key after the first start")
+    assert values == {"Width": width, "Height": height, "State": 0}, (
+        f"after the first start {values}, window {width}x{height}")
 
-        _drive(session, "place", MAIN_TITLE, 100, 80, 700, 500)
-        poll(lambda: _placement(_settings(session)) == {"Width": 700, "Height": 500, "State": 0},
-             message=f"after a resize to 700x500: {_settings(session)}")
+    _drive(session, "place", MAIN_TITLE, 100, 80, 700, 500)
+    poll(lambda: _placement(_settings(session)) == {"Width": 700, "Height": 500, "State": 0},
+         message=f"after a resize to 700x500: {_settings(session)}")
 
-        _drive(session, "syscommand", MAIN_TITLE, SC_MAXIMIZE)
-        maximised = poll(lambda: (w := session.find_window(MAIN_TITLE)) and _style(w) & WS_MAXIMIZE and w,
-                         message="SC_MAXIMIZE did not maximise")
-        max_width, max_height = _size(maximised)
-        check((max_width, max_height) != (700, 500), "the maximised size is the normal size")
-        poll(lambda: _placement(_settings(session)) == {"Width": max_width, "Height": max_height, "State": 2},
-             message=f"maximised {max_width}x{max_height}: {_settings(session)}")
+    _drive(session, "syscommand", MAIN_TITLE, SC_MAXIMIZE)
+    maximised = poll(lambda: (w := session.find_window(MAIN_TITLE)) and _style(w) & WS_MAXIMIZE and w,
+                     message="SC_MAXIMIZE did not maximise")
+    max_width, max_height = _size(maximised)
+    assert (max_width, max_height) != (700, 500), "the maximised size is the normal size"
+    poll(lambda: _placement(_settings(session)) == {"Width": max_width, "Height": max_height, "State": 2},
+         message=f"maximised {max_width}x{max_height}: {_settings(session)}")
 
-        # Minimised, the size kept is the one the window comes back to.
-        for command, state in ((SC_RESTORE, 0), (SC_MINIMIZE, 1), (SC_RESTORE, 0)):
-            _drive(session, "syscommand", MAIN_TITLE, command)
-            poll(lambda: _placement(_settings(session)) == {"Width": 700, "Height": 500, "State": state},
-                 message=f"syscommand {command:#x}: {_settings(session)}")
-        check(_size(session.find_window(MAIN_TITLE)) == (700, 500), "restored to another size")
+    # Minimised, the size kept is the one the window comes back to.
+    for command, state in ((SC_RESTORE, 0), (SC_MINIMIZE, 1), (SC_RESTORE, 0)):
+        _drive(session, "syscommand", MAIN_TITLE, command)
+        poll(lambda: _placement(_settings(session)) == {"Width": 700, "Height": 500, "State": state},
+             message=f"syscommand {command:#x}: {_settings(session)}")
+    assert _size(session.find_window(MAIN_TITLE)) == (700, 500), "restored to another size"
 
-        # A column resized saves nothing until the pointer leaves the list.
-        check(_drive(session, "column-width", MAIN_TITLE, 3, 200)["width"] == "200", "column 3 not resized")
-        time.sleep(1)
-        check(_settings(session).get("ListView_Column_3") in (None, 150), f"saved before leaving: {_settings(session)}")
-        list_rect = _children(session, MAIN_TITLE)[100][2]
-        _pointer(session, *_centre(list_rect))
-        _pointer(session, list_rect[0] + 20, list_rect[1] + 40)
-        _pointer(session, 20, 20)  # outside the window at (100, 80)
-        expected = BUILT_IN_COLUMNS[:3] + [200] + BUILT_IN_COLUMNS[4:]
-        poll(lambda: [_settings(session).get(name) for name in COLUMN_VALUES] == expected,
-             message=f"after leaving the list: {_settings(session)}")
+    # A column resized saves nothing until the pointer leaves the list.
+    assert _drive(session, "column-width", MAIN_TITLE, 3, 200)["width"] == "200", "column 3 not resized"
+    time.sleep(1)
+    assert _settings(session).get("ListView_Column_3") in (None, 150), f"saved before leaving: {_settings(session)}"
+    list_rect = session.children(MAIN_TITLE)[ID["IDC_LIST"]][2]
+    _pointer(session, *_centre(list_rect))
+    _pointer(session, list_rect[0] + 20, list_rect[1] + 40)
+    _pointer(session, 20, 20)  # outside the window at (100, 80)
+    expected = BUILT_IN_COLUMNS[:3] + [200] + BUILT_IN_COLUMNS[4:]
+    poll(lambda: [_settings(session).get(name) for name in COLUMN_VALUES] == expected,
+         message=f"after leaving the list: {_settings(session)}")
 
-        # Closing saves the column widths but not the placement.
-        _drive(session, "syscommand", MAIN_TITLE, SC_MAXIMIZE)
-        poll(lambda: _settings(session).get("State") == 2, message="not maximised again")
-        _drive(session, "column-width", MAIN_TITLE, 0, 180)
-        _close(session, program)
-        values = _settings(session)
-        check(_placement(values) == {"Width": max_width, "Height": max_height, "State": 2},
-              f"the close changed the placement: {values}")
-        check([values.get(name) for name in COLUMN_VALUES] == [180] + expected[1:], f"after the close: {values}")
-        check(set(values) == {"Width", "Height", "State", *COLUMN_VALUES}, f"other values: {sorted(values)}")
+    # Closing saves the column widths but not the placement.
+    _drive(session, "syscommand", MAIN_TITLE, SC_MAXIMIZE)
+    poll(lambda: _settings(session).get("State") == 2, message="not maximised again")
+    _drive(session, "column-width", MAIN_TITLE, 0, 180)
+    _close(session, program)
+    values = _settings(session)
+    assert _placement(values) == {"Width": max_width, "Height": max_height, "State": 2}, (
+        f"the close changed the placement: {values}")
+    assert [values.get(name) for name in COLUMN_VALUES] == [180] + expected[1:], f"after the close: {values}"
+    assert set(values) == {"Width", "Height", "State", *COLUMN_VALUES}, f"other values: {sorted(values)}"
 
 
 # --- settings planted before a start -----------------------------------------------------------
@@ -200,79 +184,77 @@ RESTARTS = [
 ]
 
 
-def test_a_restart_applies_the_stored_size_state_and_column_widths():
-    with Session("settings_restored") as session:
-        session.install()
-        session.write_tables(TABLES)
-        for planted, size, maximised, columns in RESTARTS:
-            _plant(session, planted)
-            program = session.start()
-            window = session.find_window(MAIN_TITLE)
-            case = f"planted {planted}"
-            check(bool(_style(window) & WS_MAXIMIZE) == maximised, f"{case}: style {window['style']}")
-            quiet = _no_message_box(session)
-            check(quiet is True, f"{case}: {quiet}")
-            widths = [width for _, width in session.list_columns()]
-            check(widths == columns, f"{case}: column widths {widths}")
-            if maximised:
-                _drive(session, "syscommand", MAIN_TITLE, SC_RESTORE)
-                window = poll(lambda: (w := session.find_window(MAIN_TITLE)) and not _style(w) & WS_MAXIMIZE and w,
-                              message=f"{case}: SC_RESTORE did not restore")
-            if size is None:
-                check(window["client"] == BUILT_IN_CLIENT, f"{case}: client {window['client']}")
-            else:
-                want_width, want_height = size
-                width, height = _size(window)
-                check(width == want_width, f"{case}: outer width {width}")
-                if want_height is None:
-                    check(window["client"].endswith(",536"), f"{case}: client {window['client']}")
-                else:
-                    check(height == want_height, f"{case}: outer height {height}")
-            if planted.get("State") == 0:
-                # Applying the width must not overwrite the height before it was read.
-                time.sleep(0.5)
-                values = _settings(session)
-                check(_placement(values) == _placement(planted), f"{case}: afterwards {values}")
-            _close(session, program)
-
-
-def test_the_window_keeps_room_for_the_three_status_panels_and_a_few_rows():
-    with Session("settings_minimum_size") as session:
-        program, _ = _start(session, TABLES)
-        _drive(session, "place", MAIN_TITLE, 50, 50, 120, 90)
+def test_a_restart_applies_the_stored_size_state_and_column_widths(session):
+    session.install()
+    session.write_tables(TABLES)
+    for planted, size, maximised, columns in RESTARTS:
+        _plant(session, planted)
+        program = session.start()
         window = session.find_window(MAIN_TITLE)
-        client_width, client_height = (int(v) for v in window["client"].split(","))
-        edges = session.status_edges()
-        check(client_width >= edges[2] and edges[:3] == [145, 290, 435],
-              f"client {window['client']}, panel edges {edges}")
-        check(client_height >= 19 + 3 * 14, f"client {window['client']}: no room for a few rows")
+        case = f"planted {planted}"
+        assert bool(_style(window) & WS_MAXIMIZE) == maximised, f"{case}: style {window['style']}"
+        quiet = _no_message_box(session)
+        assert quiet is True, f"{case}: {quiet}"
+        widths = [width for _, width in session.list_columns()]
+        assert widths == columns, f"{case}: column widths {widths}"
+        if maximised:
+            _drive(session, "syscommand", MAIN_TITLE, SC_RESTORE)
+            window = poll(lambda: (w := session.find_window(MAIN_TITLE)) and not _style(w) & WS_MAXIMIZE and w,
+                          message=f"{case}: SC_RESTORE did not restore")
+        if size is None:
+            assert window["client"] == BUILT_IN_CLIENT, f"{case}: client {window['client']}"
+        else:
+            want_width, want_height = size
+            width, height = _size(window)
+            assert width == want_width, f"{case}: outer width {width}"
+            if want_height is None:
+                assert window["client"].endswith(",536"), f"{case}: client {window['client']}"
+            else:
+                assert height == want_height, f"{case}: outer height {height}"
+        if planted.get("State") == 0:
+            # Applying the width must not overwrite the height before it was read.
+            time.sleep(0.5)
+            values = _settings(session)
+            assert _placement(values) == _placement(planted), f"{case}: afterwards {values}"
         _close(session, program)
+
+
+def test_the_window_keeps_room_for_the_three_status_panels_and_a_few_rows(session):
+    program, _ = _start(session, TABLES)
+    _drive(session, "place", MAIN_TITLE, 50, 50, 120, 90)
+    window = session.find_window(MAIN_TITLE)
+    client_width, client_height = (int(v) for v in window["client"].split(","))
+    edges = session.status_edges()
+    assert client_width >= edges[2] and edges[:3] == [145, 290, 435], (
+        f"client {window['client']}, panel edges {edges}")
+    assert client_height >= 19 + 3 * 14, f"client {window['client']}: no room for a few rows"
+    _close(session, program)
 
 
 # --- stored values of the wrong type ----------------------------------------------------------------
 
-def test_a_width_that_is_no_number_is_reported_and_nothing_is_applied():
-    cases = [(("REG_SZ", "800"), "Failed to get data for 'Width'"),
-             (("REG_BINARY", "20030000"), "Invalid data type for 'Width'")]
-    with Session("settings_wrong_type") as session:
-        session.install()
-        session.write_tables(TABLES)
-        for stored, message in cases:
-            _plant(session, {"Width": stored, "Height": 600, "State": 0, "ListView_Column_0": 200})
-            program = session.start()
-            rc, box = session.driver("msgbox", 0, 30000)
-            check(rc == 0, f"{stored}: no message box")
-            check((box["text"], box["title"], box["icon"]) == (message, APP_TITLE, "error"),
-                  f"{stored}: box {box['title']!r} {box['text']!r} icon {box['icon']}")
-            _drive(session, "msgbox-ok", 0)
-            window = session.find_window(MAIN_TITLE)
-            check(window["client"] == BUILT_IN_CLIENT and not _style(window) & WS_MAXIMIZE,
-                  f"{stored}: client {window['client']} style {window['style']}")
-            widths = [width for _, width in session.list_columns()]
-            check(widths == BUILT_IN_COLUMNS, f"{stored}: column widths loaded after the error: {widths}")
-            # The failed load does not take key preview with it: Esc still closes the window.
-            session.driver("key", MAIN_TITLE, 0x1B)
-            check(session.wait_exit(program) == 0, f"{stored}: Esc did not close the window")
+@pytest.mark.parametrize("stored, message", [
+    (("REG_SZ", "800"), "Failed to get data for 'Width'"),
+    (("REG_BINARY", "20030000"), "Invalid data type for 'Width'"),
+], ids=["text", "binary"])
+def test_a_width_that_is_no_number_is_reported_and_nothing_is_applied(session, stored, message):
+    session.install()
+    session.write_tables(TABLES)
+    _plant(session, {"Width": stored, "Height": 600, "State": 0, "ListView_Column_0": 200})
+    program = session.start()
+    rc, box = session.driver("msgbox", 0, 30000)
+    assert rc == 0, f"{stored}: no message box"
+    assert (box["text"], box["title"], box["icon"]) == (message, APP_TITLE, "error"), (
+        f"{stored}: box {box['title']!r} {box['text']!r} icon {box['icon']}")
+    _drive(session, "msgbox-ok", 0)
+    window = session.find_window(MAIN_TITLE)
+    assert window["client"] == BUILT_IN_CLIENT and not _style(window) & WS_MAXIMIZE, (
+        f"{stored}: client {window['client']} style {window['style']}")
+    widths = [width for _, width in session.list_columns()]
+    assert widths == BUILT_IN_COLUMNS, f"{stored}: column widths loaded after the error: {widths}"
+    # The failed load does not take key preview with it: Esc still closes the window.
+    session.driver("key", MAIN_TITLE, 0x1B)
+    assert session.wait_exit(program) == 0, f"{stored}: Esc did not close the window"
 
 
 # --- the About window ---------------------------------------------------------------------------------
@@ -283,51 +265,51 @@ def _about_over(session, main_left, main_top):
     main = _drive(session, "place", MAIN_TITLE, main_left, main_top)
     _drive(session, "command", MAIN_TITLE, ABOUT)
     about = session.find_window(ABOUT_TITLE)
-    left, top, right, bottom = _rect(main)
-    a_left, a_top, a_right, a_bottom = _rect(about)
-    check(abs((a_left + a_right) - (left + right)) <= 1 and abs((a_top + a_bottom) - (top + bottom)) <= 1,
-          f"About {about['rect']} not centred over the main window {main['rect']}")
-    check(_style(session.find_window(MAIN_TITLE)) & WS_DISABLED, "the main window accepts input behind About")
+    left, top, right, bottom = rect_of(main)
+    a_left, a_top, a_right, a_bottom = rect_of(about)
+    assert abs((a_left + a_right) - (left + right)) <= 1 and abs((a_top + a_bottom) - (top + bottom)) <= 1, (
+        f"About {about['rect']} not centred over the main window {main['rect']}")
+    assert _style(session.find_window(MAIN_TITLE)) & WS_DISABLED, "the main window accepts input behind About"
     return about
 
 
-def test_the_about_window_is_centred_over_the_main_window_fixed_and_modal_while_the_list_refreshes():
-    with Session("about_window") as session:
-        program, _ = _start(session)
-        poll(lambda: session.row_count() == 2, message="first rows")
+def test_the_about_window_is_centred_over_the_main_window_fixed_and_modal_while_the_list_refreshes(session):
+    program, _ = _start(session)
+    poll(lambda: session.row_count() == 2, message="first rows")
 
-        about = _about_over(session, 20, 30)
-        style = _style(about)
-        check(about["client"] == "464,298", f"About client {about['client']}")
-        check(style & (WS_CAPTION | WS_SYSMENU) == WS_CAPTION | WS_SYSMENU, f"About style {style:#x}")
-        check(not style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX), f"About style {style:#x}")
-        left, top, right, bottom = _rect(about)
-        for x, y in ((right - 1, bottom - 1), (left, top + 40), (right - 1, top + 40), (left + 100, bottom - 1)):
-            hit = int(_drive(session, "hittest", ABOUT_TITLE, x, y)["hit"])
-            check(hit not in HT_SIZING_EDGES, f"the About frame at ({x}, {y}) sizes the window (hit {hit})")
-        texts = {control: child[3] for control, child in _children(session, ABOUT_TITLE).items()}
-        check(texts.get(LABEL1) == "Quarvel Velquist" and texts.get(LABEL7) == "Version 1.0.0.0 (29 May 2018)" and
-              texts.get(LABEL4) == "End User License Agreement", f"About texts {texts}")
+    about = _about_over(session, 20, 30)
+    style = _style(about)
+    assert about["client"] == "464,298", f"About client {about['client']}"
+    assert style & (WS_CAPTION | WS_SYSMENU) == WS_CAPTION | WS_SYSMENU, f"About style {style:#x}"
+    assert not style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX), f"About style {style:#x}"
+    left, top, right, bottom = rect_of(about)
+    for x, y in ((right - 1, bottom - 1), (left, top + 40), (right - 1, top + 40), (left + 100, bottom - 1)):
+        hit = int(_drive(session, "hittest", ABOUT_TITLE, x, y)["hit"])
+        assert hit not in HT_SIZING_EDGES, f"the About frame at ({x}, {y}) sizes the window (hit {hit})"
+    texts = {control: child[3] for control, child in session.children(ABOUT_TITLE).items()}
+    assert (texts.get(LABEL1) == "Quarvel Velquist" and texts.get(LABEL7) == "Version 1.0.0.0 (29 May 2018)" and
+            texts.get(LABEL4) == "End User License Agreement"), (
+        f"About texts {texts}")
 
-        # The main window's timers go on behind the modal window.
-        session.write_tables(TABLES + ["tcp 5 10.0.0.5 556 10.0.0.7 22 4"])
-        poll(lambda: session.row_count() == 3, timeout=10, message="the list did not refresh behind About")
+    # The main window's timers go on behind the modal window.
+    session.write_tables(TABLES + ["tcp 5 10.0.0.5 556 10.0.0.7 22 4"])
+    poll(lambda: session.row_count() == 3, timeout=10, message="the list did not refresh behind About")
 
-        # About again while it shows: neither a second showing nor a new place.
-        _drive(session, "place", MAIN_TITLE, 200, 300)
-        _drive(session, "command", MAIN_TITLE, ABOUT)
-        time.sleep(1)
-        check(session.find_window(ABOUT_TITLE)["rect"] == about["rect"], "About moved while showing")
+    # About again while it shows: neither a second showing nor a new place.
+    _drive(session, "place", MAIN_TITLE, 200, 300)
+    _drive(session, "command", MAIN_TITLE, ABOUT)
+    time.sleep(1)
+    assert session.find_window(ABOUT_TITLE)["rect"] == about["rect"], "About moved while showing"
 
-        _drive(session, "close", ABOUT_TITLE)
-        poll(lambda: session.find_window(ABOUT_TITLE, hidden=True)["visible"] == "0", message="About stayed")
-        check(not _style(session.find_window(MAIN_TITLE)) & WS_DISABLED, "the main window stayed disabled")
+    _drive(session, "close", ABOUT_TITLE)
+    poll(lambda: session.find_window(ABOUT_TITLE, hidden=True)["visible"] == "0", message="About stayed")
+    assert not _style(session.find_window(MAIN_TITLE)) & WS_DISABLED, "the main window stayed disabled"
 
-        # Shown again, it follows the main window to its new place.
-        _about_over(session, 250, 420)
-        _drive(session, "close", ABOUT_TITLE)
-        poll(lambda: not _style(session.find_window(MAIN_TITLE)) & WS_DISABLED, message="main window disabled")
-        _close(session, program)
+    # Shown again, it follows the main window to its new place.
+    _about_over(session, 250, 420)
+    _drive(session, "close", ABOUT_TITLE)
+    poll(lambda: not _style(session.find_window(MAIN_TITLE)) & WS_DISABLED, message="main window disabled")
+    _close(session, program)
 
 
 # --- documents and addresses ------------------------------------------------------------------------------
@@ -337,53 +319,52 @@ def _notepad_files(session):
     return sorted(" ".join(args[1:]) for args in session.command_lines("notepad.exe"))
 
 
-def test_documents_open_only_when_present_and_addresses_reach_the_browser():
-    with Session("documents") as session:
-        session.capture_browser()
-        program, _ = _start(session)
-        (session.app / "EULA.txt").write_text("licence\r\n")
+def test_documents_open_only_when_present_and_addresses_reach_the_browser(session):
+    session.capture_browser()
+    program, _ = _start(session)
+    (session.app / "EULA.txt").write_text("licence\r\n")
 
-        _drive(session, "command", MAIN_TITLE, HOMEPAGE)
-        check(session.wait_for_urls(1) == [HOMEPAGE_URL], f"Homepage opened {session.opened_urls()}")
+    _drive(session, "command", MAIN_TITLE, HOMEPAGE)
+    assert session.wait_for_urls(1) == [HOMEPAGE_URL], f"Homepage opened {session.opened_urls()}"
 
-        # The About window's links, clicked with the pointer before any
-        # document window can cover them. The licence link spells the name
-        # differently and finds the same file.
-        _drive(session, "command", MAIN_TITLE, ABOUT)
-        session.find_window(ABOUT_TITLE)
-        controls = _children(session, ABOUT_TITLE)
-        expected = [HOMEPAGE_URL]
-        for control, url in ((LABEL3, HOMEPAGE_URL), (IMG_FACEBOOK_LIKE, FACEBOOK_URL), (IMG_TWEET, TWITTER_URL)):
-            left, top, _, _ = controls[control][2]
-            _pointer(session, left + 5, top + 5, click=True)
-            expected.append(url)
-            check(session.wait_for_urls(len(expected)) == expected, f"clicked {control}: {session.opened_urls()}")
-        _pointer(session, *_centre(controls[LABEL4][2]), click=True)
-        poll(lambda: _notepad_files(session) == [r"C:\app\Eula.txt"], timeout=30,
-             message=f"the licence link opened {_notepad_files(session)}")
-        quiet = _no_message_box(session, 500)
-        check(quiet is True, f"after the links: {quiet}")
-        _drive(session, "close", ABOUT_TITLE)
-        poll(lambda: not _style(session.find_window(MAIN_TITLE)) & WS_DISABLED, message="main window disabled")
+    # The About window's links, clicked with the pointer before any
+    # document window can cover them. The licence link spells the name
+    # differently and finds the same file.
+    _drive(session, "command", MAIN_TITLE, ABOUT)
+    session.find_window(ABOUT_TITLE)
+    controls = session.children(ABOUT_TITLE)
+    expected = [HOMEPAGE_URL]
+    for control, url in ((LABEL3, HOMEPAGE_URL), (IMG_FACEBOOK_LIKE, FACEBOOK_URL), (IMG_TWEET, TWITTER_URL)):
+        left, top, _, _ = controls[control][2]
+        _pointer(session, left + 5, top + 5, click=True)
+        expected.append(url)
+        assert session.wait_for_urls(len(expected)) == expected, f"clicked {control}: {session.opened_urls()}"
+    _pointer(session, *_centre(controls[LABEL4][2]), click=True)
+    poll(lambda: _notepad_files(session) == [r"C:\app\Eula.txt"], timeout=30,
+         message=f"the licence link opened {_notepad_files(session)}")
+    quiet = _no_message_box(session, 500)
+    assert quiet is True, f"after the links: {quiet}"
+    _drive(session, "close", ABOUT_TITLE)
+    poll(lambda: not _style(session.find_window(MAIN_TITLE)) & WS_DISABLED, message="main window disabled")
 
-        # No file, or a folder of that name: nothing opens and nothing is shown.
-        changelog = session.app / "Changelog.txt"
-        for present in ("nothing", "folder"):
-            if present == "folder":
-                changelog.mkdir()
-            _drive(session, "command", MAIN_TITLE, OPEN_CHANGELOG)
-            check(holds_for(lambda: _notepad_files(session) == [r"C:\app\Eula.txt"] and
-                         not session.explorer_command_lines(), 3),
-                  f"Changelog as {present}: {_notepad_files(session)} {session.explorer_command_lines()}")
-            quiet = _no_message_box(session, 500)
-            check(quiet is True, f"Changelog as {present}: {quiet}")
-        changelog.rmdir()
-
-        changelog.write_text("1.0.0.0 first release\r\n")
+    # No file, or a folder of that name: nothing opens and nothing is shown.
+    changelog = session.app / "Changelog.txt"
+    for present in ("nothing", "folder"):
+        if present == "folder":
+            changelog.mkdir()
         _drive(session, "command", MAIN_TITLE, OPEN_CHANGELOG)
-        poll(lambda: r"C:\app\Changelog.txt" in _notepad_files(session), timeout=30,
-             message=f"Changelog not opened: {_notepad_files(session)}")
-        _drive(session, "command", MAIN_TITLE, OPEN_EULA)
-        poll(lambda: _notepad_files(session) == [r"C:\app\Changelog.txt", r"C:\app\EULA.txt", r"C:\app\Eula.txt"],
-             timeout=30, message=f"EULA not opened: {_notepad_files(session)}")
-        _close(session, program)
+        assert (holds_for(lambda: _notepad_files(session) == [r"C:\app\Eula.txt"] and
+                       not session.explorer_command_lines(), 3)), (
+            f"Changelog as {present}: {_notepad_files(session)} {session.explorer_command_lines()}")
+        quiet = _no_message_box(session, 500)
+        assert quiet is True, f"Changelog as {present}: {quiet}"
+    changelog.rmdir()
+
+    changelog.write_text("1.0.0.0 first release\r\n")
+    _drive(session, "command", MAIN_TITLE, OPEN_CHANGELOG)
+    poll(lambda: r"C:\app\Changelog.txt" in _notepad_files(session), timeout=30,
+         message=f"Changelog not opened: {_notepad_files(session)}")
+    _drive(session, "command", MAIN_TITLE, OPEN_EULA)
+    poll(lambda: _notepad_files(session) == [r"C:\app\Changelog.txt", r"C:\app\EULA.txt", r"C:\app\Eula.txt"],
+         timeout=30, message=f"EULA not opened: {_notepad_files(session)}")
+    _close(session, program)

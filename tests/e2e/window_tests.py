@@ -1,7 +1,7 @@
 """How the main window looks and answers the pointer under Wine: read from
 screenshots of the virtual display and from its windows."""
 
-from harness import ID, MAIN_TITLE, Session, check, poll, run_command, unescape
+from harness import ID, MAIN_TITLE, poll, run_command, unescape
 
 SC_MAXIMIZE, SC_RESTORE = 0xF030, 0xF120
 STATUS_BAR = ID["IDC_STATUS_BAR"]
@@ -15,17 +15,12 @@ HEADER_MARGINS = 12
 def _text_width(session, points, bold, text):
     """The width of a text in Tahoma as the program draws it at the screen's resolution."""
     rc, values = session.driver("text-width", points, 1 if bold else 0, text)
-    check(rc == 0, f"text-width {text!r}: {values}")
+    assert rc == 0, f"text-width {text!r}: {values}"
     return int(values["width"])
 
 
 def _status_bar_rect(session):
-    rc, lines = session.driver_lines("children", MAIN_TITLE)
-    check(rc == 0, f"no children of the main window: {lines}")
-    children = {int(control): rect for control, _, _, rect, _ in
-                (value.split("\t") for key, value in lines if key == "child")}
-    check(STATUS_BAR in children, f"no status bar among {lines}")
-    return [int(v) for v in children[STATUS_BAR].split(",")]
+    return session.children(MAIN_TITLE)[STATUS_BAR][2]
 
 
 def _blank_panels(session, shot):
@@ -44,56 +39,54 @@ def _blank_panels(session, shot):
     return blank
 
 
-def test_every_status_panel_shows_its_text_after_maximising_and_restoring():
-    with Session("window_status_repaint") as session:
-        session.install()
-        session.write_tables(["tcp 2 0.0.0.0 445 0.0.0.0 0 4", "tcp 5 10.0.0.5 1 1.2.3.4 80 4"])
-        session.start()
-        session.find_window(MAIN_TITLE)
-        poll(lambda: session.status() == STATUS, message=f"status panels {session.status()}")
-        for step, command in (("maximised", SC_MAXIMIZE), ("restored", SC_RESTORE), ("maximised again", SC_MAXIMIZE)):
-            before = _status_bar_rect(session)
-            session.driver("syscommand", MAIN_TITLE, command)
-            poll(lambda: _status_bar_rect(session) != before, message=f"{step}: the status bar did not move")
-            poll(lambda: not _blank_panels(session, session.screenshot(f"{step}.png")),
-                 message=f"{step}: blank panels {_blank_panels(session, session.screenshot('last.png'))}")
-            check(session.status() == STATUS, f"{step}: status panels {session.status()}")
+def test_every_status_panel_shows_its_text_after_maximising_and_restoring(session):
+    session.install()
+    session.write_tables(["tcp 2 0.0.0.0 445 0.0.0.0 0 4", "tcp 5 10.0.0.5 1 1.2.3.4 80 4"])
+    session.start()
+    session.find_window(MAIN_TITLE)
+    poll(lambda: session.status() == STATUS, message=f"status panels {session.status()}")
+    for step, command in (("maximised", SC_MAXIMIZE), ("restored", SC_RESTORE), ("maximised again", SC_MAXIMIZE)):
+        before = _status_bar_rect(session)
+        session.driver("syscommand", MAIN_TITLE, command)
+        poll(lambda: _status_bar_rect(session) != before, message=f"{step}: the status bar did not move")
+        poll(lambda: not _blank_panels(session, session.screenshot(f"{step}.png")),
+             message=f"{step}: blank panels {_blank_panels(session, session.screenshot('last.png'))}")
+        assert session.status() == STATUS, f"{step}: status panels {session.status()}"
 
 
-def test_at_144_dots_per_inch_the_layout_is_one_and_a_half_times_as_large():
-    with Session("window_dpi_144") as session:
-        session.install()
-        session.registry(r"HKCU\Control Panel\Desktop", "LogPixels", "REG_DWORD", "144")
-        session.write_tables(["tcp 2 0.0.0.0 445 0.0.0.0 0 4"])
-        session.start()
-        session.find_window(MAIN_TITLE)
-        poll(lambda: session.row_count() == 1, message="no rows")
-        check(session.status_edges()[:3] == [218, 436, 654], f"panel edges {session.status_edges()}")
-        columns = session.list_columns()
-        widths = [width for _, width in columns]
-        check(widths == [188, 113, 188, 225, 113, 225, 113, 113, 375], f"column widths {widths}")
-        # No header text is cut: each fits its column with the header's margins.
-        for caption, width in columns:
-            needed = _text_width(session, 8, False, caption) + HEADER_MARGINS
-            check(needed <= width, f"header {caption!r} needs {needed} pixels, has {width}")
-        left, top, right, bottom = _status_bar_rect(session)
-        check(bottom - top == 29, f"status bar height {bottom - top}")
+def test_at_144_dots_per_inch_the_layout_is_one_and_a_half_times_as_large(session):
+    session.install()
+    session.registry(r"HKCU\Control Panel\Desktop", "LogPixels", "REG_DWORD", "144")
+    session.write_tables(["tcp 2 0.0.0.0 445 0.0.0.0 0 4"])
+    session.start()
+    session.find_window(MAIN_TITLE)
+    poll(lambda: session.row_count() == 1, message="no rows")
+    assert session.status_edges()[:3] == [218, 436, 654], f"panel edges {session.status_edges()}"
+    columns = session.list_columns()
+    widths = [width for _, width in columns]
+    assert widths == [188, 113, 188, 225, 113, 225, 113, 113, 375], f"column widths {widths}"
+    # No header text is cut: each fits its column with the header's margins.
+    for caption, width in columns:
+        needed = _text_width(session, 8, False, caption) + HEADER_MARGINS
+        assert needed <= width, f"header {caption!r} needs {needed} pixels, has {width}"
+    left, top, right, bottom = _status_bar_rect(session)
+    assert bottom - top == 29, f"status bar height {bottom - top}"
 
-        # The About window's layout scales too: places 1.5 times as far apart.
-        session.driver("command", MAIN_TITLE, ID["ID_ABOUT1"])
-        session.find_window("About")
-        rc, lines = session.driver_lines("children", "About")
-        tops = {int(v.split("\t")[0]): [int(n) for n in v.split("\t")[3].split(",")] for k, v in lines if k == "child"}
-        label1, label7 = tops[ID["IDC_ABOUT_LABEL1"]], tops[ID["IDC_ABOUT_LABEL7"]]
-        texts = {int(v.split("\t")[0]): v.split("\t")[4] for k, v in lines if k == "child"}
-        for control, points, bold in ((ID["IDC_ABOUT_LABEL1"], 10, True), (ID["IDC_ABOUT_LABEL7"], 8, True),
-                                      (ID["IDC_ABOUT_LABEL2"], 8, True)):
-            rect = tops[control]
-            needed = _text_width(session, points, bold, texts[control])
-            check(rect[2] - rect[0] >= needed, f"label {texts[control]!r} is {rect[2] - rect[0]} wide, needs {needed}")
-        like, tweet = tops[ID["IDC_ABOUT_IMG_FACEBOOK_LIKE"]], tops[ID["IDC_ABOUT_IMG_TWEET"]]
-        check(label7[1] - label1[1] == 47 and tweet[0] - like[0] == 77,
-              f"About layout at 144 dots per inch: label 1 {label1}, label 7 {label7}, logos {like} {tweet}")
+    # The About window's layout scales too: places 1.5 times as far apart.
+    session.driver("command", MAIN_TITLE, ID["ID_ABOUT1"])
+    session.find_window("About")
+    children = session.children("About")
+    tops = {control: rect for control, (_, _, rect, _) in children.items()}
+    texts = {control: text for control, (_, _, _, text) in children.items()}
+    label1, label7 = tops[ID["IDC_ABOUT_LABEL1"]], tops[ID["IDC_ABOUT_LABEL7"]]
+    for control, points, bold in ((ID["IDC_ABOUT_LABEL1"], 10, True), (ID["IDC_ABOUT_LABEL7"], 8, True),
+                                  (ID["IDC_ABOUT_LABEL2"], 8, True)):
+        rect = tops[control]
+        needed = _text_width(session, points, bold, texts[control])
+        assert rect[2] - rect[0] >= needed, f"label {texts[control]!r} is {rect[2] - rect[0]} wide, needs {needed}"
+    like, tweet = tops[ID["IDC_ABOUT_IMG_FACEBOOK_LIKE"]], tops[ID["IDC_ABOUT_IMG_TWEET"]]
+    assert label7[1] - label1[1] == 47 and tweet[0] - like[0] == 77, (
+        f"About layout at 144 dots per inch: label 1 {label1}, label 7 {label7}, logos {like} {tweet}")
 
 
 
@@ -102,29 +95,26 @@ def _tooltip(session):
     return unescape(values["text"]) if rc == 0 else None
 
 
-def test_a_cut_off_cell_shows_its_full_text_in_a_tooltip_and_a_whole_one_none():
-    with Session("window_cell_tooltip") as session:
-        session.install()
-        _, helper = session.start_helper("A Folder With A Long Name", "helper app.exe")
-        session.write_tables([f"tcp 2 0.0.0.0 445 0.0.0.0 0 {helper}"])
-        session.start()
-        session.find_window(MAIN_TITLE)
-        poll(lambda: session.rows() and session.rows()[0]["Process Path"] != "", message="no process path")
-        session.driver("column-width", MAIN_TITLE, 8, 60)
-        rc, lines = session.driver_lines("children", MAIN_TITLE)
-        list_rect = next([int(n) for n in v.split("\t")[3].split(",")] for k, v in lines
-                         if k == "child" and v.split("\t")[0] == str(ID["IDC_LIST"]))
-        columns = [width for _, width in session.list_columns()]
-        row_y = list_rect[1] + 32  # inside the first row, below the header
+def test_a_cut_off_cell_shows_its_full_text_in_a_tooltip_and_a_whole_one_none(session):
+    session.install()
+    _, helper = session.start_helper("A Folder With A Long Name", "helper app.exe")
+    session.write_tables([f"tcp 2 0.0.0.0 445 0.0.0.0 0 {helper}"])
+    session.start()
+    session.find_window(MAIN_TITLE)
+    poll(lambda: session.rows() and session.rows()[0]["Process Path"] != "", message="no process path")
+    session.driver("column-width", MAIN_TITLE, 8, 60)
+    list_rect = session.children(MAIN_TITLE)[ID["IDC_LIST"]][2]
+    columns = [width for _, width in session.list_columns()]
+    row_y = list_rect[1] + 32  # inside the first row, below the header
 
-        run_command(["xdotool", "mousemove", str(list_rect[0] + 2 + sum(columns[:8]) + 30), str(row_y)], session.env)
-        poll(lambda: _tooltip(session) == "C:\\A Folder With A Long Name\\", timeout=10,
-             message=f"tooltip over the cut-off folder: {_tooltip(session)!r}")
+    run_command(["xdotool", "mousemove", str(list_rect[0] + 2 + sum(columns[:8]) + 30), str(row_y)], session.env)
+    poll(lambda: _tooltip(session) == "C:\\A Folder With A Long Name\\", timeout=10,
+         message=f"tooltip over the cut-off folder: {_tooltip(session)!r}")
 
-        # The protocol cell is wide enough for "TCP": no tooltip there.
-        run_command(["xdotool", "mousemove", str(list_rect[0] + 2 + columns[0] + 20), str(row_y)], session.env)
-        poll(lambda: _tooltip(session) is None, timeout=10,
-             message=f"a tooltip over a whole cell: {_tooltip(session)!r}")
+    # The protocol cell is wide enough for "TCP": no tooltip there.
+    run_command(["xdotool", "mousemove", str(list_rect[0] + 2 + columns[0] + 20), str(row_y)], session.env)
+    poll(lambda: _tooltip(session) is None, timeout=10,
+         message=f"a tooltip over a whole cell: {_tooltip(session)!r}")
 
 
 def _ink_right_edge(session, shot, rect):
@@ -138,20 +128,18 @@ def _ink_right_edge(session, shot, rect):
     return int(offset) + int(width)
 
 
-def test_the_about_labels_show_their_whole_texts():
-    with Session("window_about_labels") as session:
-        session.install()
-        session.write_tables(["tcp 2 0.0.0.0 445 0.0.0.0 0 4"])
-        session.start()
-        session.find_window(MAIN_TITLE)
-        session.driver("command", MAIN_TITLE, ID["ID_ABOUT1"])
-        session.find_window("About")
-        rc, lines = session.driver_lines("children", "About")
-        rects = {int(v.split("\t")[0]): [int(n) for n in v.split("\t")[3].split(",")] for k, v in lines if k == "child"}
-        # A label that cuts its text drops the last letter at its edge: the
-        # text must end at least a letter's width before the label does.
-        for control in ("IDC_ABOUT_LABEL1", "IDC_ABOUT_LABEL7", "IDC_ABOUT_LABEL2"):
-            rect = rects[ID[control]]
-            reach = poll(lambda: _ink_right_edge(session, session.screenshot("about.png"), rect), message="no text")
-            check(reach + LETTER_WIDTH <= rect[2] - rect[0],
-                  f"{control}: text reaches {reach} of {rect[2] - rect[0]} pixels")
+def test_the_about_labels_show_their_whole_texts(session):
+    session.install()
+    session.write_tables(["tcp 2 0.0.0.0 445 0.0.0.0 0 4"])
+    session.start()
+    session.find_window(MAIN_TITLE)
+    session.driver("command", MAIN_TITLE, ID["ID_ABOUT1"])
+    session.find_window("About")
+    rects = {control: rect for control, (_, _, rect, _) in session.children("About").items()}
+    # A label that cuts its text drops the last letter at its edge: the
+    # text must end at least a letter's width before the label does.
+    for control in ("IDC_ABOUT_LABEL1", "IDC_ABOUT_LABEL7", "IDC_ABOUT_LABEL2"):
+        rect = rects[ID[control]]
+        reach = poll(lambda: _ink_right_edge(session, session.screenshot("about.png"), rect), message="no text")
+        assert reach + LETTER_WIDTH <= rect[2] - rect[0], (
+            f"{control}: text reaches {reach} of {rect[2] - rect[0]} pixels")
