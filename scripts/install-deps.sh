@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian 12 machine lacks to build and test the
 # programs: the mingw-w64 cross compilers, CMake, GoogleTest, Google
-# Benchmark, pytest for the end-to-end tests, Wine (with its 32-bit half and its own fonts, so that Tahoma and
-# the caption buttons look as on Windows), a virtual X display, and clang with
-# its libFuzzer runtime for the fuzz targets.
+# Benchmark, pytest for the end-to-end tests, Wine (with its 32-bit half and
+# its own fonts, so that Tahoma and the caption buttons look as on Windows), a
+# virtual X display, and clang with its libFuzzer runtime for the fuzz targets.
 set -euo pipefail
 
 packages=(
