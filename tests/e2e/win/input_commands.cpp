@@ -1,0 +1,121 @@
+// Keyboard input to the program: posted keys and characters, and
+// shortcuts and access keys as a user types them.
+
+#include "driver.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+namespace vq::e2e::driver {
+
+int Key(const std::wstring& title, UINT virtualKey)
+{
+    HWND target = FocusedControlOf(title);
+    if (target == nullptr) {
+        return 1;
+    }
+    const UINT scan = MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC);
+    PostMessageW(target, WM_KEYDOWN, virtualKey, 1 | (scan << 16));
+    PostMessageW(target, WM_KEYUP, virtualKey, 1 | (scan << 16) | (1u << 30) | (1u << 31));
+    return 0;
+}
+
+int Type(const std::wstring& title, const std::wstring& text)
+{
+    HWND target = FocusedControlOf(title);
+    if (target == nullptr) {
+        return 1;
+    }
+    for (const wchar_t c : text) {
+        PostMessageW(target, WM_CHAR, c, 1);
+    }
+    return 0;
+}
+
+// Ctrl+key where the program's accelerators see it: translated in its
+// message loop with Ctrl down in the thread's key state, which posted key
+// messages do not carry. Two ways get it there:
+//  input:    the window is made the foreground window and the keys go in
+//            with SendInput, as from the keyboard (the default);
+//  attached: the driver shares the program's input state, holds Ctrl down
+//            in it, posts the key and waits until the program took it.
+// Without a method given, input is used when the window can be brought to
+// the foreground, attached otherwise. Prints method=input|attached.
+int Shortcut(const std::wstring& title, const std::wstring& keyName, KeyMethod method)
+{
+    const HWND window = FindTitled(title, false);
+    if (window == nullptr) {
+        return Fail("no visible window titled %s", Utf8(title).c_str());
+    }
+    if (keyName.size() != 1 || keyName[0] > 0x7F || !std::isalnum(static_cast<int>(keyName[0]))) {
+        return Fail("the key must be one letter or digit, not %s", Utf8(keyName).c_str());
+    }
+    const WORD key = static_cast<WORD>(std::toupper(static_cast<int>(keyName[0])));
+    if (method != KeyMethod::Attached) {
+        SetForegroundWindow(window);
+        const bool foreground = WaitFor(2000, [&] { return GetForegroundWindow() == window ? window : nullptr; });
+        if (foreground) {
+            INPUT inputs[] = {KeyInput(VK_CONTROL, false), KeyInput(key, false), KeyInput(key, true),
+                              KeyInput(VK_CONTROL, true)};
+            if (SendInput(4, inputs, sizeof(INPUT)) != 4) {
+                return Fail("SendInput failed with %lu", GetLastError());
+            }
+            std::printf("method=input\n");
+            return 0;
+        }
+        if (method == KeyMethod::Input) {
+            return Fail("the window did not become the foreground window");
+        }
+    }
+    const DWORD thread = GetWindowThreadProcessId(window, nullptr);
+    if (!AttachThreadInput(GetCurrentThreadId(), thread, TRUE)) {
+        return Fail("AttachThreadInput failed with %lu", GetLastError());
+    }
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    BYTE held[256];
+    std::copy(std::begin(keys), std::end(keys), std::begin(held));
+    held[VK_CONTROL] |= 0x80;
+    held[VK_LCONTROL] |= 0x80;
+    SetKeyboardState(held);
+    const HWND focus = GetFocus();
+    PostKey(focus != nullptr ? focus : window, key);
+    // Sent messages are handled before posted ones, so a message sent now
+    // may come back before the key was taken; a few in a row, each sent
+    // after the one before returned, and a short grace period cover that.
+    for (int i = 0; i < 3; ++i) {
+        Send(window, WM_NULL, 0, 0);
+    }
+    Sleep(200);
+    SetKeyboardState(keys);
+    AttachThreadInput(GetCurrentThreadId(), thread, FALSE);
+    std::printf("method=attached\n");
+    return 0;
+}
+
+int AltKey(const std::wstring& title, const std::wstring& keyName)
+{
+    const HWND window = FindTitled(title, false);
+    if (window == nullptr) {
+        return Fail("no visible window titled %s", Utf8(title).c_str());
+    }
+    if (keyName.size() != 1 || keyName[0] > 0x7F || !std::isalpha(static_cast<int>(keyName[0]))) {
+        return Fail("the key must be one letter, not %s", Utf8(keyName).c_str());
+    }
+    const WORD key = static_cast<WORD>(std::toupper(static_cast<int>(keyName[0])));
+    SetForegroundWindow(window);
+    if (!WaitFor(2000, [&] { return GetForegroundWindow() == window ? window : nullptr; })) {
+        return Fail("the window did not become the foreground window");
+    }
+    INPUT inputs[] = {KeyInput(VK_MENU, false), KeyInput(key, false), KeyInput(key, true), KeyInput(VK_MENU, true)};
+    if (SendInput(4, inputs, sizeof(INPUT)) != 4) {
+        return Fail("SendInput failed with %lu", GetLastError());
+    }
+    return 0;
+}
+
+} // namespace vq::e2e::driver
