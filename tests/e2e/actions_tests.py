@@ -13,6 +13,7 @@ CLOSE_SELECTED, CLOSE_FOR_PROCESS, CLOSE_ALL = (ID["ID_CLOSE_CONNECTION1"],
 COPY_REMOTE_IP, COPY = ID["ID_COPY_REMOTE_IP_ADDRESS_TO_CLIPBOARD1"], ID["ID_COPY_CLIPBOARD1"]
 
 REFUSED = "settcpentry-result 5"
+VK_DOWN = 0x28
 # Process ids that no process has: their rows get neither caption nor folder.
 UNKNOWN_PID, OTHER_UNKNOWN_PID = 60000, 60004
 
@@ -251,3 +252,18 @@ def test_close_for_a_process_without_a_known_file_closes_only_that_process(sessi
          message=f"SetTcpEntry calls {session.set_tcp_entry_calls()}, expected {expected}")
     assert holds_for(lambda: len(session.set_tcp_entry_calls()) <= len(expected), 3), f"SetTcpEntry calls {session.set_tcp_entry_calls()}"
     assert session.set_tcp_entry_calls() == expected, f"SetTcpEntry calls {session.set_tcp_entry_calls()}, expected {expected}"
+
+
+def test_a_range_extended_with_shift_is_what_the_commands_act_on(session):
+    session.install()
+    _open(session, [f"tcp 2 0.0.0.0 {port} 0.0.0.0 0 4" for port in (135, 139, 445, 3389)])
+    rows = _rows_where(session, lambda r: len(r) == 4, "first rows")
+    session.select(rows[0].index)
+    # Shift+Down twice, as a user extends the selection from the keyboard.
+    session.driver("shift-key", MAIN_TITLE, VK_DOWN, 2)
+    poll(lambda: [r.index for r in session.rows() if r.selected] == [0, 1, 2],
+         message=f"selection after Shift+Down: {[r.index for r in session.rows() if r.selected]}")
+    # Copy takes the model's selection: the range reached it, not only the list control.
+    session.shortcut("c")
+    expected = _copied_text(rows[:3])
+    poll(lambda: session.clipboard() == expected, message=f"clipboard {session.clipboard()!r}, expected {expected!r}")

@@ -312,6 +312,7 @@ int Key(const std::wstring& title, UINT virtualKey);
 int Type(const std::wstring& title, const std::wstring& text);
 int Shortcut(const std::wstring& title, const std::wstring& keyName, KeyMethod method);
 int AltKey(const std::wstring& title, const std::wstring& keyName);
+int ShiftKey(const std::wstring& title, UINT virtualKey, int count);
 
 int Clipboard();
 int Tooltip(const std::wstring& title);

@@ -97,25 +97,48 @@ int Shortcut(const std::wstring& title, const std::wstring& keyName, KeyMethod m
     return 0;
 }
 
-int AltKey(const std::wstring& title, const std::wstring& keyName)
+namespace {
+
+// Makes the window the foreground window and types key count times with the
+// modifier held down, as keyboard input.
+int TypeHolding(const std::wstring& title, WORD modifier, WORD key, int count)
 {
     const HWND window = FindTitled(title, false);
     if (window == nullptr) {
         return Fail("no visible window titled %s", Utf8(title).c_str());
     }
-    if (keyName.size() != 1 || keyName[0] > 0x7F || !std::isalpha(static_cast<int>(keyName[0]))) {
-        return Fail("the key must be one letter, not %s", Utf8(keyName).c_str());
-    }
-    const WORD key = static_cast<WORD>(std::toupper(static_cast<int>(keyName[0])));
     SetForegroundWindow(window);
     if (!WaitFor(2000, [&] { return GetForegroundWindow() == window ? window : nullptr; })) {
         return Fail("the window did not become the foreground window");
     }
-    INPUT inputs[] = {KeyInput(VK_MENU, false), KeyInput(key, false), KeyInput(key, true), KeyInput(VK_MENU, true)};
-    if (SendInput(4, inputs, sizeof(INPUT)) != 4) {
+    std::vector<INPUT> inputs{KeyInput(modifier, false)};
+    for (int i = 0; i < count; ++i) {
+        inputs.push_back(KeyInput(key, false));
+        inputs.push_back(KeyInput(key, true));
+    }
+    inputs.push_back(KeyInput(modifier, true));
+    if (SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) != inputs.size()) {
         return Fail("SendInput failed with %lu", GetLastError());
     }
     return 0;
+}
+
+} // namespace
+
+int AltKey(const std::wstring& title, const std::wstring& keyName)
+{
+    if (keyName.size() != 1 || keyName[0] > 0x7F || !std::isalpha(static_cast<int>(keyName[0]))) {
+        return Fail("the key must be one letter, not %s", Utf8(keyName).c_str());
+    }
+    return TypeHolding(title, VK_MENU, static_cast<WORD>(std::toupper(static_cast<int>(keyName[0]))), 1);
+}
+
+int ShiftKey(const std::wstring& title, UINT virtualKey, int count)
+{
+    if (count < 1) {
+        return Fail("the key is pressed at least once");
+    }
+    return TypeHolding(title, VK_SHIFT, static_cast<WORD>(virtualKey), count);
 }
 
 } // namespace vq::e2e::driver

@@ -143,6 +143,10 @@ const Command kCommands[] = {
      "Alt+<key> (a letter) as keyboard input to the window made the foreground window, as a user opens a "
      "menu by its access key",
      2, 2, [](const Arguments& a) { return AltKey(a[0], a[1]); }},
+    {"shift-key", "<title> <virtual key> [count]",
+     "the key (once, or count times) with Shift held, as keyboard input to the window made the foreground "
+     "window, as a user extends a selection",
+     2, 3, [](const Arguments& a) { return ShiftKey(a[0], a.Number(1), a.size() == 3 ? a.Integer(2) : 1); }},
 
     // Texts.
     {"clipboard", "", "the clipboard's Unicode text", 0, 0, [](const Arguments&) { return Clipboard(); }},
