@@ -19,6 +19,8 @@ WIN64_BUILD = Path(os.environ.get("VQ_WIN64_BUILD", "build/win64")).resolve()
 WORK = Path(os.environ.get("VQ_E2E_WORK", "build/e2e")).resolve()
 
 MAIN_TITLE = "Quarvel Velquist v1.0"
+# The automatic refresh's period in seconds: waits that remain are multiples of it.
+REFRESH_PERIOD = 2.0
 # The background of ESTABLISHED rows, as row_colour() answers it.
 ESTABLISHED_BACKGROUND = "b8e994"
 PROGRAMS = {"velquist.exe": WIN32_BUILD / "velquist.exe", "velquist64.exe": WIN64_BUILD / "velquist64.exe"}
@@ -532,6 +534,23 @@ class Session:
         None when none did."""
         rc, box = self.driver("msgbox", pid, timeout_ms)
         return box if rc == 0 else None
+
+    def idle(self, title=MAIN_TITLE):
+        """Returns once the program has handled everything sent or posted to
+        it so far: a command that opens no window has then finished."""
+        self._drive("idle", title)
+
+    def table_reads(self, kind="tcp"):
+        """How many tables of a kind (tcp, udp, tcp6, udp6) the stand-in has
+        served whole: each refresh reads each table once."""
+        log = self.system / "vq_reads.log"
+        return log.read_text().split().count(kind) if log.exists() else 0
+
+    def wait_for_refreshes(self, count=2):
+        """Returns once the program has read its TCP table count more times."""
+        start = self.table_reads()
+        poll(lambda: self.table_reads() >= start + count, timeout=count * REFRESH_PERIOD * 5,
+             message=f"fewer than {count} refreshes in {count * REFRESH_PERIOD * 5} s")
 
     def set_tcp_entry_calls(self):
         """The stand-in's SetTcpEntry calls so far, one line each."""

@@ -2,7 +2,7 @@
 IP Helper library's scripted tables."""
 import socket
 
-from harness import ESTABLISHED_BACKGROUND, ID, MAIN_TITLE, poll, holds_for, run_command
+from harness import ESTABLISHED_BACKGROUND, ID, MAIN_TITLE, REFRESH_PERIOD, poll, holds_for, run_command
 
 REFRESH, DISABLE_AUTO_REFRESH, TERMINATE = ID["ID_REFRESH1"], ID["ID_DISABLE_AUTO_REFRESH1"], ID["ID_ERMINATE_PROCESS1"]
 CLOSE_SELECTED, CLOSE_FOR_PROCESS, CLOSE_ALL = (ID["ID_CLOSE_CONNECTION1"],
@@ -107,8 +107,8 @@ def test_typing_in_the_list_selects_the_next_row_whose_process_begins_with_the_t
     assert session.rows()[chosen]["Process"] == "System", "the typed row"
 
     session.driver("type", MAIN_TITLE, "zzz")
-    assert holds_for(lambda: [r.index for r in session.rows() if r.selected] == [2], seconds=2), (
-        "a text that matches no row moved the selection")
+    session.idle()
+    assert [r.index for r in session.rows() if r.selected] == [2], "a text that matches no row moved the selection"
 
 
 def test_a_shift_selection_reaches_the_rows_the_commands_act_on(session):
@@ -178,16 +178,22 @@ def test_ctrl_d_stops_and_restarts_the_automatic_refresh_and_ctrl_r_refreshes_at
     session.shortcut("d")
     assert _items(session)[DISABLE_AUTO_REFRESH].checked, "Ctrl+D did not check the item"
     session.write_tables([line.format(helper=helper) for line in FIRST_TABLES[:2]])
-    assert holds_for(lambda: session.row_count() == 5, seconds=5), (
-        "rows changed while the automatic refresh was off")
+    # No clock event marks a refresh that does not come: the table stays unread
+    # for two refresh periods, and the rows stay as they were.
+    reads = session.table_reads()
+    assert holds_for(lambda: session.table_reads() == reads, seconds=2 * REFRESH_PERIOD), (
+        "the table was read while the automatic refresh was off")
+    assert session.row_count() == 5, "rows changed while the automatic refresh was off"
     session.shortcut("r")
+    session.idle()
     # Two TCP rows; an empty UDP table leaves the UDP row alone.
-    poll(lambda: session.row_count() == 3, timeout=3, message="Ctrl+R did not refresh at once")
+    assert session.row_count() == 3 and session.table_reads() == reads + 1, "Ctrl+R did not refresh at once"
 
     session.shortcut("d")
     assert not _items(session)[DISABLE_AUTO_REFRESH].checked, "second Ctrl+D did not clear the mark"
     session.write_tables([line.format(helper=helper) for line in FIRST_TABLES[:3]])
-    poll(lambda: session.row_count() == 4, timeout=8, message="automatic refresh did not restart")
+    session.wait_for_refreshes(1)
+    poll(lambda: session.row_count() == 4, timeout=REFRESH_PERIOD, message="automatic refresh did not restart")
 
 
 def test_a_socket_listening_on_this_machine_shows_up_through_wines_ip_helper(session):

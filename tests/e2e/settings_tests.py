@@ -2,7 +2,6 @@
 documents and addresses the program opens, against the real program under
 Wine. Settings are read back and planted with Wine's own reg tool."""
 import re
-import time
 
 import pytest
 
@@ -94,8 +93,11 @@ def _pointer(session, x, y, click=False):
     run_command(["xdotool", "mousemove", str(x), str(y), *(["click", "1"] if click else [])], session.env)
 
 
-def _no_message_box(session, timeout_ms=1500):
-    box = session.message_box(timeout_ms=timeout_ms)
+def _no_message_box(session):
+    """True once the program has handled what it was asked and shows no
+    message box, else what the box says."""
+    session.idle()
+    box = session.message_box(timeout_ms=0)
     return box is None or f"unexpected message box {box.get('title')!r}: {box.get('text')!r}"
 
 
@@ -144,7 +146,7 @@ def test_size_state_and_column_widths_reach_the_registry_as_they_change(session)
 
     # A column resized saves nothing until the pointer leaves the list.
     assert _drive(session, "column-width", MAIN_TITLE, 3, 200)["width"] == "200", "column 3 not resized"
-    time.sleep(1)
+    session.idle()
     assert _settings(session).get("ListView_Column_3") in (None, 150), f"saved before leaving: {_settings(session)}"
     list_rect = session.children(MAIN_TITLE)[ID["IDC_LIST"]][2]
     _pointer(session, *_centre(list_rect))
@@ -213,7 +215,7 @@ def test_a_restart_applies_the_stored_size_state_and_column_widths(session):
                 assert height == want_height, f"{case}: outer height {height}"
         if planted.get("State") == 0:
             # Applying the width must not overwrite the height before it was read.
-            time.sleep(0.5)
+            session.idle()
             values = _settings(session)
             assert _placement(values) == _placement(planted), f"{case}: afterwards {values}"
         _close(session, program)
@@ -298,7 +300,7 @@ def test_the_about_window_is_centred_over_the_main_window_fixed_and_modal_while_
     # About again while it shows: neither a second showing nor a new place.
     _drive(session, "place", MAIN_TITLE, 200, 300)
     _drive(session, "command", MAIN_TITLE, ABOUT)
-    time.sleep(1)
+    session.idle()
     assert session.find_window(ABOUT_TITLE)["rect"] == about["rect"], "About moved while showing"
 
     _drive(session, "close", ABOUT_TITLE)
@@ -342,7 +344,7 @@ def test_documents_open_only_when_present_and_addresses_reach_the_browser(sessio
     _pointer(session, *_centre(controls[LABEL4][2]), click=True)
     poll(lambda: _notepad_files(session) == [r"C:\app\Eula.txt"], timeout=30,
          message=f"the licence link opened {_notepad_files(session)}")
-    quiet = _no_message_box(session, 500)
+    quiet = _no_message_box(session)
     assert quiet is True, f"after the links: {quiet}"
     _drive(session, "close", ABOUT_TITLE)
     poll(lambda: not _style(session.find_window(MAIN_TITLE)) & WS_DISABLED, message="main window disabled")
@@ -356,7 +358,7 @@ def test_documents_open_only_when_present_and_addresses_reach_the_browser(sessio
         assert (holds_for(lambda: _notepad_files(session) == [r"C:\app\Eula.txt"] and
                        not session.explorer_command_lines(), 3)), (
             f"Changelog as {present}: {_notepad_files(session)} {session.explorer_command_lines()}")
-        quiet = _no_message_box(session, 500)
+        quiet = _no_message_box(session)
         assert quiet is True, f"Changelog as {present}: {quiet}"
     changelog.rmdir()
 

@@ -290,6 +290,7 @@ int Windows(DWORD pid);
 int MessageBoxInfo(DWORD pid, DWORD timeoutMs);
 int MessageBoxOk(DWORD pid);
 int Close(const std::wstring& title);
+int Idle(const std::wstring& title);
 int SleepAsHelper(DWORD milliseconds);
 int PostCommand(const std::wstring& title, int id, std::optional<int> notification);
 int PostSysCommand(const std::wstring& title, WPARAM command);

@@ -1,7 +1,9 @@
 // A stand-in for iphlpapi.dll in the end-to-end tests. It serves TCP and UDP
 // tables from the text file "vq_tables.txt" beside it (read afresh at every
-// size query, so a test changes the tables by rewriting the file) and records
-// every SetTcpEntry call in "vq_settcpentry.log". Every other export of the
+// size query, so a test changes the tables by rewriting the file), records
+// every SetTcpEntry call in "vq_settcpentry.log" and every table it served
+// whole in "vq_reads.log" (one line: tcp, udp, tcp6 or udp6), so that a test
+// can wait for refreshes instead of for time. Every other export of the
 // real library is forwarded to a copy of it named "iphlpreal.dll".
 //
 // Table file lines:
@@ -152,8 +154,17 @@ Tables ReadTables()
     return tables;
 }
 
+void LogRead(const char* kind)
+{
+    FILE* log = std::fopen(BesideThisDll("vq_reads.log").c_str(), "a");
+    if (log != nullptr) {
+        std::fprintf(log, "%s\n", kind);
+        std::fclose(log);
+    }
+}
+
 // The platform's two-call contract: too small a buffer gets the needed size and 122.
-DWORD ServeTable(const std::vector<DWORD>& words, DWORD wordsPerRow, PVOID table, PDWORD size)
+DWORD ServeTable(const std::vector<DWORD>& words, DWORD wordsPerRow, PVOID table, PDWORD size, const char* kind)
 {
     if (size == nullptr) {
         return ERROR_INVALID_PARAMETER;
@@ -169,6 +180,7 @@ DWORD ServeTable(const std::vector<DWORD>& words, DWORD wordsPerRow, PVOID table
         std::memcpy(out + 1, words.data(), words.size() * sizeof(DWORD));
     }
     *size = needed;
+    LogRead(kind);
     return NO_ERROR;
 }
 
@@ -194,13 +206,13 @@ DWORD WINAPI GetExtendedTcpTable(PVOID table, PDWORD size, BOOL, ULONG family,
     }
     const Tables tables = ReadTables();
     if (family == kAfInet6) {
-        return ServeTable(tables.tcp6, 14, table, size);
+        return ServeTable(tables.tcp6, 14, table, size, "tcp6");
     }
     if (tables.tcpSize != 0 && size != nullptr && (table == nullptr || *size < tables.tcpSize)) {
         *size = tables.tcpSize;
         return ERROR_INSUFFICIENT_BUFFER;
     }
-    return ServeTable(tables.tcp, 6, table, size);
+    return ServeTable(tables.tcp, 6, table, size, "tcp");
 }
 #endif
 
@@ -212,7 +224,8 @@ DWORD WINAPI GetExtendedUdpTable(PVOID table, PDWORD size, BOOL, ULONG family,
         return ERROR_INVALID_PARAMETER;
     }
     const Tables tables = ReadTables();
-    return family == kAfInet6 ? ServeTable(tables.udp6, 7, table, size) : ServeTable(tables.udp, 3, table, size);
+    return family == kAfInet6 ? ServeTable(tables.udp6, 7, table, size, "udp6")
+                              : ServeTable(tables.udp, 3, table, size, "udp");
 }
 #endif
 
