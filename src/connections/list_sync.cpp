@@ -13,56 +13,42 @@ std::wstring PathOf(const ProcessPathResolver& resolve, std::uint32_t processId)
     return resolve && processId != kIdleProcessId ? resolve(processId) : std::wstring();
 }
 
-ConnectionRow MakeRow(const platform::TcpRowOwnerPid& entry, const ProcessPathResolver& resolve,
-                      std::uint64_t addedAt)
+// What each kind of table entry becomes: its row and its endpoint.
+template <typename Row>
+struct EntryKind;
+template <>
+struct EntryKind<platform::TcpRowOwnerPid> {
+    static constexpr auto makeRow = &MakeTcpRow;
+    static constexpr auto endpoint = &TcpEndpoint;
+};
+template <>
+struct EntryKind<platform::UdpRowOwnerPid> {
+    static constexpr auto makeRow = &MakeUdpRow;
+    static constexpr auto endpoint = &UdpEndpoint;
+};
+template <>
+struct EntryKind<platform::Tcp6RowOwnerPid> {
+    static constexpr auto makeRow = &MakeTcp6Row;
+    static constexpr auto endpoint = &Tcp6Endpoint;
+};
+template <>
+struct EntryKind<platform::Udp6RowOwnerPid> {
+    static constexpr auto makeRow = &MakeUdp6Row;
+    static constexpr auto endpoint = &Udp6Endpoint;
+};
+
+template <typename Row>
+ConnectionRow MakeRow(const Row& entry, const ProcessPathResolver& resolve, std::uint64_t addedAt)
 {
-    ConnectionRow row = MakeTcpRow(entry, PathOf(resolve, entry.owningPid));
+    ConnectionRow row = EntryKind<Row>::makeRow(entry, PathOf(resolve, entry.owningPid));
     row.addedAt = addedAt;
     return row;
 }
 
-ConnectionRow MakeRow(const platform::UdpRowOwnerPid& entry, const ProcessPathResolver& resolve,
-                      std::uint64_t addedAt)
+template <typename Row>
+EndpointKey EndpointOf(const Row& entry)
 {
-    ConnectionRow row = MakeUdpRow(entry, PathOf(resolve, entry.owningPid));
-    row.addedAt = addedAt;
-    return row;
-}
-
-ConnectionRow MakeRow(const platform::Tcp6RowOwnerPid& entry, const ProcessPathResolver& resolve,
-                      std::uint64_t addedAt)
-{
-    ConnectionRow row = MakeTcp6Row(entry, PathOf(resolve, entry.owningPid));
-    row.addedAt = addedAt;
-    return row;
-}
-
-ConnectionRow MakeRow(const platform::Udp6RowOwnerPid& entry, const ProcessPathResolver& resolve,
-                      std::uint64_t addedAt)
-{
-    ConnectionRow row = MakeUdp6Row(entry, PathOf(resolve, entry.owningPid));
-    row.addedAt = addedAt;
-    return row;
-}
-
-EndpointKey EndpointOf(const platform::TcpRowOwnerPid& entry)
-{
-    return TcpEndpoint(entry);
-}
-
-EndpointKey EndpointOf(const platform::UdpRowOwnerPid& entry)
-{
-    return UdpEndpoint(entry);
-}
-
-EndpointKey EndpointOf(const platform::Tcp6RowOwnerPid& entry)
-{
-    return Tcp6Endpoint(entry);
-}
-
-EndpointKey EndpointOf(const platform::Udp6RowOwnerPid& entry)
-{
-    return Udp6Endpoint(entry);
+    return EntryKind<Row>::endpoint(entry);
 }
 
 // A matched TCP row's State text follows the connection; the codes are
