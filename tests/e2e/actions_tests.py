@@ -18,12 +18,6 @@ VK_DOWN = 0x28
 UNKNOWN_PID, OTHER_UNKNOWN_PID = 60000, 60004
 
 
-def _open(session, tables):
-    session.write_tables(tables)
-    session.start()
-    session.find_window(MAIN_TITLE)
-
-
 def _rows_where(session, condition, message, timeout=20.0):
     return poll(lambda: (rows := session.rows()) and condition(rows) and rows, timeout=timeout, message=message)
 
@@ -51,7 +45,7 @@ def test_close_selected_closes_the_selected_tcp_rows_and_refreshes_only_after_a_
               "tcp 2 0.0.0.0 135 0.0.0.0 0 4",
               f"tcp 5 10.0.0.5 556 10.0.0.7 22 {helper}",
               f"udp 0.0.0.0 500 {helper}"]
-    _open(session, tables + [REFUSED])
+    session.open(tables + [REFUSED])
     rows = _rows_where(session, lambda r: len(r) == 4, "first rows")
     _stop_automatic_refresh(session)
     # A refresh would now bring in the row of port 557: that shows whether the close refreshed.
@@ -99,7 +93,7 @@ def test_close_for_process_and_close_all_pick_their_rows_and_refresh(session):
               # Listed with remote port 0, but the entry's own field is not 0: no match.
               f"tcp 2 0.0.0.0 1005 0.0.0.0 raw:1234 {first}",
               f"udp 0.0.0.0 500 {first}"]
-    _open(session, tables)
+    session.open(tables)
     rows = _rows_where(session, lambda r: len(r) == 6, "first rows")
     _stop_automatic_refresh(session)
     by_port = {r["Local Port"]: r for r in rows}
@@ -135,7 +129,7 @@ def test_terminate_ends_only_the_first_selected_rows_process_and_not_for_pids_0_
     session.install()
     first, first_pid = session.start_helper("Probe Dir", "helper app.exe")
     other, other_pid = session.start_helper("Probe Dir", "other app.exe")
-    _open(session, [f"tcp 5 10.0.0.5 2001 10.0.0.9 443 {first_pid}",
+    session.open([f"tcp 5 10.0.0.5 2001 10.0.0.9 443 {first_pid}",
                     f"tcp 5 10.0.0.5 2002 10.0.0.9 443 {other_pid}",
                     "tcp 2 0.0.0.0 135 0.0.0.0 0 4",
                     "tcp 2 0.0.0.0 445 0.0.0.0 0 0"])
@@ -179,7 +173,7 @@ def _copied_text(rows):
 def test_copy_puts_the_selected_rows_and_the_remote_ip_on_the_clipboard(session):
     session.install()
     _, helper = session.start_helper("Probe Dir", "helper app.exe")
-    _open(session, [f"tcp 5 10.0.0.5 555 10.0.0.9 443 {helper}",
+    session.open([f"tcp 5 10.0.0.5 555 10.0.0.9 443 {helper}",
                     "tcp 2 0.0.0.0 135 0.0.0.0 0 4",
                     f"udp 0.0.0.0 500 {helper}",
                     f"tcp 11 127.0.0.1 5000 127.0.0.1 5001 {helper}",
@@ -224,7 +218,7 @@ def test_copy_puts_the_selected_rows_and_the_remote_ip_on_the_clipboard(session)
 def test_copy_trims_blanks_from_the_start_of_the_text(session):
     session.install()
     _, helper = session.start_helper("Probe Dir", " lead.exe")
-    _open(session, [f"tcp 5 10.0.0.5 555 10.0.0.9 443 {helper}",
+    session.open([f"tcp 5 10.0.0.5 555 10.0.0.9 443 {helper}",
                     "tcp 5 10.0.0.5 556 10.0.0.9 443 4"])
     rows = _rows_where(session, lambda r: len(r) == 2, "first rows")
     assert rows[0]["Process"] == " lead.exe", f"first row {rows[0].as_dict()}"
@@ -239,7 +233,7 @@ def test_copy_trims_blanks_from_the_start_of_the_text(session):
 def test_close_for_a_process_without_a_known_file_closes_only_that_process(session):
     session.install()
     _, helper = session.start_helper("Probe Dir", "helper app.exe")
-    _open(session, [f"tcp 5 10.0.0.5 555 10.0.0.9 443 {helper}",
+    session.open([f"tcp 5 10.0.0.5 555 10.0.0.9 443 {helper}",
                     f"tcp 5 10.0.0.5 601 10.0.0.9 443 {UNKNOWN_PID}",
                     f"tcp 5 10.0.0.5 602 10.0.0.9 443 {OTHER_UNKNOWN_PID}",
                     f"udp 0.0.0.0 500 {UNKNOWN_PID}"])
@@ -261,7 +255,7 @@ def test_close_for_a_process_without_a_known_file_closes_only_that_process(sessi
 
 def test_a_range_extended_with_shift_is_what_the_commands_act_on(session):
     session.install()
-    _open(session, [f"tcp 2 0.0.0.0 {port} 0.0.0.0 0 4" for port in (135, 139, 445, 3389)])
+    session.open([f"tcp 2 0.0.0.0 {port} 0.0.0.0 0 4" for port in (135, 139, 445, 3389)])
     rows = _rows_where(session, lambda r: len(r) == 4, "first rows")
     session.select(rows[0].index)
     # Shift+Down twice, as a user extends the selection from the keyboard.

@@ -293,6 +293,13 @@ class Session:
         self._processes.append(process)
         return process
 
+    def open(self, tables, program="velquist.exe"):
+        """Scripts the stand-in's tables, starts the program and waits for its
+        main window; answers the process and the window as find reports it."""
+        self.write_tables(tables)
+        process = self.start(program)
+        return process, self.find_window(MAIN_TITLE)
+
     def start_helper(self, folder, name, seconds=60):
         """Starts a copy of the driver as a helper process at C:\\<folder>\\<name>;
         answers the process and its Windows process id."""

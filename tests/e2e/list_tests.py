@@ -16,9 +16,7 @@ SAVE = ID["ID_SAVE1"]
 def _start(session, tables):
     session.install()
     _, helper = session.start_helper("Probe Dir", "helper app.exe")
-    session.write_tables([line.format(helper=helper) for line in tables])
-    program = session.start()
-    session.find_window(MAIN_TITLE)
+    program, _ = session.open([line.format(helper=helper) for line in tables])
     return program, helper
 
 

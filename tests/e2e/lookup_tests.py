@@ -5,7 +5,7 @@ import datetime
 import hashlib
 import time
 
-from harness import MAIN_TITLE, poll, holds_for
+from harness import MAIN_TITLE, REFRESH_PERIOD, poll, holds_for
 
 # Ids of package/resource.h.
 PROPERTIES, LOCATE, HASH_GOOGLE, HASH_VIRUSTOTAL = range(306, 310)
@@ -24,9 +24,7 @@ def _start(session, tables, helpers):
     answers the program's Windows process id and the helpers' ids."""
     session.install()
     pids = [session.start_helper(folder, name)[1] for folder, name in helpers]
-    session.write_tables([line.format(*pids) for line in tables])
-    session.start()
-    window = session.find_window(MAIN_TITLE)
+    _, window = session.open([line.format(*pids) for line in tables])
     return int(window["pid"]), pids
 
 
@@ -43,8 +41,10 @@ def _open_url(session, index, command, expected_count):
     return session.wait_for_urls(expected_count)[expected_count - 1]
 
 
-def _no_message_box(session, pid, ms=3000):
-    box = session.message_box(pid, ms)
+def _no_message_box(session, pid):
+    """No box of the program or of the processes it starts (file manager,
+    property sheet): these answer on their own, so the wait is a time."""
+    box = session.message_box(pid, int(2 * REFRESH_PERIOD * 1000))
     return box is None, box
 
 
@@ -152,7 +152,7 @@ def test_hash_look_ups_search_for_the_process_files_digest_and_report_an_unreada
         f"hash search {session.opened_urls()} for {digest}")
     assert _open_url(session, by_pid[helper].index, HASH_VIRUSTOTAL, 2) == FILE_REPUTATION + digest.upper(), (
         f"file reputation {session.opened_urls()} for {digest}")
-    assert holds_for(lambda: len(session.opened_urls()) == 2, 3), (
+    assert holds_for(lambda: len(session.opened_urls()) == 2, 2 * REFRESH_PERIOD), (
         f"a look-up for the missing file: {session.opened_urls()}")
 
 

@@ -5,7 +5,7 @@ import re
 
 import pytest
 
-from harness import ID, MAIN_TITLE, poll, rect_of, run_command, holds_for
+from harness import ID, MAIN_TITLE, REFRESH_PERIOD, poll, rect_of, run_command, holds_for
 
 SETTINGS_KEY = r"HKCU\Software\Quarvel\Velquist"
 ABOUT_TITLE = "About"
@@ -103,9 +103,7 @@ def _no_message_box(session):
 
 def _start(session, tables=TABLES):
     session.install()
-    session.write_tables(tables)
-    program = session.start()
-    return program, session.find_window(MAIN_TITLE)
+    return session.open(tables)
 
 
 def _close(session, program):
@@ -356,7 +354,7 @@ def test_documents_open_only_when_present_and_addresses_reach_the_browser(sessio
             changelog.mkdir()
         _drive(session, "command", MAIN_TITLE, OPEN_CHANGELOG)
         assert (holds_for(lambda: _notepad_files(session) == [r"C:\app\Eula.txt"] and
-                       not session.explorer_command_lines(), 3)), (
+                       not session.explorer_command_lines(), 2 * REFRESH_PERIOD)), (
             f"Changelog as {present}: {_notepad_files(session)} {session.explorer_command_lines()}")
         quiet = _no_message_box(session)
         assert quiet is True, f"Changelog as {present}: {quiet}"

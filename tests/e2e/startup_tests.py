@@ -1,7 +1,7 @@
 """Start-up and shutdown of the real programs under Wine."""
 import pytest
 
-from harness import MAIN_TITLE, holds_for, poll, rect_of
+from harness import MAIN_TITLE, REFRESH_PERIOD, holds_for, poll, rect_of
 
 ESCAPE = 0x1B
 REFUSAL_64_BIT = "Please run the 64-bit version! Aborting..."
@@ -98,12 +98,12 @@ def test_a_failing_refresh_reports_once_in_the_programs_words_while_its_box_is_o
                            "table of connections takes."), (
         f"box text {box['text']!r}")
     # Three more refresh periods behind the open box add no box.
-    assert holds_for(lambda: session.windows_of(box["pid"]).count("#32770") == 1, seconds=6), (
+    assert holds_for(lambda: session.windows_of(box["pid"]).count("#32770") == 1, seconds=3 * REFRESH_PERIOD), (
         f"boxes piled up: {session.windows_of(box['pid'])}")
     session.write_tables(LISTENING)
     session.driver("msgbox-ok", 0)
     poll(lambda: "#32770" not in session.windows_of(box["pid"]), message="the box did not close")
-    assert holds_for(lambda: "#32770" not in session.windows_of(box["pid"]), seconds=4), (
+    assert holds_for(lambda: "#32770" not in session.windows_of(box["pid"]), seconds=2 * REFRESH_PERIOD), (
         "a box came back after the table could be read again")
     session.driver("close", MAIN_TITLE)
     assert session.wait_exit(program) == 0, "exit code not 0"
