@@ -174,6 +174,9 @@ void AboutWindow::ShowModalOver(HWND owner)
         return;
     }
     PlaceCentredOver(owner);
+    if (FollowWindowDpi()) {
+        PlaceCentredOver(owner);
+    }
 
     const bool disableOwner = owner != nullptr && ::IsWindowEnabled(owner) != FALSE;
     if (disableOwner) {
@@ -252,6 +255,9 @@ LRESULT AboutWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
         return 0;
+    case WM_DPICHANGED:
+        OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return 0;
     case WM_CLOSE:
         OnClose();
         return 0;
@@ -262,26 +268,67 @@ LRESULT AboutWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 
 void AboutWindow::OnCreate(HINSTANCE instance)
 {
-    dpi_ = WindowDpi(hwnd_);
+    instance_ = instance;
+    makerName_ = LoadPngResource(instance, IDR_ABOUT_MAKER_NAME);
+    facebookLike_ = LoadPngResource(instance, IDR_ABOUT_LIKE);
+    tweet_ = LoadPngResource(instance, IDR_ABOUT_TWEET);
+    LayOut(WindowDpi(hwnd_));
+}
+
+// Moved to a screen of another density: the system suggests the window's new
+// rectangle, and the fonts and places follow.
+void AboutWindow::OnDpiChanged(int dpi, const RECT& suggested)
+{
+    ::SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                   suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    LayOut(dpi);
+}
+
+// The window lives hidden between showings and may be placed over an owner
+// on a screen of another density without being told; it takes that screen's
+// density before it shows. Answers whether its size changed.
+bool AboutWindow::FollowWindowDpi()
+{
+    const int dpi = WindowDpi(hwnd_);
+    if (dpi == dpi_) {
+        return false;
+    }
+    RECT frame{};
+    RECT client{};
+    ::GetWindowRect(hwnd_, &frame);
+    ::GetClientRect(hwnd_, &client);
+    const int width = ScaleToDpi(kAboutClientWidth, dpi) + (frame.right - frame.left) - client.right;
+    const int height = ScaleToDpi(kAboutClientHeight, dpi) + (frame.bottom - frame.top) - client.bottom;
+    ::SetWindowPos(hwnd_, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    LayOut(dpi);
+    return true;
+}
+
+// Fonts and controls for a resolution, in a window already of its size. The
+// controls are made anew, so every one of them takes its font, place and
+// measured size for that resolution.
+void AboutWindow::LayOut(int dpi)
+{
+    dpi_ = dpi > 0 ? dpi : kDesignDpi;
+    for (HWND child = ::GetWindow(hwnd_, GW_CHILD); child != nullptr; child = ::GetWindow(hwnd_, GW_CHILD)) {
+        ::DestroyWindow(child);
+    }
     font_.reset(CreateTahoma(8, false, dpi_));
     titleFont_.reset(CreateTahoma(10, true, dpi_));
     boldFont_.reset(CreateTahoma(8, true, dpi_));
     linkFont_.reset(CreateUnderlined(boldFont_.get()));
     ::SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
 
-    makerName_ = LoadPngResource(instance, IDR_ABOUT_MAKER_NAME);
-    facebookLike_ = LoadPngResource(instance, IDR_ABOUT_LIKE);
-    tweet_ = LoadPngResource(instance, IDR_ABOUT_TWEET);
-
-    CreatePicture(instance, IDC_ABOUT_IMAGE1, Scaled(kImage1X), Scaled(kImage1Y), kImage1Width, kImage1Height, false);
-    CreateLabel(instance, IDC_ABOUT_LABEL1, kLabel1Text, Scaled(42), Scaled(80), titleFont_.get(), false);
-    CreateLabel(instance, IDC_ABOUT_LABEL7, kLabel7Text, Scaled(42), Scaled(111), boldFont_.get(), false);
-    CreateLabel(instance, IDC_ABOUT_LABEL2, kLabel2Text, Scaled(42), Scaled(139), boldFont_.get(), false);
-    label3_ = CreateLabel(instance, IDC_ABOUT_LABEL3, kLabel3Text, Scaled(42), Scaled(166), linkFont_.get(), true);
-    label4_ = CreateLabel(instance, IDC_ABOUT_LABEL4, kLabel4Text, Scaled(42), Scaled(195), linkFont_.get(), true);
-    imgFacebookLike_ = CreatePicture(instance, IDC_ABOUT_IMG_FACEBOOK_LIKE, Scaled(42), Scaled(231), kLogoWidth,
-                                     kLogoHeight, true);
-    imgTweet_ = CreatePicture(instance, IDC_ABOUT_IMG_TWEET, Scaled(93), Scaled(231), kLogoWidth, kLogoHeight, true);
+    CreatePicture(IDC_ABOUT_IMAGE1, Scaled(kImage1X), Scaled(kImage1Y), kImage1Width, kImage1Height, false);
+    CreateLabel(IDC_ABOUT_LABEL1, kLabel1Text, Scaled(42), Scaled(80), titleFont_.get(), false);
+    CreateLabel(IDC_ABOUT_LABEL7, kLabel7Text, Scaled(42), Scaled(111), boldFont_.get(), false);
+    CreateLabel(IDC_ABOUT_LABEL2, kLabel2Text, Scaled(42), Scaled(139), boldFont_.get(), false);
+    label3_ = CreateLabel(IDC_ABOUT_LABEL3, kLabel3Text, Scaled(42), Scaled(166), linkFont_.get(), true);
+    label4_ = CreateLabel(IDC_ABOUT_LABEL4, kLabel4Text, Scaled(42), Scaled(195), linkFont_.get(), true);
+    imgFacebookLike_ =
+        CreatePicture(IDC_ABOUT_IMG_FACEBOOK_LIKE, Scaled(42), Scaled(231), kLogoWidth, kLogoHeight, true);
+    imgTweet_ = CreatePicture(IDC_ABOUT_IMG_TWEET, Scaled(93), Scaled(231), kLogoWidth, kLogoHeight, true);
+    ::InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
 int AboutWindow::Scaled(int designSize) const
@@ -299,8 +346,7 @@ RECT AboutWindow::Scaled(const RECT& designRect) const
 // clickable; any other label reaches to the window's right margin, because
 // Wine draws small Tahoma from the font's bitmaps, a few pixels wider than
 // the text measures, and a label cut to the measure loses its last letter.
-HWND AboutWindow::CreateLabel(HINSTANCE instance, int controlId, const wchar_t* text, int x, int y, HFONT font,
-                              bool link)
+HWND AboutWindow::CreateLabel(int controlId, const wchar_t* text, int x, int y, HFONT font, bool link)
 {
     RECT extent{};
     const HDC dc = ::GetDC(hwnd_);
@@ -314,16 +360,16 @@ HWND AboutWindow::CreateLabel(HINSTANCE instance, int controlId, const wchar_t* 
 
     const DWORD style = WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX | (link ? SS_NOTIFY : 0);
     const HWND label = ::CreateWindowExW(0, L"STATIC", text, style, x, y, width, extent.bottom, hwnd_,
-                                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)), instance, nullptr);
+                                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)), instance_, nullptr);
     ::SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     return label;
 }
 
-HWND AboutWindow::CreatePicture(HINSTANCE instance, int controlId, int x, int y, int width, int height, bool link)
+HWND AboutWindow::CreatePicture(int controlId, int x, int y, int width, int height, bool link)
 {
     const DWORD style = WS_CHILD | WS_VISIBLE | SS_OWNERDRAW | (link ? SS_NOTIFY : 0);
     return ::CreateWindowExW(0, L"STATIC", L"", style, x, y, width, height, hwnd_,
-                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)), instance, nullptr);
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)), instance_, nullptr);
 }
 
 void AboutWindow::OnPaint()

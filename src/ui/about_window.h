@@ -43,6 +43,9 @@ public:
 
 private:
     void OnCreate(HINSTANCE instance);
+    void OnDpiChanged(int dpi, const RECT& suggested);
+    bool FollowWindowDpi();
+    void LayOut(int dpi);
     void OnPaint();
     void OnDrawItem(const DRAWITEMSTRUCT& item);
     LRESULT OnCtlColorStatic(HDC dc, HWND control);
@@ -50,9 +53,8 @@ private:
     void OnCommand(int controlId, int notification);
     void OnClose();
 
-    HWND CreateLabel(HINSTANCE instance, int controlId, const wchar_t* text, int x, int y, HFONT font,
-                     bool link);
-    HWND CreatePicture(HINSTANCE instance, int controlId, int x, int y, int width, int height, bool link);
+    HWND CreateLabel(int controlId, const wchar_t* text, int x, int y, HFONT font, bool link);
+    HWND CreatePicture(int controlId, int x, int y, int width, int height, bool link);
     void PlaceCentredOver(HWND owner);
     bool IsLink(HWND control) const;
     int Scaled(int designSize) const;
@@ -69,6 +71,7 @@ private:
     HWND label4_ = nullptr;
     HWND imgFacebookLike_ = nullptr;
     HWND imgTweet_ = nullptr;
+    HINSTANCE instance_ = nullptr;
     int dpi_ = 96;  // the resolution the layout is drawn at
     bool inModalLoop_ = false;
     bool modalEnded_ = false;

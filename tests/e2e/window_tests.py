@@ -1,7 +1,7 @@
 """How the main window looks and answers the pointer under Wine: read from
 screenshots of the virtual display and from its windows."""
 
-from harness import ID, MAIN_TITLE, poll, run_command, unescape
+from harness import ID, MAIN_TITLE, poll, rect_of, run_command, unescape
 
 SC_MAXIMIZE, SC_RESTORE = 0xF030, 0xF120
 STATUS_BAR = ID["IDC_STATUS_BAR"]
@@ -12,9 +12,9 @@ LETTER_WIDTH = 8
 HEADER_MARGINS = 12
 
 
-def _text_width(session, points, bold, text):
-    """The width of a text in Tahoma as the program draws it at the screen's resolution."""
-    rc, values = session.driver("text-width", points, 1 if bold else 0, text)
+def _text_width(session, points, bold, text, dpi=None):
+    """The width of a text in Tahoma as the program draws it at the screen's resolution (or at dpi)."""
+    rc, values = session.driver("text-width", points, 1 if bold else 0, text, *([dpi] if dpi else []))
     assert rc == 0, f"text-width {text!r}: {values}"
     return int(values["width"])
 
@@ -54,40 +54,76 @@ def test_every_status_panel_shows_its_text_after_maximising_and_restoring(sessio
         assert session.status() == STATUS, f"{step}: status panels {session.status()}"
 
 
-def test_at_144_dots_per_inch_the_layout_is_one_and_a_half_times_as_large(session):
-    session.install()
-    session.registry(r"HKCU\Control Panel\Desktop", "LogPixels", "REG_DWORD", "144")
-    session.write_tables(["tcp 2 0.0.0.0 445 0.0.0.0 0 4"])
-    session.start()
-    session.find_window(MAIN_TITLE)
-    poll(lambda: session.row_count() == 1, message="no rows")
+def _assert_main_layout_at_144(session):
     assert session.status_edges()[:3] == [218, 436, 654], f"panel edges {session.status_edges()}"
     columns = session.list_columns()
     widths = [width for _, width in columns]
     assert widths == [188, 113, 188, 225, 113, 225, 113, 113, 375], f"column widths {widths}"
     # No header text is cut: each fits its column with the header's margins.
     for caption, width in columns:
-        needed = _text_width(session, 8, False, caption) + HEADER_MARGINS
+        needed = _text_width(session, 8, False, caption, 144) + HEADER_MARGINS
         assert needed <= width, f"header {caption!r} needs {needed} pixels, has {width}"
     left, top, right, bottom = _status_bar_rect(session)
     assert bottom - top == 29, f"status bar height {bottom - top}"
 
-    # The About window's layout scales too: places 1.5 times as far apart.
-    session.driver("command", MAIN_TITLE, ID["ID_ABOUT1"])
-    session.find_window("About")
+
+def _assert_about_layout(session, dpi):
+    """The About window's labels fit their texts at dpi, and its places are
+    as far apart as the design's scaled to dpi (31 and 51 pixels at 96)."""
     children = session.children("About")
-    tops = {control: rect for control, (_, _, rect, _) in children.items()}
+    rects = {control: rect for control, (_, _, rect, _) in children.items()}
     texts = {control: text for control, (_, _, _, text) in children.items()}
-    label1, label7 = tops[ID["IDC_ABOUT_LABEL1"]], tops[ID["IDC_ABOUT_LABEL7"]]
     for control, points, bold in ((ID["IDC_ABOUT_LABEL1"], 10, True), (ID["IDC_ABOUT_LABEL7"], 8, True),
                                   (ID["IDC_ABOUT_LABEL2"], 8, True)):
-        rect = tops[control]
-        needed = _text_width(session, points, bold, texts[control])
+        rect = rects[control]
+        needed = _text_width(session, points, bold, texts[control], dpi)
         assert rect[2] - rect[0] >= needed, f"label {texts[control]!r} is {rect[2] - rect[0]} wide, needs {needed}"
-    like, tweet = tops[ID["IDC_ABOUT_IMG_FACEBOOK_LIKE"]], tops[ID["IDC_ABOUT_IMG_TWEET"]]
-    assert label7[1] - label1[1] == 47 and tweet[0] - like[0] == 77, (
-        f"About layout at 144 dots per inch: label 1 {label1}, label 7 {label7}, logos {like} {tweet}")
+    label1, label7 = rects[ID["IDC_ABOUT_LABEL1"]], rects[ID["IDC_ABOUT_LABEL7"]]
+    like, tweet = rects[ID["IDC_ABOUT_IMG_FACEBOOK_LIKE"]], rects[ID["IDC_ABOUT_IMG_TWEET"]]
+    spacing = {96: (31, 51), 144: (47, 77)}[dpi]
+    assert (label7[1] - label1[1], tweet[0] - like[0]) == spacing, (
+        f"About layout at {dpi} dots per inch: label 1 {label1}, label 7 {label7}, logos {like} {tweet}")
 
+
+def test_at_144_dots_per_inch_the_layout_is_one_and_a_half_times_as_large(session):
+    session.install()
+    session.registry(r"HKCU\Control Panel\Desktop", "LogPixels", "REG_DWORD", "144")
+    session.open(["tcp 2 0.0.0.0 445 0.0.0.0 0 4"])
+    poll(lambda: session.row_count() == 1, message="no rows")
+    _assert_main_layout_at_144(session)
+    session.driver("command", MAIN_TITLE, ID["ID_ABOUT1"])
+    session.find_window("About")
+    _assert_about_layout(session, 144)
+
+
+def _move_to_dpi(session, title, dpi, scale):
+    """Tells a window it moved to a screen of dpi, suggesting its rectangle
+    scaled by scale around its top-left corner, as the system does."""
+    left, top, right, bottom = rect_of(session.find_window(title, hidden=True))
+    rc, values = session.driver("dpi-changed", title, dpi, left, top, round((right - left) * scale),
+                                round((bottom - top) * scale))
+    assert rc == 0, f"dpi-changed {title}: {values}"
+
+
+def test_moved_to_a_screen_of_144_dots_per_inch_the_windows_take_its_layout(session):
+    session.install()
+    session.open(["tcp 2 0.0.0.0 445 0.0.0.0 0 4"])
+    poll(lambda: session.row_count() == 1, message="no rows")
+    _move_to_dpi(session, MAIN_TITLE, 144, 1.5)
+    _assert_main_layout_at_144(session)
+
+    session.driver("command", MAIN_TITLE, ID["ID_ABOUT1"])
+    session.find_window("About")
+    _assert_about_layout(session, 96)
+    _move_to_dpi(session, "About", 144, 1.5)
+    _assert_about_layout(session, 144)
+    # Closed and shown again, it takes the density of the screen it shows on
+    # (here still 96), which moving while hidden announces to nobody.
+    session.driver("close", "About")
+    poll(lambda: session.driver("find", "About", 0)[0] != 0, message="About still showing")
+    session.driver("command", MAIN_TITLE, ID["ID_ABOUT1"])
+    session.find_window("About")
+    _assert_about_layout(session, 96)
 
 
 def _tooltip(session):

@@ -295,6 +295,7 @@ int SleepAsHelper(DWORD milliseconds);
 int PostCommand(const std::wstring& title, int id, std::optional<int> notification);
 int PostSysCommand(const std::wstring& title, WPARAM command);
 int Place(const std::wstring& title, int x, int y, std::optional<SIZE> size);
+int DpiChanged(const std::wstring& title, int dpi, const RECT& suggested);
 int Children(const std::wstring& title);
 int HitTest(const std::wstring& title, int x, int y);
 
@@ -317,6 +318,6 @@ int ShiftKey(const std::wstring& title, UINT virtualKey, int count);
 
 int Clipboard();
 int Tooltip(const std::wstring& title);
-int TextWidth(int points, bool bold, const std::wstring& text);
+int TextWidth(int points, bool bold, const std::wstring& text, int dpi);
 
 } // namespace vq::e2e::driver

@@ -49,10 +49,12 @@ int Tooltip(const std::wstring& title)
     return 0;
 }
 
-int TextWidth(int points, bool bold, const std::wstring& text)
+int TextWidth(int points, bool bold, const std::wstring& text, int dpi)
 {
     const HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    if (dpi <= 0) {
+        dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    }
     const HFONT font = CreateFontW(-MulDiv(points, dpi, 72), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE,
                                    FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                    DEFAULT_PITCH | FF_DONTCARE, L"Tahoma");

@@ -85,6 +85,14 @@ const Command kCommands[] = {
          return Place(a[0], a.Integer(1), a.Integer(2),
                       a.size() == 5 ? std::optional<SIZE>(SIZE{a.Integer(3), a.Integer(4)}) : std::nullopt);
      }},
+    {"dpi-changed", "<title> <dpi> <x> <y> <w> <h>",
+     "sends WM_DPICHANGED (also to a hidden window) as when it moves to a screen of that density, with the "
+     "rectangle the system suggests",
+     6, 6,
+     [](const Arguments& a) {
+         const RECT suggested{a.Integer(2), a.Integer(3), a.Integer(2) + a.Integer(4), a.Integer(3) + a.Integer(5)};
+         return DpiChanged(a[0], a.Integer(1), suggested);
+     }},
     {"children", "<title>", "its child windows: id, class, style, screen rect, text", 1, 1,
      [](const Arguments& a) { return Children(a[0]); }},
     {"hittest", "<title> <x> <y>", "the WM_NCHITTEST answer for a screen point", 3, 3,
@@ -155,10 +163,13 @@ const Command kCommands[] = {
     {"clipboard", "", "the clipboard's Unicode text", 0, 0, [](const Arguments&) { return Clipboard(); }},
     {"tooltip", "<title>", "the text of the tooltip the window's process shows (none: exit 1)", 1, 1,
      [](const Arguments& a) { return Tooltip(a[0]); }},
-    {"text-width", "<points> <bold> <text>",
-     "the width and height of the text in Tahoma of that size (bold 0 or 1) at the screen's resolution, as "
-     "the program draws its texts",
-     3, 3, [](const Arguments& a) { return TextWidth(a.Integer(0), a.Integer(1) != 0, a[2]); }},
+    {"text-width", "<points> <bold> <text> [dpi]",
+     "the width and height of the text in Tahoma of that size (bold 0 or 1) at the screen's resolution (or "
+     "at dpi), as the program draws its texts",
+     3, 4,
+     [](const Arguments& a) {
+         return TextWidth(a.Integer(0), a.Integer(1) != 0, a[2], a.size() == 4 ? a.Integer(3) : 0);
+     }},
 };
 
 int Usage()

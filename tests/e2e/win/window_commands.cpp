@@ -203,6 +203,30 @@ int Place(const std::wstring& title, int x, int y, std::optional<SIZE> size)
     return 0;
 }
 
+// A window moved to a screen of another density is sent WM_DPICHANGED with
+// the rectangle the system suggests; the rectangle travels through memory in
+// the window's process, where the message's pointer must point.
+int DpiChanged(const std::wstring& title, int dpi, const RECT& suggested)
+{
+    HWND window = FindTitled(title, true);
+    if (window == nullptr) {
+        return Fail("no window titled %s", Utf8(title).c_str());
+    }
+    const UniqueHandle process(OpenProcess(kMemoryAccess, FALSE, ProcessOf(window)));
+    if (!process) {
+        return Fail("OpenProcess failed with %lu", GetLastError());
+    }
+    const RemoteMemory memory(process.get(), sizeof(RECT));
+    if (!memory || !memory.Put(0, suggested)) {
+        return Fail("the rectangle could not be written to process %lu: %lu", ProcessOf(window), GetLastError());
+    }
+    if (!Send(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), memory.Param())) {
+        return Fail("WM_DPICHANGED was not handled in time");
+    }
+    PrintWindow(window);
+    return 0;
+}
+
 int Children(const std::wstring& title)
 {
     HWND window = FindTitled(title, false);
