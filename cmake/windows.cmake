@@ -1,5 +1,5 @@
 # Windows build: the core again, the Win32 platform layer, the windows and
-# resources, and (32-bit only) the programs the end-to-end tests use.
+# resources, and the programs the end-to-end tests and the scale bench use.
 enable_language(RC)
 
 set(VQ_WIN32_PLATFORM_SOURCES
@@ -60,18 +60,29 @@ foreach(document Changelog.txt EULA.txt)
 endforeach()
 
 # The stand-in IP Helper libraries of the end-to-end tests and of the scale
-# bench forward every other export to Wine's own 32-bit one.
-if(NOT CMAKE_SIZEOF_VOID_P EQUAL 8)
+# bench forward every other export to Wine's own library of the same width.
+# Both widths build the test programs: a machine that cannot run 32-bit code
+# runs the end-to-end tests against velquist64.exe.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  find_file(VQ_WINE_IPHLPAPI iphlpapi.dll
+    PATHS /usr/lib/x86_64-linux-gnu/wine/x86_64-windows /usr/lib/wine/x86_64-windows
+    NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+  # x86-64 has one calling convention: exports carry no stdcall decoration.
+  set(VQ_STDCALL_24 "")
+  set(VQ_STDCALL_4 "")
+else()
   find_file(VQ_WINE_IPHLPAPI iphlpapi.dll
     PATHS /usr/lib/i386-linux-gnu/wine/i386-windows /usr/lib/wine/i386-windows
     NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
-  if(NOT VQ_WINE_IPHLPAPI)
-    message(FATAL_ERROR "Wine's 32-bit iphlpapi.dll was not found (install wine32)")
-  endif()
+  set(VQ_STDCALL_24 "@24")
+  set(VQ_STDCALL_4 "@4")
 endif()
-if(NOT CMAKE_SIZEOF_VOID_P EQUAL 8 AND EXISTS ${CMAKE_SOURCE_DIR}/tests/e2e/win/CMakeLists.txt)
+if(NOT VQ_WINE_IPHLPAPI)
+  message(FATAL_ERROR "Wine's iphlpapi.dll for this width was not found (install wine32 and wine64)")
+endif()
+if(EXISTS ${CMAKE_SOURCE_DIR}/tests/e2e/win/CMakeLists.txt)
   add_subdirectory(${CMAKE_SOURCE_DIR}/tests/e2e/win ${CMAKE_BINARY_DIR}/e2e)
 endif()
-if(NOT CMAKE_SIZEOF_VOID_P EQUAL 8 AND EXISTS ${CMAKE_SOURCE_DIR}/bench/scale/CMakeLists.txt)
+if(EXISTS ${CMAKE_SOURCE_DIR}/bench/scale/CMakeLists.txt)
   add_subdirectory(${CMAKE_SOURCE_DIR}/bench/scale ${CMAKE_BINARY_DIR}/bench-scale)
 endif()

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """The demonstration mode of scripts/run.sh: a Wine prefix whose IP Helper is
-the test stand-in (build/win32/iphlp/full/iphlpapi.dll), serving a fixed,
+the test stand-in (build/win32/iphlp/full/iphlpapi.dll, or build/win64's
+where this machine runs no 32-bit code), serving a fixed,
 plausible table of connections owned by a few real helper processes started
 from folders with telling names. Wine's own IP Helper reports process id 0
 for every socket; this shows the program as it looks on a real machine.
@@ -17,8 +18,7 @@ import sys
 import time
 from pathlib import Path
 
-REPO = Path(__file__).resolve().parents[1]
-WIN32_BUILD = Path(os.environ.get("VQ_WIN32_BUILD", REPO / "build" / "win32")).resolve()
+from wine_width import ARCH, BUILD, PROGRAM, WINE, system_folder, wine_environment
 
 # The helper processes: C:\<folder>\<name>, each a copy of the test driver
 # sleeping for an hour.
@@ -77,13 +77,7 @@ def run(args, env, timeout=300):
 
 
 def wine_env(prefix):
-    return dict(os.environ, WINEPREFIX=str(prefix), WINEARCH="win32", WINEDEBUG="-all")
-
-
-def system_folder(prefix):
-    """Where a 32-bit program of the prefix loads its system libraries from."""
-    wow64 = prefix / "drive_c" / "windows" / "syswow64"
-    return wow64 if wow64.exists() else prefix / "drive_c" / "windows" / "system32"
+    return dict(wine_environment(os.environ), WINEPREFIX=str(prefix), WINEARCH=ARCH, WINEDEBUG="-all")
 
 
 def plant_ip_helper(prefix):
@@ -95,7 +89,7 @@ def plant_ip_helper(prefix):
         shutil.copy(system / "iphlpapi.dll", real)
     target = system / "iphlpapi.dll"
     target.unlink()
-    shutil.copy(WIN32_BUILD / "iphlp" / "full" / "iphlpapi.dll", target)
+    shutil.copy(BUILD / "iphlp" / "full" / "iphlpapi.dll", target)
 
 
 def start_helpers(prefix, env):
@@ -104,10 +98,10 @@ def start_helpers(prefix, env):
     for key, (folder, name) in HELPERS.items():
         directory = prefix / "drive_c" / Path(*folder.split("\\"))
         directory.mkdir(parents=True, exist_ok=True)
-        shutil.copy(WIN32_BUILD / "e2e" / "vqdriver.exe", directory / name)
+        shutil.copy(BUILD / "e2e" / "vqdriver.exe", directory / name)
         output = prefix / f"demo-{key}.out"
         with open(output, "w") as out:
-            subprocess.Popen(["wine", f"C:\\{folder}\\{name}", "sleep", "3600000"], env=env, stdout=out,
+            subprocess.Popen([WINE, f"C:\\{folder}\\{name}", "sleep", "3600000"], env=env, stdout=out,
                              stderr=subprocess.DEVNULL, start_new_session=True)
         outputs[key] = output
     pids = {}
@@ -137,7 +131,7 @@ def prepare(prefix, env=None):
     """Everything but the program itself; env: the prefix's Wine environment."""
     env = env or wine_env(prefix)
     # The stand-in in the system folder wins over Wine's builtin library.
-    run(["wine", "reg", "add", r"HKCU\Software\Wine\AppDefaults\velquist.exe\DllOverrides", "/v", "iphlpapi",
+    run([WINE, "reg", "add", rf"HKCU\Software\Wine\AppDefaults\{PROGRAM}\DllOverrides", "/v", "iphlpapi",
          "/t", "REG_SZ", "/d", "native,builtin", "/f"], env)
     plant_ip_helper(prefix)
     pids = start_helpers(prefix, env)

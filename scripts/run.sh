@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds velquist.exe and starts it under Wine.
+# Builds velquist.exe and starts it under Wine (velquist64.exe in a 64-bit
+# prefix where this machine runs no 32-bit code: scripts/wine_width.py).
 #   bash scripts/run.sh          the machine's own connections, through Wine's IP Helper
 #   bash scripts/run.sh --demo   a demonstration table (scripts/demo.py) owned by a few helper processes
 # With a display the program opens there. Without one it runs on a virtual
@@ -17,22 +18,24 @@ elif [ $# -gt 0 ]; then
 fi
 
 bash scripts/install-deps.sh
-cmake --preset win32 >/dev/null
-cmake --build --preset win32 -j "$(nproc)"
+read -r arch program_name wine < <(python3 scripts/wine_width.py)
+if [ "$arch" = win64 ]; then export WINELOADER="$wine"; fi
+cmake --preset "$arch" >/dev/null
+cmake --build --preset "$arch" -j "$(nproc)"
 
 # The demonstration gets a prefix of its own: the stand-in IP Helper it
 # plants must not replace Wine's own one in the ordinary prefix.
 if [ $demo -eq 1 ]; then
-  default_prefix=$PWD/build/wine-demo-prefix
+  default_prefix=$PWD/build/wine-demo-prefix-$arch
 else
-  default_prefix=$PWD/build/wine-prefix
+  default_prefix=$PWD/build/wine-prefix-$arch
 fi
-export WINEPREFIX="${WINEPREFIX:-$default_prefix}" WINEARCH=win32 WINEDEBUG=-all
+export WINEPREFIX="${WINEPREFIX:-$default_prefix}" WINEARCH=$arch WINEDEBUG=-all
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "Preparing a 32-bit Wine prefix in $WINEPREFIX ..."
-  wineboot -i >/dev/null 2>&1
+  echo "Preparing a $arch Wine prefix in $WINEPREFIX ..."
+  "$wine" wineboot -i >/dev/null 2>&1
   # Without a window manager (a virtual display) Wine draws the window frames itself.
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+  "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
   wineserver -w
 fi
 # Wine's own fonts (Tahoma, the caption buttons' Marlett) are found in the prefix's Fonts folder.
@@ -42,8 +45,8 @@ if [ -d /usr/share/wine/fonts ]; then
 fi
 
 title="Quarvel Velquist v1.0"
-program=build/win32/velquist.exe
-driver=build/win32/e2e/vqdriver.exe
+program=build/$arch/$program_name
+driver=build/$arch/e2e/vqdriver.exe
 
 xvfb=
 finish() {
@@ -80,11 +83,11 @@ if [ $demo -eq 1 ]; then
 fi
 
 if [ $headless -eq 0 ]; then
-  wine "$program"
+  "$wine" "$program"
   exit 0
 fi
 
-wine "$program" &
+"$wine" "$program" &
 program_pid=$!
 window=
 for _ in $(seq 1 150); do
@@ -99,7 +102,7 @@ fi
 # Until the rows are in, with their process names: the demonstration's
 # helpers are resolved as the list fills.
 for _ in $(seq 1 50); do
-  rows=$(wine "$driver" rows "$title" 2>/dev/null | grep -c '^row=' || true)
+  rows=$("$wine" "$driver" rows "$title" 2>/dev/null | grep -c '^row=' || true)
   [ "${rows:-0}" -gt 0 ] && break
   sleep 0.2
 done
@@ -108,5 +111,5 @@ screenshot=$PWD/build/velquist-screenshot.png
 [ $demo -eq 1 ] && screenshot=$PWD/build/velquist-demo.png
 import -window "$window" "$screenshot"
 echo "Screenshot of the window: $screenshot"
-wine "$driver" close "$title" >/dev/null 2>&1 || true
+"$wine" "$driver" close "$title" >/dev/null 2>&1 || true
 wait "$program_pid" || true

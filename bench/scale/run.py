@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
-"""Scale bench: how responsive the real velquist.exe stays under Wine with huge
+"""Scale bench: how responsive the real program stays under Wine with huge
 connection tables served by a stand-in iphlpapi.dll. It reports, it never fails
 on time.
 
     python3 bench/scale/run.py [--exe build/win32/velquist.exe] [--build build/win32]
                                [--minutes 5] [--rows 10000 50000 100000] [--churn 0 1]
 
---build is the win32 build holding bench-scale/ (stand-in, probe, sleeper).
+--build is the Windows build holding bench-scale/ (stand-in, probe, sleeper).
+Both default to the width this machine runs (scripts/wine_width.py): the
+32-bit build, or the 64-bit one where no 32-bit code runs.
 The configurations (every --rows with every --churn) run one after another in
 one fresh prefix on one Xvfb display, each for --minutes after its list is
 full; the table is printed at the end, the prefix removed.
@@ -24,6 +26,9 @@ import time
 from pathlib import Path
 
 REPO = Path(__file__).resolve().parents[2]
+sys.path.insert(0, str(REPO / "scripts"))
+from wine_width import ARCH, BUILD, PROGRAM, WINE, system_folder, wine_environment  # noqa: E402
+
 HELPERS = 3
 POOL_SIZE = 200
 STARTUP_LIMIT_S = 600
@@ -35,7 +40,7 @@ def run(args, env, timeout=300, check=True):
 
 
 def registry(env, key, name, kind, data):
-    run(["wine", "reg", "add", key, "/v", name, "/t", kind, "/d", data, "/f"], env)
+    run([WINE, "reg", "add", key, "/v", name, "/t", kind, "/d", data, "/f"], env)
 
 
 def windows_path(path, prefix):
@@ -48,8 +53,7 @@ def install_stand_in(env, prefix, build, program):
     system folder, with Wine's own library beside it as iphlpreal.dll (the
     stand-in forwards there), and a per-program override so the native one
     wins. As the end-to-end tests install theirs."""
-    system = prefix / "drive_c/windows" / ("syswow64" if (prefix / "drive_c/windows/syswow64").exists()
-                                           else "system32")
+    system = system_folder(prefix)
     shutil.copy(system / "iphlpapi.dll", system / "iphlpreal.dll")
     (system / "iphlpapi.dll").unlink()
     shutil.copy(build / "bench-scale" / "iphlpapi.dll", system / "iphlpapi.dll")
@@ -115,7 +119,7 @@ class Bench:
         self.root = Path(tempfile.mkdtemp(prefix="vq-scale-"))
         self.prefix = self.root / "prefix"
         self.app = self.prefix / "drive_c" / "app"
-        self.env = dict(os.environ, WINEPREFIX=str(self.prefix), WINEDEBUG="-all")
+        self.env = dict(wine_environment(os.environ), WINEPREFIX=str(self.prefix), WINEDEBUG="-all")
         self.env.pop("WINEDLLOVERRIDES", None)
         self.processes = []
         self.xvfb = None
@@ -140,12 +144,12 @@ class Bench:
     def set_up(self):
         self.prefix.mkdir()
         self.env.pop("DISPLAY", None)
-        run(["wineboot", "-i"], dict(self.env, WINEARCH="win32"))
+        run([WINE, "wineboot", "-i"], dict(self.env, WINEARCH=ARCH))
         # A crash prints a backtrace instead of waiting behind a dialog.
         registry(self.env, r"HKCU\Software\Wine\WineDbg", "ShowCrashDialog", "REG_DWORD", "0")
         self.app.mkdir()
-        shutil.copy(self.exe, self.app / "velquist.exe")
-        install_stand_in(self.env, self.prefix, self.build, "velquist.exe")
+        shutil.copy(self.exe, self.app / self.exe.name)
+        install_stand_in(self.env, self.prefix, self.build, self.exe.name)
         run(["wineserver", "-w"], self.env)
         self.start_display()
         (self.app / "scale_pids.txt").write_text("\n".join(map(str, self.pid_pool())) + "\n")
@@ -163,7 +167,7 @@ class Bench:
         """A few running sleepers and many ids no process has."""
         running = []
         for _ in range(HELPERS):
-            sleeper = self.start(["wine", str(self.build / "bench-scale" / "vqsleeper.exe")],
+            sleeper = self.start([WINE, str(self.build / "bench-scale" / "vqsleeper.exe")],
                                  stdout=subprocess.PIPE)
             running.append(int(sleeper.stdout.readline().decode().split("=", 1)[1]))
         absent = [20000 + 4 * i for i in range(POOL_SIZE - len(running))]
@@ -179,11 +183,11 @@ class Bench:
                    VQ_SCALE_LOG=windows_path(reads_log, self.prefix))
         expected = rows + self.options.udp_rows
         with open(samples_path, "w") as samples_file:
-            probe = self.start(["wine", str(self.build / "bench-scale" / "vqscaleprobe.exe")],
+            probe = self.start([WINE, str(self.build / "bench-scale" / "vqscaleprobe.exe")],
                                stdout=samples_file)
             self.wait_for(lambda: samples_path.read_text(), 60)
             started_ms = time.time() * 1000
-            program = self.start(["wine", str(self.app / "velquist.exe")], env=env)
+            program = self.start([WINE, str(self.app / self.exe.name)], env=env)
 
             def full_ms():
                 """When the first answer with every row came, or None."""
@@ -256,8 +260,8 @@ def print_table(results):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    parser.add_argument("--exe", default=REPO / "build/win32/velquist.exe")
-    parser.add_argument("--build", default=REPO / "build/win32", help="win32 build with bench-scale/")
+    parser.add_argument("--exe", default=BUILD / PROGRAM)
+    parser.add_argument("--build", default=BUILD, help="the Windows build with bench-scale/")
     parser.add_argument("--minutes", type=float, default=5.0, help="measured time after the list is full")
     parser.add_argument("--rows", type=int, nargs="+", default=[10000, 50000, 100000])
     parser.add_argument("--churn", type=float, nargs="+", default=[0, 1], help="percent per refresh")

@@ -9,14 +9,23 @@ import shutil
 import signal
 import subprocess
 import tempfile
+import sys
 import time
 from dataclasses import dataclass, field
 from pathlib import Path
 
 REPO = Path(__file__).resolve().parents[2]
-WIN32_BUILD = Path(os.environ.get("VQ_WIN32_BUILD", "build/win32")).resolve()
-WIN64_BUILD = Path(os.environ.get("VQ_WIN64_BUILD", "build/win64")).resolve()
-WORK = Path(os.environ.get("VQ_E2E_WORK", "build/e2e")).resolve()
+sys.path.insert(0, str(REPO / "scripts"))
+from wine_width import ARCH, BUILD, PROGRAM, RUNS_32_BIT, WINE, system_folder, wine_environment  # noqa: E402
+
+# Build folders are the repository's unless told: a test runs from any folder.
+WIN32_BUILD = Path(os.environ.get("VQ_WIN32_BUILD", REPO / "build" / "win32")).resolve()
+WIN64_BUILD = Path(os.environ.get("VQ_WIN64_BUILD", REPO / "build" / "win64")).resolve()
+WORK = Path(os.environ.get("VQ_E2E_WORK", REPO / "build" / "e2e")).resolve()
+# The test programs (driver, stand-in IP Helpers, probes) of the width that
+# this machine runs, and the program the tests start unless they name one.
+TOOLS = BUILD
+DRIVER = TOOLS / "e2e" / "vqdriver.exe"
 
 MAIN_TITLE = "Quarvel Velquist v1.0"
 # The automatic refresh's period in seconds: waits that remain are multiples of it.
@@ -136,6 +145,7 @@ def _menu_tree(values):
 
 def _base_env(prefix):
     env = dict(os.environ)
+    env = wine_environment(env)
     env.update(WINEPREFIX=str(prefix), WINEDEBUG="-all")
     env.pop("WINEDLLOVERRIDES", None)
     env.pop("DISPLAY", None)
@@ -143,7 +153,7 @@ def _base_env(prefix):
 
 
 def _registry(env, key, name, kind, data):
-    run_command(["wine", "reg", "add", key, "/v", name, "/t", kind, "/d", data, "/f"], env)
+    run_command([WINE, "reg", "add", key, "/v", name, "/t", kind, "/d", data, "/f"], env)
 
 
 def template_prefix(arch):
@@ -160,7 +170,7 @@ def template_prefix(arch):
         prefix.mkdir(parents=True)
         env = _base_env(prefix)
         env["WINEARCH"] = arch
-        run_command(["wineboot", "-i"], env, timeout=300)
+        run_command([WINE, "wineboot", "-i"], env, timeout=300)
         # Crashes print a backtrace instead of waiting behind a dialog.
         _registry(env, r"HKCU\Software\Wine\WineDbg", "ShowCrashDialog", "REG_DWORD", "0")
         # Without a window manager Wine draws the window frames itself.
@@ -216,7 +226,7 @@ def _copy_prefix(source, target):
 class Session:
     """One test's Wine session: a prefix copy, a display and the app folder C:\\app."""
 
-    def __init__(self, name, arch="win32"):
+    def __init__(self, name, arch=ARCH):
         self.root = WORK / "runs" / name
         if (self.root / "prefix").exists():
             # A server left from an earlier run would otherwise serve the new
@@ -250,12 +260,11 @@ class Session:
 
     @property
     def system(self):
-        """The prefix's system folder for 32-bit programs, where the program
-        loads its IP Helper library from."""
-        wow64 = self.prefix / "drive_c/windows/syswow64"
-        return wow64 if wow64.exists() else self.prefix / "drive_c/windows/system32"
+        """The prefix's system folder for programs of this machine's width,
+        where the program loads its IP Helper library from."""
+        return system_folder(self.prefix)
 
-    def install(self, program="velquist.exe", iphlpapi="full"):
+    def install(self, program=PROGRAM, iphlpapi="full"):
         """Copies a program into C:\\app and the stand-in IP Helper variant
         (full, no-tcp, no-udp) into the system folder, or none (Wine's own)."""
         shutil.copy(PROGRAMS[program], self.app / program)
@@ -272,7 +281,7 @@ class Session:
             shutil.copy(self.system / "iphlpapi.dll", real)
         if folder != self.system:
             _replace_file(real, folder / "iphlpreal.dll")
-        _replace_file(WIN32_BUILD / "iphlp" / variant / "iphlpapi.dll", folder / "iphlpapi.dll")
+        _replace_file(TOOLS / "iphlp" / variant / "iphlpapi.dll", folder / "iphlpapi.dll")
 
     def write_tables(self, lines, folder=None):
         """The stand-in's tables, moved into place whole: a read at any moment
@@ -287,13 +296,13 @@ class Session:
 
     # --- processes ----------------------------------------------------------------------
 
-    def start(self, program="velquist.exe"):
-        process = subprocess.Popen(["wine", str(self.app / program)], env=self.env, cwd=self.app,
+    def start(self, program=PROGRAM):
+        process = subprocess.Popen([WINE, str(self.app / program)], env=self.env, cwd=self.app,
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self._processes.append(process)
         return process
 
-    def open(self, tables, program="velquist.exe"):
+    def open(self, tables, program=PROGRAM):
         """Scripts the stand-in's tables, starts the program and waits for its
         main window; answers the process and the window as find reports it."""
         self.write_tables(tables)
@@ -305,7 +314,7 @@ class Session:
         answers the process and its Windows process id."""
         directory = self.prefix / "drive_c" / folder
         directory.mkdir(parents=True, exist_ok=True)
-        shutil.copy(WIN32_BUILD / "e2e" / "vqdriver.exe", directory / name)
+        shutil.copy(DRIVER, directory / name)
         return self.run_helper(directory / name, seconds)
 
     def run_helper(self, path, seconds=60):
@@ -313,7 +322,7 @@ class Session:
         break it); answers the process and its Windows process id."""
         check(path.exists(), f"no helper at {path}")
         output = open(self.root / f"{path.name}.{len(self._processes)}.out", "w+")
-        process = subprocess.Popen(["wine", str(path), "sleep", str(seconds * 1000)],
+        process = subprocess.Popen([WINE, str(path), "sleep", str(seconds * 1000)],
                                    env=self.env, stdout=output, stderr=subprocess.DEVNULL)
         self._processes.append(process)
 
@@ -333,7 +342,7 @@ class Session:
     def driver_lines(self, *args, timeout=60):
         """Runs a driver command; answers its exit code and its key=value lines
         as (key, value) pairs in order (a key may repeat)."""
-        result = run_command(["wine", str(WIN32_BUILD / "e2e" / "vqdriver.exe"), *[str(a) for a in args]],
+        result = run_command([WINE, str(DRIVER), *[str(a) for a in args]],
                              self.env, timeout=timeout, check_rc=False)
         lines = []
         # Not splitlines(): a cell may hold U+2028 and the like.
@@ -565,8 +574,7 @@ class Session:
         return log.read_text().splitlines() if log.exists() else []
 
     def windows_of(self, pid):
-        result = run_command(["wine", str(WIN32_BUILD / "e2e" / "vqdriver.exe"), "windows", str(pid)],
-                      self.env, check_rc=False)
+        result = run_command([WINE, str(DRIVER), "windows", str(pid)], self.env, check_rc=False)
         return result.stdout
 
     def screenshot(self, name):

@@ -4,7 +4,7 @@ Wine's own library for a real socket."""
 import re
 import socket
 
-from harness import ID, MAIN_TITLE, poll, run_command
+from harness import ID, MAIN_TITLE, WINE, poll, run_command
 
 SHOW_IPV6, CLOSE_SELECTED = ID["ID_SHOW_IPV6_ENDPOINTS1"], ID["ID_CLOSE_CONNECTION1"]
 SETTINGS_KEY = r"HKCU\Software\Quarvel\Velquist"
@@ -32,7 +32,7 @@ def _identities(rows):
 
 def _stored_option(session):
     """ShowIPv6 as stored, or None."""
-    result = run_command(["wine", "reg", "query", SETTINGS_KEY, "/v", "ShowIPv6"], session.env, check_rc=False)
+    result = run_command([WINE, "reg", "query", SETTINGS_KEY, "/v", "ShowIPv6"], session.env, check_rc=False)
     match = re.search(r"ShowIPv6\s+REG_DWORD\s+0x([0-9a-fA-F]+)", result.stdout)
     return int(match.group(1), 16) if match else None
 

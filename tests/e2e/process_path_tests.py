@@ -1,12 +1,12 @@
 """Process identity under Wine: a process id resolves to the drive-letter
 path of its image."""
-from harness import WIN32_BUILD, run_command
+from harness import TOOLS, WINE, run_command
 
-PROBE = WIN32_BUILD / "e2e" / "process_path_probe.exe"
+PROBE = TOOLS / "e2e" / "process_path_probe.exe"
 
 
 def _probe(session, pid):
-    return run_command(["wine", str(PROBE), str(pid)], session.env).stdout.rstrip("\n")
+    return run_command([WINE, str(PROBE), str(pid)], session.env).stdout.rstrip("\n")
 
 
 def test_a_helper_process_resolves_to_its_drive_letter_path(session):

@@ -5,7 +5,7 @@ import re
 
 import pytest
 
-from harness import ID, MAIN_TITLE, REFRESH_PERIOD, poll, rect_of, run_command, holds_for
+from harness import ID, MAIN_TITLE, REFRESH_PERIOD, WINE, holds_for, poll, rect_of, run_command
 
 SETTINGS_KEY = r"HKCU\Software\Quarvel\Velquist"
 ABOUT_TITLE = "About"
@@ -38,7 +38,7 @@ TABLES = ["tcp 2 0.0.0.0 135 0.0.0.0 0 4", "tcp 5 10.0.0.5 555 10.0.0.9 443 4"]
 def _settings(session):
     """The values under the settings key as {name: int} (a REG_DWORD as the
     signed number it holds) or {name: (type, text)}; None without the key."""
-    result = run_command(["wine", "reg", "query", SETTINGS_KEY], session.env, check_rc=False)
+    result = run_command([WINE, "reg", "query", SETTINGS_KEY], session.env, check_rc=False)
     if result.returncode != 0:
         return None
     values = {}
@@ -60,7 +60,7 @@ def _placement(values):
 
 def _plant(session, values):
     """Replaces the settings key by these values: name -> int (REG_DWORD) or (type, data)."""
-    run_command(["wine", "reg", "delete", SETTINGS_KEY, "/f"], session.env, check_rc=False)
+    run_command([WINE, "reg", "delete", SETTINGS_KEY, "/f"], session.env, check_rc=False)
     for name, value in values.items():
         kind, data = value if isinstance(value, tuple) else ("REG_DWORD", str(value & 0xFFFFFFFF))
         session.registry(SETTINGS_KEY, name, kind, data)

@@ -220,8 +220,9 @@ std::optional<Target> OpenTarget(const std::wstring& title, DWORD access, int co
     BOOL targetWow64 = FALSE;
     IsWow64Process(GetCurrentProcess(), &selfWow64);
     IsWow64Process(target.process.get(), &targetWow64);
-    if (selfWow64 && !targetWow64) {
-        Fail("process %lu is a 64-bit program; this driver reads 32-bit programs only", target.pid);
+    if (selfWow64 != targetWow64) {
+        Fail("process %lu is a program of another width; this driver reads programs of its own width only",
+             target.pid);
         return std::nullopt;
     }
     return target;

@@ -15,12 +15,31 @@
 namespace vq::e2e::driver {
 namespace {
 
+constexpr wchar_t kProbeLibrary[] = L"vqmenuprobe.dll";
+
 std::wstring DriverDirectory()
 {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);
     std::wstring text(path);
     return text.substr(0, text.find_last_of(L"\\/") + 1);
+}
+
+// The module of process with this file name (no folder), or null.
+HMODULE RemoteModule(HANDLE process, const wchar_t* name)
+{
+    HMODULE modules[1024];
+    DWORD needed = 0;
+    if (!EnumProcessModules(process, modules, sizeof(modules), &needed)) {
+        return nullptr;
+    }
+    for (DWORD i = 0; i < std::min<DWORD>(needed / sizeof(HMODULE), 1024); ++i) {
+        wchar_t remoteName[MAX_PATH] = {};
+        if (GetModuleBaseNameW(process, modules[i], remoteName, MAX_PATH) && lstrcmpiW(remoteName, name) == 0) {
+            return modules[i];
+        }
+    }
+    return nullptr;
 }
 
 // The address in process of a function that this process also has loaded:
@@ -36,19 +55,10 @@ void* RemoteAddress(HANDLE process, FARPROC local)
         !GetModuleBaseNameW(GetCurrentProcess(), localModule, name, MAX_PATH)) {
         return reinterpret_cast<void*>(local);
     }
-    HMODULE modules[1024];
-    DWORD needed = 0;
-    if (!EnumProcessModules(process, modules, sizeof(modules), &needed)) {
-        return reinterpret_cast<void*>(local);
-    }
-    for (DWORD i = 0; i < std::min<DWORD>(needed / sizeof(HMODULE), 1024); ++i) {
-        wchar_t remoteName[MAX_PATH] = {};
-        if (GetModuleBaseNameW(process, modules[i], remoteName, MAX_PATH) && lstrcmpiW(remoteName, name) == 0) {
-            return reinterpret_cast<BYTE*>(modules[i]) +
-                   (reinterpret_cast<BYTE*>(local) - reinterpret_cast<BYTE*>(localModule));
-        }
-    }
-    return reinterpret_cast<void*>(local);
+    const HMODULE remote = RemoteModule(process, name);
+    return remote == nullptr ? reinterpret_cast<void*>(local)
+                             : reinterpret_cast<BYTE*>(remote) +
+                                   (reinterpret_cast<BYTE*>(local) - reinterpret_cast<BYTE*>(localModule));
 }
 
 // Runs start(parameter) in a new thread of process; answers its exit code.
@@ -88,7 +98,7 @@ struct MenuItem {
 std::optional<std::vector<MenuItem>> ProbeMenu(const Target& target, vq::e2e::MenuSource source, HWND window)
 {
     using vq::e2e::MenuProbeRequest;
-    const std::wstring path = DriverDirectory() + L"vqmenuprobe.dll";
+    const std::wstring path = DriverDirectory() + kProbeLibrary;
     // The local copy tells where ReadMenu lies in the library.
     const UniqueHmodule local(LoadLibraryExW(path.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES));
     const FARPROC readMenu = local ? GetProcAddress(local.get(), vq::e2e::kReadMenuExport) : nullptr;
@@ -121,11 +131,12 @@ std::optional<std::vector<MenuItem>> ProbeMenu(const Target& target, vq::e2e::Me
     if (!remoteModule) {
         return std::nullopt;
     }
-    if (*remoteModule == 0) {
+    // A thread's exit code holds 32 bits: a 64-bit module handle is looked up instead.
+    void* const module = RemoteModule(process, kProbeLibrary);
+    if (*remoteModule == 0 || module == nullptr) {
         Fail("the program could not load %s", Utf8(path).c_str());
         return std::nullopt;
     }
-    void* const module = reinterpret_cast<void*>(static_cast<UINT_PTR>(*remoteModule));
     const auto status = RunRemote(process, static_cast<BYTE*>(module) + offset, memory.At(0));
     if (!status) {
         return std::nullopt;  // the library stays: its code may still run

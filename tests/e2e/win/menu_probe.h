@@ -5,8 +5,8 @@
 // So the driver loads vqmenuprobe.dll into the program under test, writes a
 // MenuProbeRequest into the program's memory and runs the library's
 // ReadMenu(request) there in a thread of its own; ReadMenu writes the items
-// back into the same block. Both sides are 32-bit programs built by the same
-// compiler, so the block has one layout.
+// back into the same block. Both sides are programs of one width built by the
+// same compiler, so the block has one layout.
 //
 // The answer is one line per item, depth-first (a submenu's items follow the
 // item that opens it):
