@@ -563,10 +563,18 @@ class Session:
         return log.read_text().split().count(kind) if log.exists() else 0
 
     def wait_for_refreshes(self, count=2):
-        """Returns once the program has read its TCP table count more times."""
+        """Returns once the program has read its TCP table count more times.
+        The first of them may have begun before this call: to see tables
+        written just before, wait_for_fresh_read()."""
         start = self.table_reads()
         poll(lambda: self.table_reads() >= start + count, timeout=count * REFRESH_PERIOD * 5,
              message=f"fewer than {count} refreshes in {count * REFRESH_PERIOD * 5} s")
+
+    def wait_for_fresh_read(self):
+        """Returns once a read of the TCP table that began after this call
+        has ended: the second read to end from now on (the first may have
+        begun before), so the tables written before the call were read."""
+        self.wait_for_refreshes(2)
 
     def set_tcp_entry_calls(self):
         """The stand-in's SetTcpEntry calls so far, one line each."""

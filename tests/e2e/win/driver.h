@@ -291,6 +291,11 @@ int MessageBoxInfo(DWORD pid, DWORD timeoutMs);
 int MessageBoxOk(DWORD pid);
 int Close(const std::wstring& title);
 int Idle(const std::wstring& title);
+// Returns once the window's program has handled everything sent or posted
+// to it so far and waits for input again: its thread went idle, and then
+// answered a message sent after that, so a command that opens no modal
+// window has finished when this returns. 0, or 1 after a Fail.
+int WaitUntilIdle(HWND window);
 int SleepAsHelper(DWORD milliseconds);
 int PostCommand(const std::wstring& title, int id, std::optional<int> notification);
 int PostSysCommand(const std::wstring& title, WPARAM command);

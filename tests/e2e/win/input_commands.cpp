@@ -84,15 +84,14 @@ int Shortcut(const std::wstring& title, const std::wstring& keyName, KeyMethod m
     SetKeyboardState(held);
     const HWND focus = GetFocus();
     PostKey(focus != nullptr ? focus : window, key);
-    // Sent messages are handled before posted ones, so a message sent now
-    // may come back before the key was taken; a few in a row, each sent
-    // after the one before returned, and a short grace period cover that.
-    for (int i = 0; i < 3; ++i) {
-        Send(window, WM_NULL, 0, 0);
-    }
-    Sleep(200);
+    // Ctrl stays held until the program has taken the key: it went idle
+    // with the key handled.
+    const int taken = WaitUntilIdle(window);
     SetKeyboardState(keys);
     AttachThreadInput(GetCurrentThreadId(), thread, FALSE);
+    if (taken != 0) {
+        return taken;
+    }
     std::printf("method=attached\n");
     return 0;
 }

@@ -134,16 +134,8 @@ int Close(const std::wstring& title)
     return 0;
 }
 
-// Returns once the window's program has handled everything sent or posted
-// to it so far and waits for input again: its thread went idle, and then
-// answered a message sent after that, so a command that opens no modal
-// window has finished when this returns.
-int Idle(const std::wstring& title)
+int WaitUntilIdle(HWND window)
 {
-    HWND window = FindTitled(title, true);
-    if (window == nullptr) {
-        return Fail("no window titled %s", Utf8(title).c_str());
-    }
     const UniqueHandle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, ProcessOf(window)));
     if (!process) {
         return Fail("OpenProcess failed with %lu", GetLastError());
@@ -155,6 +147,15 @@ int Idle(const std::wstring& title)
         return Fail("the program did not answer");
     }
     return 0;
+}
+
+int Idle(const std::wstring& title)
+{
+    HWND window = FindTitled(title, true);
+    if (window == nullptr) {
+        return Fail("no window titled %s", Utf8(title).c_str());
+    }
+    return WaitUntilIdle(window);
 }
 
 int SleepAsHelper(DWORD milliseconds)
