@@ -319,15 +319,15 @@ void AboutWindow::LayOut(int dpi)
     linkFont_.reset(CreateUnderlined(boldFont_.get()));
     ::SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
 
-    CreatePicture(IDC_ABOUT_IMAGE1, Scaled(kImage1X), Scaled(kImage1Y), kImage1Width, kImage1Height, false);
-    CreateLabel(IDC_ABOUT_LABEL1, kLabel1Text, Scaled(42), Scaled(80), titleFont_.get(), false);
-    CreateLabel(IDC_ABOUT_LABEL7, kLabel7Text, Scaled(42), Scaled(111), boldFont_.get(), false);
-    CreateLabel(IDC_ABOUT_LABEL2, kLabel2Text, Scaled(42), Scaled(139), boldFont_.get(), false);
-    label3_ = CreateLabel(IDC_ABOUT_LABEL3, kLabel3Text, Scaled(42), Scaled(166), linkFont_.get(), true);
-    label4_ = CreateLabel(IDC_ABOUT_LABEL4, kLabel4Text, Scaled(42), Scaled(195), linkFont_.get(), true);
+    CreatePicture(IDC_ABOUT_MAKER_NAME, Scaled(kImage1X), Scaled(kImage1Y), kImage1Width, kImage1Height, false);
+    CreateLabel(IDC_ABOUT_PRODUCT_NAME, kLabel1Text, Scaled(42), Scaled(80), titleFont_.get(), false);
+    CreateLabel(IDC_ABOUT_VERSION, kLabel7Text, Scaled(42), Scaled(111), boldFont_.get(), false);
+    CreateLabel(IDC_ABOUT_COPYRIGHT, kLabel2Text, Scaled(42), Scaled(139), boldFont_.get(), false);
+    label3_ = CreateLabel(IDC_ABOUT_HOMEPAGE_LINK, kLabel3Text, Scaled(42), Scaled(166), linkFont_.get(), true);
+    label4_ = CreateLabel(IDC_ABOUT_EULA_LINK, kLabel4Text, Scaled(42), Scaled(195), linkFont_.get(), true);
     imgFacebookLike_ =
-        CreatePicture(IDC_ABOUT_IMG_FACEBOOK_LIKE, Scaled(42), Scaled(231), kLogoWidth, kLogoHeight, true);
-    imgTweet_ = CreatePicture(IDC_ABOUT_IMG_TWEET, Scaled(93), Scaled(231), kLogoWidth, kLogoHeight, true);
+        CreatePicture(IDC_ABOUT_FACEBOOK_LINK, Scaled(42), Scaled(231), kLogoWidth, kLogoHeight, true);
+    imgTweet_ = CreatePicture(IDC_ABOUT_TWITTER_LINK, Scaled(93), Scaled(231), kLogoWidth, kLogoHeight, true);
     ::InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
@@ -390,13 +390,13 @@ void AboutWindow::OnPaint()
 void AboutWindow::OnDrawItem(const DRAWITEMSTRUCT& item)
 {
     switch (item.CtlID) {
-    case IDC_ABOUT_IMAGE1:
+    case IDC_ABOUT_MAKER_NAME:
         DrawPicture(item.hDC, item.rcItem, makerName_, kWhite);
         break;
-    case IDC_ABOUT_IMG_FACEBOOK_LIKE:
+    case IDC_ABOUT_FACEBOOK_LINK:
         DrawPicture(item.hDC, item.rcItem, facebookLike_, ::GetSysColor(COLOR_BTNFACE));
         break;
-    case IDC_ABOUT_IMG_TWEET:
+    case IDC_ABOUT_TWITTER_LINK:
         DrawPicture(item.hDC, item.rcItem, tweet_, ::GetSysColor(COLOR_BTNFACE));
         break;
     default:
@@ -432,16 +432,16 @@ void AboutWindow::OnCommand(int controlId, int notification)
         return;
     }
     switch (controlId) {
-    case IDC_ABOUT_LABEL3:
+    case IDC_ABOUT_HOMEPAGE_LINK:
         Label3Click();
         break;
-    case IDC_ABOUT_LABEL4:
+    case IDC_ABOUT_EULA_LINK:
         Label4Click();
         break;
-    case IDC_ABOUT_IMG_FACEBOOK_LIKE:
+    case IDC_ABOUT_FACEBOOK_LINK:
         imgFacebookLikeClick();
         break;
-    case IDC_ABOUT_IMG_TWEET:
+    case IDC_ABOUT_TWITTER_LINK:
         imgTweetClick();
         break;
     default:

@@ -257,19 +257,19 @@ void MainWindow::FormCreate()
 
 void MainWindow::LoadViewOptions()
 {
-    commands_.SetChecked(ID_SHOW_IPV6_ENDPOINTS1, LoadShowIPv6());
+    commands_.SetChecked(ID_SHOW_IPV6_ENDPOINTS, LoadShowIPv6());
     ApplyViewChecks();
 }
 
 bool MainWindow::ShowsIPv6() const
 {
-    return commands_.IsChecked(ID_SHOW_IPV6_ENDPOINTS1);
+    return commands_.IsChecked(ID_SHOW_IPV6_ENDPOINTS);
 }
 
 // Shows the View menu's check marks on the menu bar.
 void MainWindow::ApplyViewChecks()
 {
-    ::CheckMenuItem(::GetMenu(hwnd_), ID_SHOW_IPV6_ENDPOINTS1,
+    ::CheckMenuItem(::GetMenu(hwnd_), ID_SHOW_IPV6_ENDPOINTS,
                     MF_BYCOMMAND | (ShowsIPv6() ? MF_CHECKED : MF_UNCHECKED));
 }
 
@@ -334,43 +334,43 @@ void MainWindow::FindNext(const connections::FindRequest& request)
 
 void MainWindow::RegisterCommandHandlers()
 {
-    commands_.SetHandler(ID_REFRESH1, [this] { Refresh1Click(); });
+    commands_.SetHandler(ID_REFRESH, [this] { Refresh1Click(); });
 
     // A close that succeeded chooses Refresh1, the way the user would.
-    const RefreshList refresh = [this] { commands_.Choose(ID_REFRESH1); };
+    const RefreshList refresh = [this] { commands_.Choose(ID_REFRESH); };
     const platform::IpHelperEntryPoints& ipHelper = startup_.ipHelper;
-    commands_.SetHandler(ID_CLOSE_CONNECTION1,
+    commands_.SetHandler(ID_CLOSE_SELECTED_CONNECTIONS,
                          [this, refresh, &ipHelper] { CloseConnection1Click(list_, ipHelper, refresh); });
-    commands_.SetHandler(ID_CLOSE_ALL_CONNECTIONS_FOR_SELECTED_PROCESS1, [this, refresh, &ipHelper] {
+    commands_.SetHandler(ID_CLOSE_PROCESS_CONNECTIONS, [this, refresh, &ipHelper] {
         CloseALLConnectionsforSelectedProcess1Click(list_, ipHelper, refresh);
     });
-    commands_.SetHandler(ID_CLOSE_ALL_CONNECTIONS1,
+    commands_.SetHandler(ID_CLOSE_ALL_CONNECTIONS,
                          [this, refresh, &ipHelper] { CloseALLConnections1Click(list_, ipHelper, refresh); });
-    commands_.SetHandler(ID_ERMINATE_PROCESS1, [this] { erminateProcess1Click(list_); });
-    commands_.SetHandler(ID_COPY_CLIPBOARD1, [this] { CopySelectedRows(list_, hwnd_); });
-    commands_.SetHandler(ID_COPY_REMOTE_IP_ADDRESS_TO_CLIPBOARD1,
+    commands_.SetHandler(ID_TERMINATE_PROCESS, [this] { erminateProcess1Click(list_); });
+    commands_.SetHandler(ID_COPY_SELECTED_ROWS, [this] { CopySelectedRows(list_, hwnd_); });
+    commands_.SetHandler(ID_COPY_REMOTE_ADDRESS,
                          [this] { CopyRemoteIPAddresstoClipboard1Click(list_, hwnd_); });
 
-    commands_.SetHandler(ID_SHOW_PROCESS_PROPERTIES1, [this] { ShowProcessProperties1Click(list_, hwnd_); });
-    commands_.SetHandler(ID_LOCATE_PROCESS_IN_EXPLORER1, [this] { LocateProcessinExplorer1Click(list_); });
-    commands_.SetHandler(ID_LOOKUP_PROCESS_HASH_ON_GOOGLE1, [this] { LookupProcessHashonGoogle1Click(list_); });
-    commands_.SetHandler(ID_LOOKUP_PROCESS_HASH_ON_VIRUS_TOTAL1,
+    commands_.SetHandler(ID_SHOW_PROCESS_PROPERTIES, [this] { ShowProcessProperties1Click(list_, hwnd_); });
+    commands_.SetHandler(ID_LOCATE_PROCESS_FILE, [this] { LocateProcessinExplorer1Click(list_); });
+    commands_.SetHandler(ID_SEARCH_PROCESS_HASH, [this] { LookupProcessHashonGoogle1Click(list_); });
+    commands_.SetHandler(ID_CHECK_PROCESS_HASH_REPUTATION,
                          [this] { LookupProcessHashonVirusTotal1Click(list_); });
-    commands_.SetHandler(ID_LOOKUP_REMOTE_IP_ON_GOOGLE1, [this] { LookupRemoteIPonGoogle1Click(list_); });
-    commands_.SetHandler(ID_LOOKUP_REMOTE_PORT_ON_GOOGLE1, [this] { LookupRemotePortonGoogle1Click(list_); });
-    commands_.SetHandler(ID_IP_BLACKLIST_CHECK_IPVOID1, [this] { IPBlacklistCheckIPVoid1Click(list_); });
-    commands_.SetHandler(ID_GEOLOCATE_IP_ADDRESS_IPVOID1, [this] { GeolocateIPAddressIPVoid1Click(list_); });
-    commands_.SetHandler(ID_IP_WHOIS_LOOKUP_IPVOID1, [this] { IPWhoisLookupIPVoid1Click(list_); });
-    commands_.SetHandler(ID_SAVE1, [this] { Save1Click(list_); });
+    commands_.SetHandler(ID_SEARCH_REMOTE_ADDRESS, [this] { LookupRemoteIPonGoogle1Click(list_); });
+    commands_.SetHandler(ID_SEARCH_REMOTE_PORT, [this] { LookupRemotePortonGoogle1Click(list_); });
+    commands_.SetHandler(ID_OPEN_IP_BLACKLIST_CHECK, [this] { IPBlacklistCheckIPVoid1Click(list_); });
+    commands_.SetHandler(ID_OPEN_IP_GEOLOCATION, [this] { GeolocateIPAddressIPVoid1Click(list_); });
+    commands_.SetHandler(ID_OPEN_IP_WHOIS, [this] { IPWhoisLookupIPVoid1Click(list_); });
+    commands_.SetHandler(ID_SAVE_REPORT, [this] { Save1Click(list_); });
 
-    commands_.SetHandler(ID_SHOW_IPV6_ENDPOINTS1, [this] { ShowIPv6Endpoints1Click(); });
-    commands_.SetHandler(ID_FIND1, [this] { Find1Click(); });
-    commands_.SetHandler(ID_FIND_NEXT1, [this] { FindNext1Click(); });
-    commands_.SetHandler(ID_SELECT_ALL1, [this] { SelectAll1Click(); });
-    commands_.SetHandler(ID_OPEN_CHANGELOG1, [this] { OpenChangelog1Click(hwnd_); });
-    commands_.SetHandler(ID_OPEN_EULA1, [this] { OpenEULA1Click(hwnd_); });
-    commands_.SetHandler(ID_HOMEPAGE1, [this] { Homepage1Click(hwnd_); });
-    commands_.SetHandler(ID_ABOUT1, [this] {
+    commands_.SetHandler(ID_SHOW_IPV6_ENDPOINTS, [this] { ShowIPv6Endpoints1Click(); });
+    commands_.SetHandler(ID_FIND, [this] { Find1Click(); });
+    commands_.SetHandler(ID_FIND_NEXT, [this] { FindNext1Click(); });
+    commands_.SetHandler(ID_SELECT_ALL, [this] { SelectAll1Click(); });
+    commands_.SetHandler(ID_OPEN_CHANGELOG, [this] { OpenChangelog1Click(hwnd_); });
+    commands_.SetHandler(ID_OPEN_EULA, [this] { OpenEULA1Click(hwnd_); });
+    commands_.SetHandler(ID_OPEN_HOMEPAGE, [this] { Homepage1Click(hwnd_); });
+    commands_.SetHandler(ID_SHOW_ABOUT, [this] {
         if (frmAbout_ != nullptr) {
             frmAbout_->ShowModalOver(hwnd_);
         }
@@ -447,7 +447,7 @@ void MainWindow::OnTimer(UINT_PTR timerId)
     }
     if (timerId == kTimer1) {
         // Timer1Timer: chooses Refresh1 the way the user would.
-        Handle([&] { commands_.Choose(ID_REFRESH1); });
+        Handle([&] { commands_.Choose(ID_REFRESH); });
     } else if (timerId == kTimer2) {
         Handle([&] { Timer2Timer(); });
     }
@@ -547,14 +547,14 @@ void MainWindow::ApplyPopupStates()
         const bool enabled = separator ? anySelected : commands_.IsEnabled(static_cast<int>(id));
         ::EnableMenuItem(popupMenu1, position, MF_BYPOSITION | (enabled ? MF_ENABLED : MF_GRAYED));
     }
-    ::CheckMenuItem(popupMenu1, ID_DISABLE_AUTO_REFRESH1,
-                    MF_BYCOMMAND | (commands_.IsChecked(ID_DISABLE_AUTO_REFRESH1) ? MF_CHECKED : MF_UNCHECKED));
+    ::CheckMenuItem(popupMenu1, ID_DISABLE_AUTO_REFRESH,
+                    MF_BYCOMMAND | (commands_.IsChecked(ID_DISABLE_AUTO_REFRESH) ? MF_CHECKED : MF_UNCHECKED));
 }
 
 void MainWindow::FormKeyPress(wchar_t key)
 {
     if (key == kEscape) {
-        commands_.Choose(ID_EXIT1);
+        commands_.Choose(ID_EXIT);
     }
 }
 

@@ -496,10 +496,10 @@ TEST_F(TerminateProcessTest, TheIdleProcessAndTheSystemAreNeverOpenedThroughTheM
         rows.AppendRow(ListTcpRow(L"b.exe", L"C:\\", L"812", 2));
         rows.SetAllSelected(true);
         ui::CommandController commands(rows, window);
-        commands.SetHandler(ID_ERMINATE_PROCESS1, [&rows] { ui::erminateProcess1Click(rows); });
+        commands.SetHandler(ID_TERMINATE_PROCESS, [&rows] { ui::erminateProcess1Click(rows); });
 
         commands.UpdatePopupEnabling();
-        EXPECT_FALSE(commands.Choose(ID_ERMINATE_PROCESS1));
+        EXPECT_FALSE(commands.Choose(ID_TERMINATE_PROCESS));
         EXPECT_EQ(Fake().Count("OpenProcess"), 0u);
     }
 }
