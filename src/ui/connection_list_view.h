@@ -13,11 +13,11 @@
 
 namespace vq::ui {
 
-// Lv's nine columns' built-in widths at 96 dots per inch, in the order of their captions.
+// The list's nine columns' built-in widths at 96 dots per inch, in the order of their captions.
 inline constexpr std::array<int, connections::kListColumnCount> kListColumnWidths = {125, 75,  125, 150, 75,
                                                                                     150, 75, 75,  250};
 
-// Lv: an owner-data report list over the connection model. The model owns
+// The connection list: an owner-data report list over the connection model. The model owns
 // the rows, their order and which are selected; the control asks for the
 // texts of the rows it paints and reports the user's selection changes. The
 // view remembers what the control shows, so bringing it in step with the

@@ -66,16 +66,16 @@ bool MainWindow::Create(HINSTANCE instance, int showCommand)
     if (!RegisterWindowClass(instance, kMainWindowClass, icon, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1))) {
         return false;
     }
-    platform::win32::UniqueHmenu mainMenu1(::LoadMenuW(instance, MAKEINTRESOURCEW(IDM_MAIN_MENU)));
+    platform::win32::UniqueHmenu menuBar(::LoadMenuW(instance, MAKEINTRESOURCEW(IDM_MAIN_MENU)));
     dpi_ = SystemDpi();
     const RECT bounds = CentredOnDesktop(Scaled(kMainClientWidth), Scaled(kMainClientHeight), kMainStyle,
                                          kMainExStyle, true);
     if (CreateWindowFor(instance, kMainWindowClass, kMainWindowCaption, kMainStyle, kMainExStyle, bounds,
-                        nullptr, mainMenu1.get()) == nullptr) {
+                        nullptr, menuBar.get()) == nullptr) {
         return false;
     }
     // The window owns its menu bar from here on and destroys it with itself.
-    static_cast<void>(mainMenu1.release());
+    static_cast<void>(menuBar.release());
     shortcuts_ = ::LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDA_SHORTCUTS));
     // The stored View options come first, so that the fill lists what they
     // ask for; an option the registry cannot give is reported on its own and
@@ -83,7 +83,7 @@ bool MainWindow::Create(HINSTANCE instance, int showCommand)
     Handle([&] { LoadViewOptions(); });
     // A failure ends the creation handler at the failing step; the window is
     // still shown.
-    Handle([&] { FormCreate(); });
+    Handle([&] { FillListAndRestoreSettings(); });
 
     // Centred on the desktop at the size it has now, in the state it was given.
     const RECT normal = NormalBounds();
@@ -118,7 +118,7 @@ bool MainWindow::PreTranslateMessage(MSG& message)
     }
     if (keyPreview_ && message.message == WM_CHAR) {
         const auto key = static_cast<wchar_t>(message.wParam);
-        Handle([&] { FormKeyPress(key); });
+        Handle([&] { OnKeyPreview(key); });
         return key == kEscape;
     }
     return false;
@@ -185,20 +185,20 @@ void MainWindow::CreateControls(HINSTANCE instance)
     minimumSize_ = MinimumSize();
     lv_.Create(hwnd_, instance, IDC_LIST, font_.get(), kListMouseLeftMessage, dpi_);
 
-    statusBar1_ = ::CreateWindowExW(0, STATUSCLASSNAMEW, L"",
+    statusBar_ = ::CreateWindowExW(0, STATUSCLASSNAMEW, L"",
                                     WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP | CCS_NORESIZE | CCS_NOPARENTALIGN,
                                     0, 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_STATUS_BAR)),
                                     instance, nullptr);
-    ::SendMessageW(statusBar1_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    ::SendMessageW(statusBar_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     SetStatusPanels();
     const auto texts = connections::StatusPanelTexts({0, 0, 0});
     for (int i = 0; i < kStatusPanels; ++i) {
-        ::SendMessageW(statusBar1_, SB_SETTEXTW, i, reinterpret_cast<LPARAM>(texts[static_cast<std::size_t>(i)].c_str()));
+        ::SendMessageW(statusBar_, SB_SETTEXTW, i, reinterpret_cast<LPARAM>(texts[static_cast<std::size_t>(i)].c_str()));
     }
 
-    popupMenuResource_.reset(::LoadMenuW(instance, MAKEINTRESOURCEW(IDM_POPUP_MENU)));
+    contextMenuResource_.reset(::LoadMenuW(instance, MAKEINTRESOURCEW(IDM_POPUP_MENU)));
     RegisterCommandHandlers();
-    ::SetTimer(hwnd_, kTimer2, kTimer2Interval, nullptr);
+    ::SetTimer(hwnd_, kCountersTimer, kCountersInterval, nullptr);
 }
 
 int MainWindow::Scaled(int designSize) const
@@ -212,7 +212,7 @@ void MainWindow::SetStatusPanels()
     for (int i = 0; i < kStatusPanels; ++i) {
         edges[i] = Scaled(kStatusPanelWidth) * (i + 1);
     }
-    ::SendMessageW(statusBar1_, SB_SETPARTS, kStatusPanels, reinterpret_cast<LPARAM>(edges));
+    ::SendMessageW(statusBar_, SB_SETPARTS, kStatusPanels, reinterpret_cast<LPARAM>(edges));
 }
 
 // The window moved to a screen of another density: its font and layout are
@@ -223,7 +223,7 @@ void MainWindow::OnDpiChanged(int dpi, const RECT& suggested)
     const int previous = dpi_;
     dpi_ = dpi > 0 ? dpi : kDesignDpi;
     platform::win32::UniqueHfont font(CreateTahoma(8, false, dpi_));
-    for (const HWND control : {hwnd_, lv_.hwnd(), statusBar1_}) {
+    for (const HWND control : {hwnd_, lv_.hwnd(), statusBar_}) {
         ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
     }
     font_ = std::move(font);
@@ -236,7 +236,7 @@ void MainWindow::OnDpiChanged(int dpi, const RECT& suggested)
                    suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void MainWindow::FormCreate()
+void MainWindow::FillListAndRestoreSettings()
 {
     // The refresh runs even when a fill fails: it is what fills the list then.
     SetRefreshTimerEnabled(true);
@@ -275,7 +275,7 @@ void MainWindow::ApplyViewChecks()
 
 // The option's mark has flipped: the IPv6 rows come or go at once, and the
 // choice is stored for the next start.
-void MainWindow::ShowIPv6Endpoints1Click()
+void MainWindow::ShowOrHideIPv6Rows()
 {
     ApplyViewChecks();
     if (ShowsIPv6()) {
@@ -286,22 +286,22 @@ void MainWindow::ShowIPv6Endpoints1Click()
     SaveShowIPv6(ShowsIPv6());
 }
 
-void MainWindow::Find1Click()
+void MainWindow::OpenFindDialog()
 {
     findDialog_.Show(hwnd_);
 }
 
 // F3 repeats the last search; before the first one it opens the dialog.
-void MainWindow::FindNext1Click()
+void MainWindow::RepeatFind()
 {
     if (findDialog_.LastRequest().text.empty()) {
-        Find1Click();
+        OpenFindDialog();
     } else {
         FindNext(findDialog_.LastRequest());
     }
 }
 
-void MainWindow::SelectAll1Click()
+void MainWindow::SelectAllRows()
 {
     list_.SetAllSelected(true);
 }
@@ -334,45 +334,45 @@ void MainWindow::FindNext(const connections::FindRequest& request)
 
 void MainWindow::RegisterCommandHandlers()
 {
-    commands_.SetHandler(ID_REFRESH, [this] { Refresh1Click(); });
+    commands_.SetHandler(ID_REFRESH, [this] { RefreshNow(); });
 
-    // A close that succeeded chooses Refresh1, the way the user would.
+    // A close that succeeded chooses "Refresh Now", the way the user would.
     const RefreshList refresh = [this] { commands_.Choose(ID_REFRESH); };
     const platform::IpHelperEntryPoints& ipHelper = startup_.ipHelper;
     commands_.SetHandler(ID_CLOSE_SELECTED_CONNECTIONS,
-                         [this, refresh, &ipHelper] { CloseConnection1Click(list_, ipHelper, refresh); });
+                         [this, refresh, &ipHelper] { CloseSelectedConnections(list_, ipHelper, refresh); });
     commands_.SetHandler(ID_CLOSE_PROCESS_CONNECTIONS, [this, refresh, &ipHelper] {
-        CloseALLConnectionsforSelectedProcess1Click(list_, ipHelper, refresh);
+        CloseProcessConnections(list_, ipHelper, refresh);
     });
     commands_.SetHandler(ID_CLOSE_ALL_CONNECTIONS,
-                         [this, refresh, &ipHelper] { CloseALLConnections1Click(list_, ipHelper, refresh); });
-    commands_.SetHandler(ID_TERMINATE_PROCESS, [this] { erminateProcess1Click(list_); });
+                         [this, refresh, &ipHelper] { CloseAllConnections(list_, ipHelper, refresh); });
+    commands_.SetHandler(ID_TERMINATE_PROCESS, [this] { TerminateSelectedProcess(list_); });
     commands_.SetHandler(ID_COPY_SELECTED_ROWS, [this] { CopySelectedRows(list_, hwnd_); });
     commands_.SetHandler(ID_COPY_REMOTE_ADDRESS,
-                         [this] { CopyRemoteIPAddresstoClipboard1Click(list_, hwnd_); });
+                         [this] { CopyRemoteAddress(list_, hwnd_); });
 
-    commands_.SetHandler(ID_SHOW_PROCESS_PROPERTIES, [this] { ShowProcessProperties1Click(list_, hwnd_); });
-    commands_.SetHandler(ID_LOCATE_PROCESS_FILE, [this] { LocateProcessinExplorer1Click(list_); });
-    commands_.SetHandler(ID_SEARCH_PROCESS_HASH, [this] { LookupProcessHashonGoogle1Click(list_); });
+    commands_.SetHandler(ID_SHOW_PROCESS_PROPERTIES, [this] { ShowProcessProperties(list_, hwnd_); });
+    commands_.SetHandler(ID_LOCATE_PROCESS_FILE, [this] { LocateProcessFile(list_); });
+    commands_.SetHandler(ID_SEARCH_PROCESS_HASH, [this] { SearchProcessHash(list_); });
     commands_.SetHandler(ID_CHECK_PROCESS_HASH_REPUTATION,
-                         [this] { LookupProcessHashonVirusTotal1Click(list_); });
-    commands_.SetHandler(ID_SEARCH_REMOTE_ADDRESS, [this] { LookupRemoteIPonGoogle1Click(list_); });
-    commands_.SetHandler(ID_SEARCH_REMOTE_PORT, [this] { LookupRemotePortonGoogle1Click(list_); });
-    commands_.SetHandler(ID_OPEN_IP_BLACKLIST_CHECK, [this] { IPBlacklistCheckIPVoid1Click(list_); });
-    commands_.SetHandler(ID_OPEN_IP_GEOLOCATION, [this] { GeolocateIPAddressIPVoid1Click(list_); });
-    commands_.SetHandler(ID_OPEN_IP_WHOIS, [this] { IPWhoisLookupIPVoid1Click(list_); });
-    commands_.SetHandler(ID_SAVE_REPORT, [this] { Save1Click(list_); });
+                         [this] { CheckProcessHashReputation(list_); });
+    commands_.SetHandler(ID_SEARCH_REMOTE_ADDRESS, [this] { SearchRemoteAddress(list_); });
+    commands_.SetHandler(ID_SEARCH_REMOTE_PORT, [this] { SearchRemotePort(list_); });
+    commands_.SetHandler(ID_OPEN_IP_BLACKLIST_CHECK, [this] { OpenIpBlacklistCheck(list_); });
+    commands_.SetHandler(ID_OPEN_IP_GEOLOCATION, [this] { OpenIpGeolocation(list_); });
+    commands_.SetHandler(ID_OPEN_IP_WHOIS, [this] { OpenIpWhois(list_); });
+    commands_.SetHandler(ID_SAVE_REPORT, [this] { SaveReport(list_); });
 
-    commands_.SetHandler(ID_SHOW_IPV6_ENDPOINTS, [this] { ShowIPv6Endpoints1Click(); });
-    commands_.SetHandler(ID_FIND, [this] { Find1Click(); });
-    commands_.SetHandler(ID_FIND_NEXT, [this] { FindNext1Click(); });
-    commands_.SetHandler(ID_SELECT_ALL, [this] { SelectAll1Click(); });
-    commands_.SetHandler(ID_OPEN_CHANGELOG, [this] { OpenChangelog1Click(hwnd_); });
-    commands_.SetHandler(ID_OPEN_EULA, [this] { OpenEULA1Click(hwnd_); });
-    commands_.SetHandler(ID_OPEN_HOMEPAGE, [this] { Homepage1Click(hwnd_); });
+    commands_.SetHandler(ID_SHOW_IPV6_ENDPOINTS, [this] { ShowOrHideIPv6Rows(); });
+    commands_.SetHandler(ID_FIND, [this] { OpenFindDialog(); });
+    commands_.SetHandler(ID_FIND_NEXT, [this] { RepeatFind(); });
+    commands_.SetHandler(ID_SELECT_ALL, [this] { SelectAllRows(); });
+    commands_.SetHandler(ID_OPEN_CHANGELOG, [this] { OpenChangelog(hwnd_); });
+    commands_.SetHandler(ID_OPEN_EULA, [this] { OpenEula(hwnd_); });
+    commands_.SetHandler(ID_OPEN_HOMEPAGE, [this] { OpenHomepage(hwnd_); });
     commands_.SetHandler(ID_SHOW_ABOUT, [this] {
-        if (frmAbout_ != nullptr) {
-            frmAbout_->ShowModalOver(hwnd_);
+        if (aboutWindow_ != nullptr) {
+            aboutWindow_->ShowModalOver(hwnd_);
         }
     });
 }
@@ -390,12 +390,12 @@ void MainWindow::OnSize(int clientWidth, int clientHeight)
     const int statusHeight = Scaled(kStatusBarHeight);
     const int listHeight = clientHeight > statusHeight ? clientHeight - statusHeight : 0;
     ::MoveWindow(lv_.hwnd(), 0, 0, clientWidth, listHeight, TRUE);
-    ::MoveWindow(statusBar1_, 0, listHeight, clientWidth, statusHeight, TRUE);
+    ::MoveWindow(statusBar_, 0, listHeight, clientWidth, statusHeight, TRUE);
     // Under Wine a status bar moved by a maximise or a restore stays unpainted
     // until one of its texts changes; it is redrawn whole after every move.
-    ::RedrawWindow(statusBar1_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+    ::RedrawWindow(statusBar_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
     if (placementSavesOn_) {
-        Handle([&] { FormResize(); });
+        Handle([&] { SaveWindowPlacement(*this); });
     }
 }
 
@@ -429,14 +429,9 @@ void MainWindow::OnGetMinMaxInfo(MINMAXINFO& limits) const
     }
 }
 
-void MainWindow::FormResize()
-{
-    SaveWindowPlacement(*this);
-}
-
 void MainWindow::OnListMouseLeft()
 {
-    // LvMouseLeave: a column width dragged in the header is saved now.
+    // A column width dragged in the header is saved once the pointer leaves the list.
     Handle([&] { SaveColumnWidths(*this); });
 }
 
@@ -445,23 +440,23 @@ void MainWindow::OnTimer(UINT_PTR timerId)
     if (reportOpen_) {
         return;
     }
-    if (timerId == kTimer1) {
-        // Timer1Timer: chooses Refresh1 the way the user would.
+    if (timerId == kRefreshTimer) {
+        // The refresh timer chooses "Refresh Now" the way the user would.
         Handle([&] { commands_.Choose(ID_REFRESH); });
-    } else if (timerId == kTimer2) {
-        Handle([&] { Timer2Timer(); });
+    } else if (timerId == kCountersTimer) {
+        Handle([&] { OnCountersTimer(); });
     }
 }
 
-void MainWindow::Timer2Timer()
+void MainWindow::OnCountersTimer()
 {
     const auto texts = connections::StatusPanelTexts(connections::CountRows(list_));
     for (int i = 0; i < kStatusPanels; ++i) {
-        ::SendMessageW(statusBar1_, SB_SETTEXTW, i, reinterpret_cast<LPARAM>(texts[static_cast<std::size_t>(i)].c_str()));
+        ::SendMessageW(statusBar_, SB_SETTEXTW, i, reinterpret_cast<LPARAM>(texts[static_cast<std::size_t>(i)].c_str()));
     }
 }
 
-void MainWindow::Refresh1Click()
+void MainWindow::RefreshNow()
 {
     connections::RefreshRows(list_, startup_.ipHelper, StartPathPass(), platform::CurrentTime(), ShowsIPv6());
 }
@@ -496,13 +491,13 @@ LRESULT MainWindow::OnNotify(NMHDR& header)
     case LVN_ODFINDITEMW:
         return lv_.OnFindItem(reinterpret_cast<NMLVFINDITEMW&>(header));
     case NM_CUSTOMDRAW:
-        return LvAdvancedCustomDrawItem(reinterpret_cast<NMLVCUSTOMDRAW&>(header));
+        return OnListCustomDraw(reinterpret_cast<NMLVCUSTOMDRAW&>(header));
     default:
         return 0;
     }
 }
 
-LRESULT MainWindow::LvAdvancedCustomDrawItem(NMLVCUSTOMDRAW& draw)
+LRESULT MainWindow::OnListCustomDraw(NMLVCUSTOMDRAW& draw)
 {
     if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) {
         return CDRF_NOTIFYITEMDRAW;
@@ -516,42 +511,42 @@ LRESULT MainWindow::LvAdvancedCustomDrawItem(NMLVCUSTOMDRAW& draw)
 
 void MainWindow::OnContextMenu(HWND source, POINT screenPoint, bool fromKeyboard)
 {
-    if (source != lv_.hwnd() || !popupMenuResource_) {
+    if (source != lv_.hwnd() || !contextMenuResource_) {
         return;
     }
-    Handle([&] { PopupMenu1Popup(); });
+    Handle([&] { UpdateContextMenu(); });
     if (fromKeyboard) {
         screenPoint = lv_.ContextMenuPointForKeyboard();
     }
-    const HMENU popupMenu1 = ::GetSubMenu(popupMenuResource_.get(), 0);
-    ::TrackPopupMenu(popupMenu1, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, screenPoint.x, screenPoint.y,
+    const HMENU contextMenu = ::GetSubMenu(contextMenuResource_.get(), 0);
+    ::TrackPopupMenu(contextMenu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, screenPoint.x, screenPoint.y,
                      0, hwnd_, nullptr);
 }
 
-void MainWindow::PopupMenu1Popup()
+void MainWindow::UpdateContextMenu()
 {
     commands_.UpdatePopupEnabling();
     ApplyPopupStates();
 }
 
-// Shows the controller's enabled and checked states on PopupMenu1's items.
+// Shows the controller's enabled and checked states on the context menu's items.
 // Separators follow the first rule alone: enabled when a row is selected.
 void MainWindow::ApplyPopupStates()
 {
-    const HMENU popupMenu1 = ::GetSubMenu(popupMenuResource_.get(), 0);
+    const HMENU contextMenu = ::GetSubMenu(contextMenuResource_.get(), 0);
     const bool anySelected = list_.FirstSelected().has_value();
-    const int count = ::GetMenuItemCount(popupMenu1);
+    const int count = ::GetMenuItemCount(contextMenu);
     for (int position = 0; position < count; ++position) {
-        const UINT id = ::GetMenuItemID(popupMenu1, position);
+        const UINT id = ::GetMenuItemID(contextMenu, position);
         const bool separator = id == 0 || id == static_cast<UINT>(-1);
         const bool enabled = separator ? anySelected : commands_.IsEnabled(static_cast<int>(id));
-        ::EnableMenuItem(popupMenu1, position, MF_BYPOSITION | (enabled ? MF_ENABLED : MF_GRAYED));
+        ::EnableMenuItem(contextMenu, position, MF_BYPOSITION | (enabled ? MF_ENABLED : MF_GRAYED));
     }
-    ::CheckMenuItem(popupMenu1, ID_DISABLE_AUTO_REFRESH,
+    ::CheckMenuItem(contextMenu, ID_DISABLE_AUTO_REFRESH,
                     MF_BYCOMMAND | (commands_.IsChecked(ID_DISABLE_AUTO_REFRESH) ? MF_CHECKED : MF_UNCHECKED));
 }
 
-void MainWindow::FormKeyPress(wchar_t key)
+void MainWindow::OnKeyPreview(wchar_t key)
 {
     if (key == kEscape) {
         commands_.Choose(ID_EXIT);
@@ -561,9 +556,9 @@ void MainWindow::FormKeyPress(wchar_t key)
 void MainWindow::SetRefreshTimerEnabled(bool enabled)
 {
     if (enabled) {
-        ::SetTimer(hwnd_, kTimer1, kTimer1Interval, nullptr);
+        ::SetTimer(hwnd_, kRefreshTimer, kRefreshInterval, nullptr);
     } else {
-        ::KillTimer(hwnd_, kTimer1);
+        ::KillTimer(hwnd_, kRefreshTimer);
     }
 }
 
@@ -575,7 +570,7 @@ void MainWindow::CloseMainWindow()
 void MainWindow::OnClose()
 {
     // A save the registry refuses is reported, and the window closes all the same.
-    FormClose(*this, hwnd_);
+    SaveSettingsOnClose(*this, hwnd_);
     ::DestroyWindow(hwnd_);
 }
 
@@ -670,8 +665,8 @@ int MainWindow::VirtualScreenHeight() const
 
 void MainWindow::OnDestroy()
 {
-    ::KillTimer(hwnd_, kTimer1);
-    ::KillTimer(hwnd_, kTimer2);
+    ::KillTimer(hwnd_, kRefreshTimer);
+    ::KillTimer(hwnd_, kCountersTimer);
     ::PostQuitMessage(0);
 }
 

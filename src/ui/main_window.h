@@ -19,16 +19,16 @@ inline constexpr wchar_t kMainWindowCaption[] = L"Quarvel Velquist v1.0";
 inline constexpr int kMainClientWidth = 998;
 inline constexpr int kMainClientHeight = 536;
 
-// Form1: the program's working window, with the connection list, the status
-// bar, both menus and the two timers. Closing it ends the program.
+// The program's working window, with the connection list, the status bar,
+// both menus and the two timers. Closing it ends the program.
 class AboutWindow;
 
 class MainWindow : public BaseWindow<MainWindow>, private WindowActions, private SettingsWindow {
 public:
     explicit MainWindow(const app::StartupState& startup);
 
-    // FrmAbout, created after this window; About1 shows it.
-    void SetAboutWindow(AboutWindow* frmAbout) { frmAbout_ = frmAbout; }
+    // The About window, created after this one; the Help menu's "About" shows it.
+    void SetAboutWindow(AboutWindow* aboutWindow) { aboutWindow_ = aboutWindow; }
 
     // Creates the window (its creation handler runs inside) and shows it.
     bool Create(HINSTANCE instance, int showCommand);
@@ -41,10 +41,10 @@ public:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
-    static constexpr UINT_PTR kTimer1 = 1;  // refresh, 2000 ms
-    static constexpr UINT_PTR kTimer2 = 2;  // counters, 100 ms
-    static constexpr UINT kTimer1Interval = 2000;
-    static constexpr UINT kTimer2Interval = 100;
+    static constexpr UINT_PTR kRefreshTimer = 1;
+    static constexpr UINT_PTR kCountersTimer = 2;
+    static constexpr UINT kRefreshInterval = 2000;  // milliseconds
+    static constexpr UINT kCountersInterval = 100;  // milliseconds
     static constexpr UINT kListMouseLeftMessage = WM_APP + 2;
 
     // Window events, unpacked.
@@ -65,21 +65,20 @@ private:
     void OnDestroy();
 
     // Handlers.
-    void FormCreate();
-    void FormResize();
-    void FormKeyPress(wchar_t key);
-    void Timer2Timer();
-    void Refresh1Click();
-    void PopupMenu1Popup();
-    LRESULT LvAdvancedCustomDrawItem(NMLVCUSTOMDRAW& draw);
+    void FillListAndRestoreSettings();
+    void OnKeyPreview(wchar_t key);
+    void OnCountersTimer();
+    void RefreshNow();
+    void UpdateContextMenu();
+    LRESULT OnListCustomDraw(NMLVCUSTOMDRAW& draw);
 
     void LoadViewOptions();
     bool ShowsIPv6() const;
     void ApplyViewChecks();
-    void ShowIPv6Endpoints1Click();
-    void Find1Click();
-    void FindNext1Click();
-    void SelectAll1Click();
+    void ShowOrHideIPv6Rows();
+    void OpenFindDialog();
+    void RepeatFind();
+    void SelectAllRows();
     void OnFindMessage(LPARAM lParam);
     void FindNext(const connections::FindRequest& request);
 
@@ -117,10 +116,10 @@ private:
     ConnectionListView lv_;
     FindDialog findDialog_;
     platform::win32::UniqueHfont font_;
-    platform::win32::UniqueHmenu popupMenuResource_;
-    HWND statusBar1_ = nullptr;
+    platform::win32::UniqueHmenu contextMenuResource_;
+    HWND statusBar_ = nullptr;
     HACCEL shortcuts_ = nullptr;
-    AboutWindow* frmAbout_ = nullptr;
+    AboutWindow* aboutWindow_ = nullptr;
     bool keyPreview_ = false;
     bool reportOpen_ = false;  // an error report box is on screen
     SIZE minimumSize_{};       // the smallest outer size; none until the font is made
