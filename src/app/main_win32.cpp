@@ -15,7 +15,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
 
     platform::RestrictLibrarySearch();
     // The 32-bit program refuses a 64-bit Windows; the 64-bit build runs there.
-    const app::StartupState startup = app::RunStartup({sizeof(void*) == 4});
+    const support::StartupState startup = app::RunStartup({sizeof(void*) == 4});
 
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
     ::InitCommonControlsEx(&controls);

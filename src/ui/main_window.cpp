@@ -31,7 +31,7 @@ int CompareCaptions(const std::wstring& left, const std::wstring& right)
 
 } // namespace
 
-MainWindow::MainWindow(const app::StartupState& startup)
+MainWindow::MainWindow(const support::StartupState& startup)
     : startup_(startup),
       list_(&CompareCaptions),
       processPaths_(startup.system.kernel32Path),

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/startup.h"
 #include "connections/connection_list.h"
 #include "connections/list_sync.h"
 #include "platform/win32/unique_win32.h"
 #include "support/process_path_cache.h"
+#include "support/support_startup.h"
 #include "ui/base_window.h"
 #include "ui/command_controller.h"
 #include "ui/connection_list_view.h"
@@ -25,7 +25,7 @@ class AboutWindow;
 
 class MainWindow : public BaseWindow<MainWindow>, private WindowActions, private SettingsWindow {
 public:
-    explicit MainWindow(const app::StartupState& startup);
+    explicit MainWindow(const support::StartupState& startup);
 
     // The About window, created after this one; the Help menu's "About" shows it.
     void SetAboutWindow(AboutWindow* aboutWindow) { aboutWindow_ = aboutWindow; }
@@ -109,7 +109,7 @@ private:
     template <typename Handler>
     void Handle(Handler&& handler);
 
-    const app::StartupState& startup_;
+    const support::StartupState& startup_;
     connections::ConnectionList list_;
     support::ProcessPathCache processPaths_;
     CommandController commands_;
