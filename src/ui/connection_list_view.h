@@ -41,6 +41,13 @@ public:
     // Scrolls the list so that the row can be seen, as little as needed.
     void EnsureVisible(std::size_t index);
 
+    // The columns, counted from 0 in the list's column order; widths in pixels.
+    std::size_t ColumnCount() const;
+    int ColumnWidth(std::size_t column) const;
+    void SetColumnWidth(std::size_t column, int width);
+    // At a new screen density every column keeps its share of the width.
+    void RescaleColumns(int fromDpi, int toDpi);
+
     // Notifications from the control; answers the notification's result.
     void OnGetDisplayInfo(NMLVDISPINFOW& info) const;
     void OnItemChanged(const NMLISTVIEW& change);
