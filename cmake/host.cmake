@@ -30,6 +30,7 @@ set(VQ_UNIT_TEST_SOURCES
   tests/unit/ListSyncTest.cpp
   tests/unit/RowCountersTest.cpp
   tests/unit/CommandControllerTest.cpp
+  tests/unit/ViewOptionsTest.cpp
   tests/unit/ListViewStateTest.cpp
   tests/unit/RowSearchTest.cpp
   tests/unit/DesignSizeTest.cpp

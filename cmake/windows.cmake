@@ -16,6 +16,10 @@ list(TRANSFORM VQ_WIN32_PLATFORM_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)
 set(VQ_UI_SOURCES
   src/ui/base_window.cpp
   src/ui/main_window.cpp
+  src/ui/main_layout.cpp
+  src/ui/main_window_settings.cpp
+  src/ui/menus.cpp
+  src/ui/row_finder.cpp
   src/ui/connection_list_view.cpp
   src/ui/cell_tooltip.cpp
   src/ui/find_dialog.cpp

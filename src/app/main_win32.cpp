@@ -15,22 +15,22 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
 
     platform::RestrictLibrarySearch();
     // The 32-bit program refuses a 64-bit Windows; the 64-bit build runs there.
-    const app::StartupState startup = app::RunStartup({sizeof(void*) == 4});
+    const support::StartupState startup = app::RunStartup({sizeof(void*) == 4});
 
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
     ::InitCommonControlsEx(&controls);
 
-    ui::MainWindow form1(startup);
-    if (!form1.Create(instance, showCommand)) {
+    ui::MainWindow mainWindow(startup);
+    if (!mainWindow.Create(instance, showCommand)) {
         return 0;
     }
-    ui::AboutWindow frmAbout;
-    frmAbout.Create(instance, form1.hwnd());
-    form1.SetAboutWindow(&frmAbout);
+    ui::AboutWindow aboutWindow;
+    aboutWindow.Create(instance, mainWindow.hwnd());
+    mainWindow.SetAboutWindow(&aboutWindow);
 
     MSG message{};
     while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (form1.PreTranslateMessage(message)) {
+        if (mainWindow.PreTranslateMessage(message)) {
             continue;
         }
         ::TranslateMessage(&message);

@@ -16,11 +16,11 @@ namespace {
 
 } // namespace
 
-StartupState RunStartup(const StartupOptions& options)
+support::StartupState RunStartup(const StartupOptions& options)
 {
     util::EnableAllPrivileges(0, 255);
 
-    StartupState state;
+    support::StartupState state;
     state.system = support::StartSupportLayer();
 
     if (options.refuseOn64BitOs && state.system.os64Bit) {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "platform/iphelper.h"
 #include "support/support_startup.h"
 
 namespace vq::app {
@@ -13,15 +12,9 @@ struct StartupOptions {
     bool refuseOn64BitOs = true;
 };
 
-// Everything start-up leaves for the rest of the run.
-struct StartupState {
-    support::SystemFacts system;
-    platform::IpHelperEntryPoints ipHelper;
-};
-
 // The fixed start-up order before any window exists: privileges, the support
 // layer, the refusals and the IP Helper binding. A refusal shows its message
 // and ends the process with exit code 0; it does not return.
-StartupState RunStartup(const StartupOptions& options);
+support::StartupState RunStartup(const StartupOptions& options);
 
 } // namespace vq::app

@@ -21,22 +21,22 @@ constexpr COLORREF kWhite = RGB(255, 255, 255);
 
 // The layout, in client pixels at 96 dots per inch; the pictures are drawn
 // unscaled at their scaled places.
-constexpr RECT kBevel2{0, 0, kAboutClientWidth, 2};
-constexpr RECT kPanel1{0, 2, kAboutClientWidth, 55};
-constexpr RECT kBevel3{0, 55, kAboutClientWidth, 57};
-constexpr int kImage1X = 42;
-constexpr int kImage1Y = kPanel1.top + 16;
-constexpr int kImage1Width = 154;
-constexpr int kImage1Height = 31;
+constexpr RECT kBannerTopEdge{0, 0, kAboutClientWidth, 2};
+constexpr RECT kBanner{0, 2, kAboutClientWidth, 55};
+constexpr RECT kBannerBottomEdge{0, 55, kAboutClientWidth, 57};
+constexpr int kMakerNameX = 42;
+constexpr int kMakerNameY = kBanner.top + 16;
+constexpr int kMakerNameWidth = 154;
+constexpr int kMakerNameHeight = 31;
 constexpr int kLogoWidth = 36;
 constexpr int kLabelRightMargin = 42;
 constexpr int kLogoHeight = 33;
 
-constexpr wchar_t kLabel1Text[] = L"Quarvel Velquist";
-constexpr wchar_t kLabel7Text[] = L"Version 1.0.0.0 (29 May 2018)";
-constexpr wchar_t kLabel2Text[] = L"Copyright \u00A9 2018 Quarvel. All rights reserved.";
-constexpr wchar_t kLabel3Text[] = L"www.quarvel.example";
-constexpr wchar_t kLabel4Text[] = L"End User License Agreement";
+constexpr wchar_t kProductNameText[] = L"Quarvel Velquist";
+constexpr wchar_t kVersionText[] = L"Version 1.0.0.0 (29 May 2018)";
+constexpr wchar_t kCopyrightText[] = L"Copyright \u00A9 2018 Quarvel. All rights reserved.";
+constexpr wchar_t kHomepageLinkText[] = L"www.quarvel.example";
+constexpr wchar_t kEulaLinkText[] = L"End User License Agreement";
 
 template <typename T>
 struct ComTraits {
@@ -319,15 +319,17 @@ void AboutWindow::LayOut(int dpi)
     linkFont_.reset(CreateUnderlined(boldFont_.get()));
     ::SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
 
-    CreatePicture(IDC_ABOUT_IMAGE1, Scaled(kImage1X), Scaled(kImage1Y), kImage1Width, kImage1Height, false);
-    CreateLabel(IDC_ABOUT_LABEL1, kLabel1Text, Scaled(42), Scaled(80), titleFont_.get(), false);
-    CreateLabel(IDC_ABOUT_LABEL7, kLabel7Text, Scaled(42), Scaled(111), boldFont_.get(), false);
-    CreateLabel(IDC_ABOUT_LABEL2, kLabel2Text, Scaled(42), Scaled(139), boldFont_.get(), false);
-    label3_ = CreateLabel(IDC_ABOUT_LABEL3, kLabel3Text, Scaled(42), Scaled(166), linkFont_.get(), true);
-    label4_ = CreateLabel(IDC_ABOUT_LABEL4, kLabel4Text, Scaled(42), Scaled(195), linkFont_.get(), true);
-    imgFacebookLike_ =
-        CreatePicture(IDC_ABOUT_IMG_FACEBOOK_LIKE, Scaled(42), Scaled(231), kLogoWidth, kLogoHeight, true);
-    imgTweet_ = CreatePicture(IDC_ABOUT_IMG_TWEET, Scaled(93), Scaled(231), kLogoWidth, kLogoHeight, true);
+    CreatePicture(IDC_ABOUT_MAKER_NAME, Scaled(kMakerNameX), Scaled(kMakerNameY), kMakerNameWidth, kMakerNameHeight,
+                  false);
+    CreateLabel(IDC_ABOUT_PRODUCT_NAME, kProductNameText, Scaled(42), Scaled(80), titleFont_.get(), false);
+    CreateLabel(IDC_ABOUT_VERSION, kVersionText, Scaled(42), Scaled(111), boldFont_.get(), false);
+    CreateLabel(IDC_ABOUT_COPYRIGHT, kCopyrightText, Scaled(42), Scaled(139), boldFont_.get(), false);
+    homepageLink_ =
+        CreateLabel(IDC_ABOUT_HOMEPAGE_LINK, kHomepageLinkText, Scaled(42), Scaled(166), linkFont_.get(), true);
+    eulaLink_ = CreateLabel(IDC_ABOUT_EULA_LINK, kEulaLinkText, Scaled(42), Scaled(195), linkFont_.get(), true);
+    facebookLink_ =
+        CreatePicture(IDC_ABOUT_FACEBOOK_LINK, Scaled(42), Scaled(231), kLogoWidth, kLogoHeight, true);
+    twitterLink_ = CreatePicture(IDC_ABOUT_TWITTER_LINK, Scaled(93), Scaled(231), kLogoWidth, kLogoHeight, true);
     ::InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
@@ -376,27 +378,27 @@ void AboutWindow::OnPaint()
 {
     PAINTSTRUCT paint{};
     const HDC dc = ::BeginPaint(hwnd_, &paint);
-    RECT band = Scaled(kPanel1);
+    RECT band = Scaled(kBanner);
     const HBRUSH white = ::CreateSolidBrush(kWhite);
     ::FillRect(dc, &band, white);
     ::DeleteObject(white);
-    RECT bevel2 = Scaled(kBevel2);
-    ::DrawEdge(dc, &bevel2, EDGE_ETCHED, BF_TOP);
-    RECT bevel3 = Scaled(kBevel3);
-    ::DrawEdge(dc, &bevel3, EDGE_ETCHED, BF_TOP);
+    RECT topEdge = Scaled(kBannerTopEdge);
+    ::DrawEdge(dc, &topEdge, EDGE_ETCHED, BF_TOP);
+    RECT bottomEdge = Scaled(kBannerBottomEdge);
+    ::DrawEdge(dc, &bottomEdge, EDGE_ETCHED, BF_TOP);
     ::EndPaint(hwnd_, &paint);
 }
 
 void AboutWindow::OnDrawItem(const DRAWITEMSTRUCT& item)
 {
     switch (item.CtlID) {
-    case IDC_ABOUT_IMAGE1:
+    case IDC_ABOUT_MAKER_NAME:
         DrawPicture(item.hDC, item.rcItem, makerName_, kWhite);
         break;
-    case IDC_ABOUT_IMG_FACEBOOK_LIKE:
+    case IDC_ABOUT_FACEBOOK_LINK:
         DrawPicture(item.hDC, item.rcItem, facebookLike_, ::GetSysColor(COLOR_BTNFACE));
         break;
-    case IDC_ABOUT_IMG_TWEET:
+    case IDC_ABOUT_TWITTER_LINK:
         DrawPicture(item.hDC, item.rcItem, tweet_, ::GetSysColor(COLOR_BTNFACE));
         break;
     default:
@@ -423,7 +425,7 @@ bool AboutWindow::OnSetCursor(HWND under, int hitTest)
 bool AboutWindow::IsLink(HWND control) const
 {
     return control != nullptr &&
-           (control == label3_ || control == label4_ || control == imgFacebookLike_ || control == imgTweet_);
+           (control == homepageLink_ || control == eulaLink_ || control == facebookLink_ || control == twitterLink_);
 }
 
 void AboutWindow::OnCommand(int controlId, int notification)
@@ -432,17 +434,17 @@ void AboutWindow::OnCommand(int controlId, int notification)
         return;
     }
     switch (controlId) {
-    case IDC_ABOUT_LABEL3:
-        Label3Click();
+    case IDC_ABOUT_HOMEPAGE_LINK:
+        OpenHomepageLink();
         break;
-    case IDC_ABOUT_LABEL4:
-        Label4Click();
+    case IDC_ABOUT_EULA_LINK:
+        OpenEulaLink();
         break;
-    case IDC_ABOUT_IMG_FACEBOOK_LIKE:
-        imgFacebookLikeClick();
+    case IDC_ABOUT_FACEBOOK_LINK:
+        OpenFacebookLink();
         break;
-    case IDC_ABOUT_IMG_TWEET:
-        imgTweetClick();
+    case IDC_ABOUT_TWITTER_LINK:
+        OpenTwitterLink();
         break;
     default:
         break;

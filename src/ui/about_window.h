@@ -21,16 +21,16 @@ struct AboutPicture {
     int height = 0;
 };
 
-// FrmAbout: created hidden at start-up, after the main window; closing it
-// hides it again. Its links and logos open the maker's pages and the licence
-// agreement; it has no buttons and no keyboard handling of its own, so the
-// title bar's close button is the way out.
+// The About window: created hidden at start-up, after the main window;
+// closing it hides it again. Its links and logos open the maker's pages and
+// the licence agreement; it has no buttons and no keyboard handling of its
+// own, so the title bar's close button is the way out.
 class AboutWindow : public BaseWindow<AboutWindow> {
 public:
     bool Create(HINSTANCE instance, HWND owner);
 
-    // About1Click: does nothing while the window is already showing.
-    // Otherwise centres it over owner (kept on owner's monitor), shows it
+    // The Help menu's "About": does nothing while the window is already
+    // showing. Otherwise centres it over owner (kept on owner's monitor), shows it
     // and returns once it is closed. Meanwhile owner accepts no input, while
     // this loop goes on dispatching the thread's messages, so owner's timers
     // keep ticking. A WM_QUIT that arrives meanwhile ends the loop and is
@@ -67,10 +67,10 @@ private:
     AboutPicture makerName_;
     AboutPicture facebookLike_;
     AboutPicture tweet_;
-    HWND label3_ = nullptr;
-    HWND label4_ = nullptr;
-    HWND imgFacebookLike_ = nullptr;
-    HWND imgTweet_ = nullptr;
+    HWND homepageLink_ = nullptr;
+    HWND eulaLink_ = nullptr;
+    HWND facebookLink_ = nullptr;
+    HWND twitterLink_ = nullptr;
     HINSTANCE instance_ = nullptr;
     int dpi_ = 96;  // the resolution the layout is drawn at
     bool inModalLoop_ = false;

@@ -73,13 +73,13 @@ const std::vector<EnablingRule>& EnablingRules()
 {
     static const std::vector<EnablingRule> rules = {
         {CommandController::PopupItems(), AnySelected},
-        {{ID_REFRESH1, ID_DISABLE_AUTO_REFRESH1}, Always},
-        {{ID_SAVE1}, HasRows},
-        {{ID_CLOSE_CONNECTION1}, AnySelectedClosable},
-        {{ID_CLOSE_ALL_CONNECTIONS1}, HasRows},
-        {{ID_ERMINATE_PROCESS1}, SelectedProcessCanEnd},
-        {{ID_LOCATE_PROCESS_IN_EXPLORER1, ID_LOOKUP_PROCESS_HASH_ON_GOOGLE1,
-          ID_LOOKUP_PROCESS_HASH_ON_VIRUS_TOTAL1, ID_SHOW_PROCESS_PROPERTIES1},
+        {{ID_REFRESH, ID_DISABLE_AUTO_REFRESH}, Always},
+        {{ID_SAVE_REPORT}, HasRows},
+        {{ID_CLOSE_SELECTED_CONNECTIONS}, AnySelectedClosable},
+        {{ID_CLOSE_ALL_CONNECTIONS}, HasRows},
+        {{ID_TERMINATE_PROCESS}, SelectedProcessCanEnd},
+        {{ID_LOCATE_PROCESS_FILE, ID_SEARCH_PROCESS_HASH,
+          ID_CHECK_PROCESS_HASH_REPUTATION, ID_SHOW_PROCESS_PROPERTIES},
          SelectedProcessHasFile},
     };
     return rules;
@@ -98,40 +98,40 @@ CommandController::CommandController(connections::ConnectionList& list, WindowAc
     for (const int id : PopupItems()) {
         popupEnabled_[id] = true;
     }
-    checked_[ID_DISABLE_AUTO_REFRESH1] = false;
-    checked_[ID_SHOW_IPV6_ENDPOINTS1] = false;
+    checked_[ID_DISABLE_AUTO_REFRESH] = false;
+    checked_[ID_SHOW_IPV6_ENDPOINTS] = false;
 }
 
 const std::vector<int>& CommandController::PopupItems()
 {
     static const std::vector<int> items = {
-        ID_REFRESH1,
-        ID_DISABLE_AUTO_REFRESH1,
-        ID_ERMINATE_PROCESS1,
-        ID_CLOSE_CONNECTION1,
-        ID_CLOSE_ALL_CONNECTIONS_FOR_SELECTED_PROCESS1,
-        ID_CLOSE_ALL_CONNECTIONS1,
-        ID_SHOW_PROCESS_PROPERTIES1,
-        ID_LOCATE_PROCESS_IN_EXPLORER1,
-        ID_LOOKUP_PROCESS_HASH_ON_GOOGLE1,
-        ID_LOOKUP_PROCESS_HASH_ON_VIRUS_TOTAL1,
-        ID_LOOKUP_REMOTE_IP_ON_GOOGLE1,
-        ID_LOOKUP_REMOTE_PORT_ON_GOOGLE1,
-        ID_IP_BLACKLIST_CHECK_IPVOID1,
-        ID_GEOLOCATE_IP_ADDRESS_IPVOID1,
-        ID_IP_WHOIS_LOOKUP_IPVOID1,
-        ID_COPY_REMOTE_IP_ADDRESS_TO_CLIPBOARD1,
-        ID_COPY_CLIPBOARD1,
-        ID_SAVE1,
+        ID_REFRESH,
+        ID_DISABLE_AUTO_REFRESH,
+        ID_TERMINATE_PROCESS,
+        ID_CLOSE_SELECTED_CONNECTIONS,
+        ID_CLOSE_PROCESS_CONNECTIONS,
+        ID_CLOSE_ALL_CONNECTIONS,
+        ID_SHOW_PROCESS_PROPERTIES,
+        ID_LOCATE_PROCESS_FILE,
+        ID_SEARCH_PROCESS_HASH,
+        ID_CHECK_PROCESS_HASH_REPUTATION,
+        ID_SEARCH_REMOTE_ADDRESS,
+        ID_SEARCH_REMOTE_PORT,
+        ID_OPEN_IP_BLACKLIST_CHECK,
+        ID_OPEN_IP_GEOLOCATION,
+        ID_OPEN_IP_WHOIS,
+        ID_COPY_REMOTE_ADDRESS,
+        ID_COPY_SELECTED_ROWS,
+        ID_SAVE_REPORT,
     };
     return items;
 }
 
 const std::vector<int>& CommandController::MainMenuItems()
 {
-    static const std::vector<int> items = {ID_OPEN_CHANGELOG1, ID_OPEN_EULA1,  ID_EXIT1,
-                                           ID_FIND1,           ID_FIND_NEXT1,  ID_SELECT_ALL1,
-                                           ID_SHOW_IPV6_ENDPOINTS1, ID_HOMEPAGE1, ID_ABOUT1};
+    static const std::vector<int> items = {ID_OPEN_CHANGELOG, ID_OPEN_EULA,           ID_EXIT,
+                                           ID_FIND,           ID_FIND_NEXT,           ID_SELECT_ALL,
+                                           ID_SHOW_IPV6_ENDPOINTS, ID_OPEN_HOMEPAGE, ID_SHOW_ABOUT};
     return items;
 }
 
@@ -187,9 +187,9 @@ bool CommandController::Choose(int commandId)
         const auto run = handler->second;  // the handler may replace itself
         run();
     }
-    if (commandId == ID_DISABLE_AUTO_REFRESH1) {
-        window_.SetRefreshTimerEnabled(!IsChecked(ID_DISABLE_AUTO_REFRESH1));
-    } else if (commandId == ID_EXIT1) {
+    if (commandId == ID_DISABLE_AUTO_REFRESH) {
+        window_.SetRefreshTimerEnabled(!IsChecked(ID_DISABLE_AUTO_REFRESH));
+    } else if (commandId == ID_EXIT) {
         window_.CloseMainWindow();
     }
     return true;

@@ -24,13 +24,13 @@ class CommandController {
 public:
     CommandController(connections::ConnectionList& list, WindowActions& window);
 
-    // The handler that runs when an item is chosen (Refresh1Click, ...). An
+    // The handler that runs when an item is chosen (RefreshNow, ...). An
     // item without one does nothing when chosen, apart from the built-in
-    // actions of DisableAutoRefresh1 and Exit1, which run after it.
+    // actions of "Disable Auto-Refresh" and "Exit", which run after it.
     void SetHandler(int commandId, std::function<void()> handler);
 
-    // PopupMenu1Popup: evaluates the enabling rules for every item of the
-    // context menu, in order, each later rule overriding an earlier one.
+    // As the context menu opens: evaluates the enabling rules for every item
+    // of the context menu, in order, each later rule overriding an earlier one.
     void UpdatePopupEnabling();
     // The last evaluation for a context-menu item (every item starts
     // enabled); main-menu items are always enabled; unknown ids never.
@@ -38,7 +38,7 @@ public:
     // Rule 1 at the last evaluation: the separators of the context menu are
     // enabled exactly when a row was selected (they start enabled).
     bool SeparatorsEnabled() const { return separatorsEnabled_; }
-    // The check marks of DisableAutoRefresh1 and of the View menu's
+    // The check marks of "Disable Auto-Refresh" and of the View menu's
     // "Show IPv6 Endpoints" (both start cleared); false for other ids.
     bool IsChecked(int commandId) const;
     // Sets a check item's mark without choosing it (a stored option at
@@ -48,8 +48,8 @@ public:
 
     // Chooses an item, the same way for the menu, the timer and Esc: a
     // disabled or unknown item does nothing; a check item flips its mark
-    // first; then the handler runs; then DisableAutoRefresh1 enables the
-    // refresh timer exactly when it is unchecked, and Exit1 closes the main
+    // first; then the handler runs; then "Disable Auto-Refresh" enables the
+    // refresh timer exactly when it is unchecked, and "Exit" closes the main
     // window. Answers whether the item was chosen. A handler's failure
     // travels to the caller.
     bool Choose(int commandId);
@@ -58,9 +58,9 @@ public:
     // first, then the item is chosen if it came out enabled.
     bool ChooseByShortcut(int commandId);
 
-    // PopupMenu1's command ids, top to bottom (separators have none).
+    // The context menu's command ids, top to bottom (separators have none).
     static const std::vector<int>& PopupItems();
-    // MainMenu1's command ids, top to bottom.
+    // The menu bar's command ids, top to bottom.
     static const std::vector<int>& MainMenuItems();
 
 private:

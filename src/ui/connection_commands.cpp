@@ -64,8 +64,8 @@ void AppendRowLine(std::wstring& text, const ConnectionRow& row)
 
 } // namespace
 
-std::size_t CloseConnection1Click(const ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
-                                  const RefreshList& refresh)
+std::size_t CloseSelectedConnections(const ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
+                                     const RefreshList& refresh)
 {
     if (!list.AnySelected()) {
         return 0;
@@ -74,9 +74,9 @@ std::size_t CloseConnection1Click(const ConnectionList& list, const platform::Ip
                         [&list](std::size_t index, const ConnectionRow&) { return list.IsSelected(index); });
 }
 
-std::size_t CloseALLConnectionsforSelectedProcess1Click(const ConnectionList& list,
-                                                        const platform::IpHelperEntryPoints& ipHelper,
-                                                        const RefreshList& refresh)
+std::size_t CloseProcessConnections(const ConnectionList& list,
+                                    const platform::IpHelperEntryPoints& ipHelper,
+                                    const RefreshList& refresh)
 {
     const auto selected = list.FirstSelected();
     if (!selected) {
@@ -95,13 +95,13 @@ std::size_t CloseALLConnectionsforSelectedProcess1Click(const ConnectionList& li
     });
 }
 
-std::size_t CloseALLConnections1Click(const ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
-                                      const RefreshList& refresh)
+std::size_t CloseAllConnections(const ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
+                                const RefreshList& refresh)
 {
     return CloseTcpRows(list, ipHelper, refresh, [](std::size_t, const ConnectionRow&) { return true; });
 }
 
-void erminateProcess1Click(const ConnectionList& list)
+void TerminateSelectedProcess(const ConnectionList& list)
 {
     const auto selected = list.FirstSelected();
     if (!selected) {
@@ -149,7 +149,7 @@ void CopySelectedRows(const ConnectionList& list, void* owner)
     }
 }
 
-void CopyRemoteIPAddresstoClipboard1Click(const ConnectionList& list, void* owner)
+void CopyRemoteAddress(const ConnectionList& list, void* owner)
 {
     const auto selected = list.FirstSelected();
     if (!selected) {

@@ -16,7 +16,7 @@
 
 namespace vq::ui {
 
-// Chooses the main window's "Refresh Now" command (Refresh1).
+// Chooses the main window's "Refresh Now" command.
 using RefreshList = std::function<void()>;
 
 // The close commands visit the rows in list order and close the connection of
@@ -26,9 +26,9 @@ using RefreshList = std::function<void()>;
 // connections it closed.
 
 // "Close Selected Connection(s)": every selected TCP row.
-std::size_t CloseConnection1Click(const connections::ConnectionList& list,
-                                  const platform::IpHelperEntryPoints& ipHelper,
-                                  const RefreshList& refresh);
+std::size_t CloseSelectedConnections(const connections::ConnectionList& list,
+                                     const platform::IpHelperEntryPoints& ipHelper,
+                                     const RefreshList& refresh);
 
 // "Close ALL Connections for Selected Process": every TCP row, selected or not,
 // whose process file name (caption) and folder equal those of the selected
@@ -37,14 +37,14 @@ std::size_t CloseConnection1Click(const connections::ConnectionList& list,
 // file name stands for a process whose image is not known; then only the TCP
 // rows of that same process id qualify, so that the connections of other
 // unknown processes stay open.
-std::size_t CloseALLConnectionsforSelectedProcess1Click(const connections::ConnectionList& list,
-                                                        const platform::IpHelperEntryPoints& ipHelper,
-                                                        const RefreshList& refresh);
+std::size_t CloseProcessConnections(const connections::ConnectionList& list,
+                                    const platform::IpHelperEntryPoints& ipHelper,
+                                    const RefreshList& refresh);
 
 // "Close ALL Connections": every TCP row of the list; no selection needed.
-std::size_t CloseALLConnections1Click(const connections::ConnectionList& list,
-                                      const platform::IpHelperEntryPoints& ipHelper,
-                                      const RefreshList& refresh);
+std::size_t CloseAllConnections(const connections::ConnectionList& list,
+                                const platform::IpHelperEntryPoints& ipHelper,
+                                const RefreshList& refresh);
 
 // "Terminate Process": ends the process of the selected row (the first
 // selected row only) with exit code 0: opens it for termination and for
@@ -53,7 +53,7 @@ std::size_t CloseALLConnections1Click(const connections::ConnectionList& list,
 // of at most 4294967295 (digits only) ends nothing, as does a process that
 // cannot be opened, whose start time cannot be read, or that started when the
 // row was added or later (the id now belongs to another process).
-void erminateProcess1Click(const connections::ConnectionList& list);
+void TerminateSelectedProcess(const connections::ConnectionList& list);
 
 // The text of "Copy Selected Item(s) to Clipboard": one line per selected row,
 // in list order, each ending in CR LF. A line is the caption and the eight
@@ -71,6 +71,6 @@ void CopySelectedRows(const connections::ConnectionList& list, void* owner);
 
 // "Copy Remote IP to Clipboard": puts the selected row's remote address text,
 // alone and without a line break, on the clipboard. Failures as above.
-void CopyRemoteIPAddresstoClipboard1Click(const connections::ConnectionList& list, void* owner);
+void CopyRemoteAddress(const connections::ConnectionList& list, void* owner);
 
 } // namespace vq::ui

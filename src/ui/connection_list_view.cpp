@@ -67,6 +67,30 @@ bool ConnectionListView::Create(HWND parent, HINSTANCE instance, int controlId, 
     return true;
 }
 
+std::size_t ConnectionListView::ColumnCount() const
+{
+    const HWND header = reinterpret_cast<HWND>(::SendMessageW(hwnd_, LVM_GETHEADER, 0, 0));
+    const LRESULT count = ::SendMessageW(header, HDM_GETITEMCOUNT, 0, 0);
+    return count > 0 ? static_cast<std::size_t>(count) : 0;
+}
+
+int ConnectionListView::ColumnWidth(std::size_t column) const
+{
+    return static_cast<int>(::SendMessageW(hwnd_, LVM_GETCOLUMNWIDTH, column, 0));
+}
+
+void ConnectionListView::SetColumnWidth(std::size_t column, int width)
+{
+    ::SendMessageW(hwnd_, LVM_SETCOLUMNWIDTH, column, MAKELPARAM(width, 0));
+}
+
+void ConnectionListView::RescaleColumns(int fromDpi, int toDpi)
+{
+    for (std::size_t column = 0; column < ColumnCount(); ++column) {
+        SetColumnWidth(column, ::MulDiv(ColumnWidth(column), toDpi, fromDpi));
+    }
+}
+
 LRESULT CALLBACK ConnectionListView::SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
                                                   UINT_PTR, DWORD_PTR self)
 {

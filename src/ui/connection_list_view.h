@@ -13,11 +13,11 @@
 
 namespace vq::ui {
 
-// Lv's nine columns' built-in widths at 96 dots per inch, in the order of their captions.
+// The list's nine columns' built-in widths at 96 dots per inch, in the order of their captions.
 inline constexpr std::array<int, connections::kListColumnCount> kListColumnWidths = {125, 75,  125, 150, 75,
                                                                                     150, 75, 75,  250};
 
-// Lv: an owner-data report list over the connection model. The model owns
+// The connection list: an owner-data report list over the connection model. The model owns
 // the rows, their order and which are selected; the control asks for the
 // texts of the rows it paints and reports the user's selection changes. The
 // view remembers what the control shows, so bringing it in step with the
@@ -40,6 +40,13 @@ public:
     void ShowModelChanges();
     // Scrolls the list so that the row can be seen, as little as needed.
     void EnsureVisible(std::size_t index);
+
+    // The columns, counted from 0 in the list's column order; widths in pixels.
+    std::size_t ColumnCount() const;
+    int ColumnWidth(std::size_t column) const;
+    void SetColumnWidth(std::size_t column, int width);
+    // At a new screen density every column keeps its share of the width.
+    void RescaleColumns(int fromDpi, int toDpi);
 
     // Notifications from the control; answers the notification's result.
     void OnGetDisplayInfo(NMLVDISPINFOW& info) const;

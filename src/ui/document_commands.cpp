@@ -50,37 +50,37 @@ void OpenDocument(void* owner, const wchar_t* fileName, int showCommand) noexcep
 
 } // namespace
 
-void OpenChangelog1Click(void* mainWindow) noexcept
+void OpenChangelog(void* mainWindow) noexcept
 {
     OpenDocument(mainWindow, kChangelogFileName, platform::kSwShowNormal);
 }
 
-void OpenEULA1Click(void* mainWindow) noexcept
+void OpenEula(void* mainWindow) noexcept
 {
     OpenDocument(mainWindow, kMenuLicenceFileName, platform::kSwShowNormal);
 }
 
-void Homepage1Click(void* mainWindow) noexcept
+void OpenHomepage(void* mainWindow) noexcept
 {
     OpenAddress(mainWindow, kHomepageAddress, platform::kSwShowNormal);
 }
 
-void Label3Click() noexcept
+void OpenHomepageLink() noexcept
 {
     OpenAddress(nullptr, kHomepageAddress, kSwShow);
 }
 
-void Label4Click() noexcept
+void OpenEulaLink() noexcept
 {
     OpenDocument(nullptr, kAboutLicenceFileName, kSwShow);
 }
 
-void imgFacebookLikeClick() noexcept
+void OpenFacebookLink() noexcept
 {
     OpenAddress(nullptr, kFacebookPageAddress, kSwShow);
 }
 
-void imgTweetClick() noexcept
+void OpenTwitterLink() noexcept
 {
     OpenAddress(nullptr, kTwitterPageAddress, kSwShow);
 }

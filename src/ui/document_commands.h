@@ -22,14 +22,14 @@ inline constexpr wchar_t kAboutLicenceFileName[] = L"Eula.txt";
 // Main menu: owned by the main window, shown with SW_SHOWNORMAL. A document
 // that does not exist as a file (a folder of that name does not count) is
 // silently not opened.
-void OpenChangelog1Click(void* mainWindow) noexcept;
-void OpenEULA1Click(void* mainWindow) noexcept;
-void Homepage1Click(void* mainWindow) noexcept;
+void OpenChangelog(void* mainWindow) noexcept;
+void OpenEula(void* mainWindow) noexcept;
+void OpenHomepage(void* mainWindow) noexcept;
 
 // The About window's links: no owner window, shown with SW_SHOW.
-void Label3Click() noexcept;
-void Label4Click() noexcept;
-void imgFacebookLikeClick() noexcept;
-void imgTweetClick() noexcept;
+void OpenHomepageLink() noexcept;
+void OpenEulaLink() noexcept;
+void OpenFacebookLink() noexcept;
+void OpenTwitterLink() noexcept;
 
 } // namespace vq::ui

@@ -128,51 +128,51 @@ std::wstring ProcessFileDigestText(const ConnectionRow& row)
     return std::wstring(hex.begin(), hex.end());  // ASCII digits widen unchanged
 }
 
-void ShowProcessProperties1Click(const ConnectionList& list, platform::WindowHandle mainWindow)
+void ShowProcessProperties(const ConnectionList& list, platform::WindowHandle mainWindow)
 {
     if (const ConnectionRow* row = SelectedRow(list)) {
         util::ShowFileProperties(mainWindow, ProcessFilePath(*row));
     }
 }
 
-void LocateProcessinExplorer1Click(const ConnectionList& list)
+void LocateProcessFile(const ConnectionList& list)
 {
     if (const ConnectionRow* row = SelectedRow(list)) {
         Guarded([&] { ShellOpen(FileManagerPath(), ExplorerSelectParameters(ProcessFilePath(*row))); });
     }
 }
 
-void LookupProcessHashonGoogle1Click(const ConnectionList& list)
+void SearchProcessHash(const ConnectionList& list)
 {
     LookUpProcessHash(list, WebSearchUrl);
 }
 
-void LookupProcessHashonVirusTotal1Click(const ConnectionList& list)
+void CheckProcessHashReputation(const ConnectionList& list)
 {
     LookUpProcessHash(list, FileReputationUrl);
 }
 
-void LookupRemoteIPonGoogle1Click(const ConnectionList& list)
+void SearchRemoteAddress(const ConnectionList& list)
 {
     OpenUrlForSelectedRow(list, RemoteAddressSearchUrl);
 }
 
-void LookupRemotePortonGoogle1Click(const ConnectionList& list)
+void SearchRemotePort(const ConnectionList& list)
 {
     OpenUrlForSelectedRow(list, RemotePortSearchUrl);
 }
 
-void IPBlacklistCheckIPVoid1Click(const ConnectionList& list)
+void OpenIpBlacklistCheck(const ConnectionList& list)
 {
     OpenUrlForSelectedRow(list, [](const ConnectionRow&) { return std::wstring{kIpBlacklistCheckUrl}; });
 }
 
-void GeolocateIPAddressIPVoid1Click(const ConnectionList& list)
+void OpenIpGeolocation(const ConnectionList& list)
 {
     OpenUrlForSelectedRow(list, [](const ConnectionRow&) { return std::wstring{kIpGeolocationUrl}; });
 }
 
-void IPWhoisLookupIPVoid1Click(const ConnectionList& list)
+void OpenIpWhois(const ConnectionList& list)
 {
     OpenUrlForSelectedRow(list, [](const ConnectionRow&) { return std::wstring{kIpWhoisUrl}; });
 }

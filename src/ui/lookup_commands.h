@@ -52,22 +52,22 @@ std::wstring ProcessFileDigestText(const connections::ConnectionRow& row);
 // The commands, in menu order.
 
 // The property sheet of the process file, owned by the main window.
-void ShowProcessProperties1Click(const connections::ConnectionList& list,
-                                 platform::WindowHandle mainWindow);
+void ShowProcessProperties(const connections::ConnectionList& list,
+                           platform::WindowHandle mainWindow);
 // The file manager with the process file selected.
-void LocateProcessinExplorer1Click(const connections::ConnectionList& list);
+void LocateProcessFile(const connections::ConnectionList& list);
 // A search for the process file's digest. Opens nothing for a row without a
 // process folder, nor when the file could not be read: that is reported.
-void LookupProcessHashonGoogle1Click(const connections::ConnectionList& list);
+void SearchProcessHash(const connections::ConnectionList& list);
 // The file reputation service's search for the digest; likewise.
-void LookupProcessHashonVirusTotal1Click(const connections::ConnectionList& list);
+void CheckProcessHashReputation(const connections::ConnectionList& list);
 // A search for the remote address text.
-void LookupRemoteIPonGoogle1Click(const connections::ConnectionList& list);
+void SearchRemoteAddress(const connections::ConnectionList& list);
 // A search for the remote port text alone.
-void LookupRemotePortonGoogle1Click(const connections::ConnectionList& list);
+void SearchRemotePort(const connections::ConnectionList& list);
 // Fixed pages of the IP reputation site, the same for every row.
-void IPBlacklistCheckIPVoid1Click(const connections::ConnectionList& list);
-void GeolocateIPAddressIPVoid1Click(const connections::ConnectionList& list);
-void IPWhoisLookupIPVoid1Click(const connections::ConnectionList& list);
+void OpenIpBlacklistCheck(const connections::ConnectionList& list);
+void OpenIpGeolocation(const connections::ConnectionList& list);
+void OpenIpWhois(const connections::ConnectionList& list);
 
 } // namespace vq::ui

@@ -1,12 +1,9 @@
 #include "ui/main_window.h"
 
-#include "connections/list_sync.h"
 #include "connections/row_counters.h"
-#include "platform/system.h"
 #include "resource.h"
 #include "ui/about_window.h"
 #include "ui/connection_commands.h"
-#include "ui/design_size.h"
 #include "ui/document_commands.h"
 #include "ui/lookup_commands.h"
 #include "ui/report_command.h"
@@ -17,12 +14,7 @@
 namespace vq::ui {
 namespace {
 
-constexpr DWORD kMainStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
-constexpr DWORD kMainExStyle = WS_EX_APPWINDOW;
 constexpr wchar_t kEscape = 27;
-constexpr int kStatusBarHeight = 19;
-constexpr int kStatusPanelWidth = 145;
-constexpr int kStatusPanels = 3;
 
 int CompareCaptions(const std::wstring& left, const std::wstring& right)
 {
@@ -31,19 +23,21 @@ int CompareCaptions(const std::wstring& left, const std::wstring& right)
 
 } // namespace
 
-MainWindow::MainWindow(const app::StartupState& startup)
-    : startup_(startup),
-      list_(&CompareCaptions),
-      processPaths_(startup.system.kernel32Path),
+MainWindow::MainWindow(const support::StartupState& startup)
+    : list_(&CompareCaptions),
+      feed_(list_, startup),
       commands_(list_, *this),
-      lv_(list_)
+      viewOptions_(commands_, feed_),
+      listView_(list_),
+      settings_(listView_),
+      finder_(list_, listView_)
 {
 }
 
 template <typename Handler>
 void MainWindow::Handle(Handler&& handler)
 {
-    lv_.CaptureAnchor();
+    listView_.CaptureAnchor();
     try {
         handler();
     } catch (...) {
@@ -56,7 +50,7 @@ void MainWindow::Handle(Handler&& handler)
         reportOpen_ = wasOpen;
     }
     // Whatever the handler changed in the model, the list shows it now.
-    lv_.ShowModelChanges();
+    listView_.ShowModelChanges();
 }
 
 bool MainWindow::Create(HINSTANCE instance, int showCommand)
@@ -66,48 +60,38 @@ bool MainWindow::Create(HINSTANCE instance, int showCommand)
     if (!RegisterWindowClass(instance, kMainWindowClass, icon, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1))) {
         return false;
     }
-    platform::win32::UniqueHmenu mainMenu1(::LoadMenuW(instance, MAKEINTRESOURCEW(IDM_MAIN_MENU)));
-    dpi_ = SystemDpi();
-    const RECT bounds = CentredOnDesktop(Scaled(kMainClientWidth), Scaled(kMainClientHeight), kMainStyle,
-                                         kMainExStyle, true);
-    if (CreateWindowFor(instance, kMainWindowClass, kMainWindowCaption, kMainStyle, kMainExStyle, bounds,
-                        nullptr, mainMenu1.get()) == nullptr) {
+    platform::win32::UniqueHmenu menuBar(::LoadMenuW(instance, MAKEINTRESOURCEW(IDM_MAIN_MENU)));
+    if (CreateWindowFor(instance, kMainWindowClass, kMainWindowCaption, kMainStyle, kMainExStyle,
+                        layout_.InitialBounds(), nullptr, menuBar.get()) == nullptr) {
         return false;
     }
     // The window owns its menu bar from here on and destroys it with itself.
-    static_cast<void>(mainMenu1.release());
+    static_cast<void>(menuBar.release());
     shortcuts_ = ::LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDA_SHORTCUTS));
     // The stored View options come first, so that the fill lists what they
     // ask for; an option the registry cannot give is reported on its own and
     // stays off.
-    Handle([&] { LoadViewOptions(); });
+    Handle([&] {
+        viewOptions_.Load();
+        ShowMenuBarChecks(hwnd_, commands_);
+    });
     // A failure ends the creation handler at the failing step; the window is
     // still shown.
-    Handle([&] { FormCreate(); });
+    Handle([&] { FillListAndRestoreSettings(); });
 
     // Centred on the desktop at the size it has now, in the state it was given.
-    const RECT normal = NormalBounds();
+    const RECT normal = settings_.NormalBounds();
     const POINT topLeft = DesktopCentredTopLeft({normal.right - normal.left, normal.bottom - normal.top});
     ::SetWindowPos(hwnd_, nullptr, topLeft.x, topLeft.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    switch (stateBeforeShow_) {
-    case WindowState::Maximized:
-        showCommand = SW_SHOWMAXIMIZED;
-        break;
-    case WindowState::Minimized:
-        showCommand = SW_SHOWMINIMIZED;
-        break;
-    case WindowState::Normal:
-        break;
-    }
-    ::ShowWindow(hwnd_, showCommand);
+    ::ShowWindow(hwnd_, settings_.FirstShowCommand(showCommand));
     ::UpdateWindow(hwnd_);
-    ::SetFocus(lv_.hwnd());
+    ::SetFocus(listView_.hwnd());
     return true;
 }
 
 bool MainWindow::PreTranslateMessage(MSG& message)
 {
-    if (findDialog_.PreTranslateMessage(message)) {
+    if (finder_.PreTranslateMessage(message)) {
         return true;
     }
     if (hwnd_ == nullptr || (message.hwnd != hwnd_ && !::IsChild(hwnd_, message.hwnd))) {
@@ -118,7 +102,7 @@ bool MainWindow::PreTranslateMessage(MSG& message)
     }
     if (keyPreview_ && message.message == WM_CHAR) {
         const auto key = static_cast<wchar_t>(message.wParam);
-        Handle([&] { FormKeyPress(key); });
+        Handle([&] { OnKeyPreview(key); });
         return key == kEscape;
     }
     return false;
@@ -155,7 +139,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         OnListMouseLeft();
         return 0;
     case WM_SETFOCUS:
-        ::SetFocus(lv_.hwnd());
+        ::SetFocus(listView_.hwnd());
         return 0;
     case WM_CLOSE:
         OnClose();
@@ -164,7 +148,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         OnDestroy();
         return 0;
     default:
-        if (message == findDialog_.Message()) {
+        if (message == finder_.Message()) {
             OnFindMessage(lParam);
             return 0;
         }
@@ -174,45 +158,90 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 
 void MainWindow::OnCreate(HINSTANCE instance)
 {
+    settings_.Attach(hwnd_);
     Handle([&] { CreateControls(instance); });
 }
 
 void MainWindow::CreateControls(HINSTANCE instance)
 {
-    dpi_ = WindowDpi(hwnd_);
-    font_.reset(CreateTahoma(8, false, dpi_));
-    ::SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
-    minimumSize_ = MinimumSize();
-    lv_.Create(hwnd_, instance, IDC_LIST, font_.get(), kListMouseLeftMessage, dpi_);
-
-    statusBar1_ = ::CreateWindowExW(0, STATUSCLASSNAMEW, L"",
-                                    WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP | CCS_NORESIZE | CCS_NOPARENTALIGN,
-                                    0, 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_STATUS_BAR)),
-                                    instance, nullptr);
-    ::SendMessageW(statusBar1_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
-    SetStatusPanels();
-    const auto texts = connections::StatusPanelTexts({0, 0, 0});
-    for (int i = 0; i < kStatusPanels; ++i) {
-        ::SendMessageW(statusBar1_, SB_SETTEXTW, i, reinterpret_cast<LPARAM>(texts[static_cast<std::size_t>(i)].c_str()));
-    }
-
-    popupMenuResource_.reset(::LoadMenuW(instance, MAKEINTRESOURCEW(IDM_POPUP_MENU)));
+    layout_.Begin(hwnd_);
+    listView_.Create(hwnd_, instance, IDC_LIST, layout_.Font(), kListMouseLeftMessage, layout_.Dpi());
+    layout_.CreateStatusBar(instance, IDC_STATUS_BAR);
+    contextMenu_.Load(instance, IDM_POPUP_MENU);
     RegisterCommandHandlers();
-    ::SetTimer(hwnd_, kTimer2, kTimer2Interval, nullptr);
+    ::SetTimer(hwnd_, kCountersTimer, kCountersInterval, nullptr);
 }
 
-int MainWindow::Scaled(int designSize) const
+void MainWindow::FillListAndRestoreSettings()
 {
-    return ScaleToDpi(designSize, dpi_);
+    // The refresh runs even when a fill fails: it is what fills the list then.
+    SetRefreshTimerEnabled(true);
+    feed_.Fill(viewOptions_.ShowsIPv6());
+    // Key preview first: a stored value the loads cannot use is reported and
+    // ends the loading, and Esc must still close the window afterwards.
+    keyPreview_ = true;
+    placementSavesOn_ = true;
+    LoadWindowPlacement(settings_);
+    LoadColumnWidths(settings_);
 }
 
-void MainWindow::SetStatusPanels()
+void MainWindow::RegisterCommandHandlers()
 {
-    int edges[kStatusPanels];
-    for (int i = 0; i < kStatusPanels; ++i) {
-        edges[i] = Scaled(kStatusPanelWidth) * (i + 1);
+    commands_.SetHandler(ID_REFRESH, [this] { feed_.Refresh(viewOptions_.ShowsIPv6()); });
+
+    // A close that succeeded chooses "Refresh Now", the way the user would.
+    const RefreshList refresh = [this] { commands_.Choose(ID_REFRESH); };
+    const platform::IpHelperEntryPoints& ipHelper = feed_.IpHelper();
+    commands_.SetHandler(ID_CLOSE_SELECTED_CONNECTIONS,
+                         [this, refresh, &ipHelper] { CloseSelectedConnections(list_, ipHelper, refresh); });
+    commands_.SetHandler(ID_CLOSE_PROCESS_CONNECTIONS,
+                         [this, refresh, &ipHelper] { CloseProcessConnections(list_, ipHelper, refresh); });
+    commands_.SetHandler(ID_CLOSE_ALL_CONNECTIONS,
+                         [this, refresh, &ipHelper] { CloseAllConnections(list_, ipHelper, refresh); });
+    commands_.SetHandler(ID_TERMINATE_PROCESS, [this] { TerminateSelectedProcess(list_); });
+    commands_.SetHandler(ID_COPY_SELECTED_ROWS, [this] { CopySelectedRows(list_, hwnd_); });
+    commands_.SetHandler(ID_COPY_REMOTE_ADDRESS, [this] { CopyRemoteAddress(list_, hwnd_); });
+
+    commands_.SetHandler(ID_SHOW_PROCESS_PROPERTIES, [this] { ShowProcessProperties(list_, hwnd_); });
+    commands_.SetHandler(ID_LOCATE_PROCESS_FILE, [this] { LocateProcessFile(list_); });
+    commands_.SetHandler(ID_SEARCH_PROCESS_HASH, [this] { SearchProcessHash(list_); });
+    commands_.SetHandler(ID_CHECK_PROCESS_HASH_REPUTATION, [this] { CheckProcessHashReputation(list_); });
+    commands_.SetHandler(ID_SEARCH_REMOTE_ADDRESS, [this] { SearchRemoteAddress(list_); });
+    commands_.SetHandler(ID_SEARCH_REMOTE_PORT, [this] { SearchRemotePort(list_); });
+    commands_.SetHandler(ID_OPEN_IP_BLACKLIST_CHECK, [this] { OpenIpBlacklistCheck(list_); });
+    commands_.SetHandler(ID_OPEN_IP_GEOLOCATION, [this] { OpenIpGeolocation(list_); });
+    commands_.SetHandler(ID_OPEN_IP_WHOIS, [this] { OpenIpWhois(list_); });
+    commands_.SetHandler(ID_SAVE_REPORT, [this] { SaveReport(list_); });
+
+    commands_.SetHandler(ID_FIND, [this] { finder_.Open(hwnd_); });
+    commands_.SetHandler(ID_FIND_NEXT, [this] { finder_.Repeat(hwnd_); });
+    commands_.SetHandler(ID_SELECT_ALL, [this] { list_.SetAllSelected(true); });
+    commands_.SetHandler(ID_SHOW_IPV6_ENDPOINTS, [this] {
+        ShowMenuBarChecks(hwnd_, commands_);
+        viewOptions_.ApplyShowIPv6();
+    });
+
+    commands_.SetHandler(ID_OPEN_CHANGELOG, [this] { OpenChangelog(hwnd_); });
+    commands_.SetHandler(ID_OPEN_EULA, [this] { OpenEula(hwnd_); });
+    commands_.SetHandler(ID_OPEN_HOMEPAGE, [this] { OpenHomepage(hwnd_); });
+    commands_.SetHandler(ID_SHOW_ABOUT, [this] {
+        if (aboutWindow_ != nullptr) {
+            aboutWindow_->ShowModalOver(hwnd_);
+        }
+    });
+}
+
+void MainWindow::OnSize(int clientWidth, int clientHeight)
+{
+    layout_.Arrange(listView_.hwnd(), clientWidth, clientHeight);
+    if (placementSavesOn_) {
+        Handle([&] { SaveWindowPlacement(settings_); });
     }
-    ::SendMessageW(statusBar1_, SB_SETPARTS, kStatusPanels, reinterpret_cast<LPARAM>(edges));
+}
+
+void MainWindow::OnGetMinMaxInfo(MINMAXINFO& limits) const
+{
+    layout_.LimitTrackSize(limits);
 }
 
 // The window moved to a screen of another density: its font and layout are
@@ -220,224 +249,17 @@ void MainWindow::SetStatusPanels()
 // window takes the size the system suggests.
 void MainWindow::OnDpiChanged(int dpi, const RECT& suggested)
 {
-    const int previous = dpi_;
-    dpi_ = dpi > 0 ? dpi : kDesignDpi;
-    platform::win32::UniqueHfont font(CreateTahoma(8, false, dpi_));
-    for (const HWND control : {hwnd_, lv_.hwnd(), statusBar1_}) {
-        ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
-    }
-    font_ = std::move(font);
-    for (std::size_t column = 0; column < ColumnCount(); ++column) {
-        SetColumnWidth(column, ::MulDiv(ColumnWidth(column), dpi_, previous));
-    }
-    SetStatusPanels();
-    minimumSize_ = MinimumSize();
+    const int previous = layout_.Dpi();
+    layout_.ChangeDpi(dpi, listView_.hwnd());
+    listView_.RescaleColumns(previous, layout_.Dpi());
     ::SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                    suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void MainWindow::FormCreate()
-{
-    // The refresh runs even when a fill fails: it is what fills the list then.
-    SetRefreshTimerEnabled(true);
-    const auto resolve = StartPathPass();
-    const std::uint64_t now = platform::CurrentTime();
-    connections::FillTcpRows(list_, startup_.ipHelper, resolve, now);
-    connections::FillUdpRows(list_, startup_.ipHelper, resolve, now);
-    if (ShowsIPv6()) {
-        connections::FillIPv6Rows(list_, startup_.ipHelper, resolve, now);
-    }
-    // Key preview first: a stored value the loads cannot use is reported and
-    // ends the loading, and Esc must still close the window afterwards.
-    keyPreview_ = true;
-    placementSavesOn_ = true;
-    LoadWindowPlacement(*this);
-    LoadColumnWidths(*this);
-}
-
-void MainWindow::LoadViewOptions()
-{
-    commands_.SetChecked(ID_SHOW_IPV6_ENDPOINTS1, LoadShowIPv6());
-    ApplyViewChecks();
-}
-
-bool MainWindow::ShowsIPv6() const
-{
-    return commands_.IsChecked(ID_SHOW_IPV6_ENDPOINTS1);
-}
-
-// Shows the View menu's check marks on the menu bar.
-void MainWindow::ApplyViewChecks()
-{
-    ::CheckMenuItem(::GetMenu(hwnd_), ID_SHOW_IPV6_ENDPOINTS1,
-                    MF_BYCOMMAND | (ShowsIPv6() ? MF_CHECKED : MF_UNCHECKED));
-}
-
-// The option's mark has flipped: the IPv6 rows come or go at once, and the
-// choice is stored for the next start.
-void MainWindow::ShowIPv6Endpoints1Click()
-{
-    ApplyViewChecks();
-    if (ShowsIPv6()) {
-        connections::FillIPv6Rows(list_, startup_.ipHelper, StartPathPass(), platform::CurrentTime());
-    } else {
-        connections::RemoveIPv6Rows(list_);
-    }
-    SaveShowIPv6(ShowsIPv6());
-}
-
-void MainWindow::Find1Click()
-{
-    findDialog_.Show(hwnd_);
-}
-
-// F3 repeats the last search; before the first one it opens the dialog.
-void MainWindow::FindNext1Click()
-{
-    if (findDialog_.LastRequest().text.empty()) {
-        Find1Click();
-    } else {
-        FindNext(findDialog_.LastRequest());
-    }
-}
-
-void MainWindow::SelectAll1Click()
-{
-    list_.SetAllSelected(true);
-}
-
-void MainWindow::OnFindMessage(LPARAM lParam)
-{
-    if (const auto request = findDialog_.OnMessage(lParam)) {
-        Handle([&] { FindNext(*request); });
-    }
-}
-
-// The next match after the focused row becomes the only selected, focused
-// and visible row; a miss is said in a box over the dialog when it is open.
-void MainWindow::FindNext(const connections::FindRequest& request)
-{
-    const auto found = connections::FindNextRow(list_, request, list_.Focused());
-    if (!found) {
-        const HWND owner = findDialog_.hwnd() != nullptr ? findDialog_.hwnd() : hwnd_;
-        const std::wstring text = L"Cannot find \"" + request.text + L"\".";
-        ::MessageBoxW(owner, text.c_str(), util::kApplicationTitle, MB_OK | MB_ICONINFORMATION);
-        return;
-    }
-    list_.SetAllSelected(false);
-    list_.SetSelected(*found, true);
-    list_.SetFocused(*found);
-    list_.SetAnchor(*found);
-    lv_.ShowModelChanges();
-    lv_.EnsureVisible(*found);
-}
-
-void MainWindow::RegisterCommandHandlers()
-{
-    commands_.SetHandler(ID_REFRESH1, [this] { Refresh1Click(); });
-
-    // A close that succeeded chooses Refresh1, the way the user would.
-    const RefreshList refresh = [this] { commands_.Choose(ID_REFRESH1); };
-    const platform::IpHelperEntryPoints& ipHelper = startup_.ipHelper;
-    commands_.SetHandler(ID_CLOSE_CONNECTION1,
-                         [this, refresh, &ipHelper] { CloseConnection1Click(list_, ipHelper, refresh); });
-    commands_.SetHandler(ID_CLOSE_ALL_CONNECTIONS_FOR_SELECTED_PROCESS1, [this, refresh, &ipHelper] {
-        CloseALLConnectionsforSelectedProcess1Click(list_, ipHelper, refresh);
-    });
-    commands_.SetHandler(ID_CLOSE_ALL_CONNECTIONS1,
-                         [this, refresh, &ipHelper] { CloseALLConnections1Click(list_, ipHelper, refresh); });
-    commands_.SetHandler(ID_ERMINATE_PROCESS1, [this] { erminateProcess1Click(list_); });
-    commands_.SetHandler(ID_COPY_CLIPBOARD1, [this] { CopySelectedRows(list_, hwnd_); });
-    commands_.SetHandler(ID_COPY_REMOTE_IP_ADDRESS_TO_CLIPBOARD1,
-                         [this] { CopyRemoteIPAddresstoClipboard1Click(list_, hwnd_); });
-
-    commands_.SetHandler(ID_SHOW_PROCESS_PROPERTIES1, [this] { ShowProcessProperties1Click(list_, hwnd_); });
-    commands_.SetHandler(ID_LOCATE_PROCESS_IN_EXPLORER1, [this] { LocateProcessinExplorer1Click(list_); });
-    commands_.SetHandler(ID_LOOKUP_PROCESS_HASH_ON_GOOGLE1, [this] { LookupProcessHashonGoogle1Click(list_); });
-    commands_.SetHandler(ID_LOOKUP_PROCESS_HASH_ON_VIRUS_TOTAL1,
-                         [this] { LookupProcessHashonVirusTotal1Click(list_); });
-    commands_.SetHandler(ID_LOOKUP_REMOTE_IP_ON_GOOGLE1, [this] { LookupRemoteIPonGoogle1Click(list_); });
-    commands_.SetHandler(ID_LOOKUP_REMOTE_PORT_ON_GOOGLE1, [this] { LookupRemotePortonGoogle1Click(list_); });
-    commands_.SetHandler(ID_IP_BLACKLIST_CHECK_IPVOID1, [this] { IPBlacklistCheckIPVoid1Click(list_); });
-    commands_.SetHandler(ID_GEOLOCATE_IP_ADDRESS_IPVOID1, [this] { GeolocateIPAddressIPVoid1Click(list_); });
-    commands_.SetHandler(ID_IP_WHOIS_LOOKUP_IPVOID1, [this] { IPWhoisLookupIPVoid1Click(list_); });
-    commands_.SetHandler(ID_SAVE1, [this] { Save1Click(list_); });
-
-    commands_.SetHandler(ID_SHOW_IPV6_ENDPOINTS1, [this] { ShowIPv6Endpoints1Click(); });
-    commands_.SetHandler(ID_FIND1, [this] { Find1Click(); });
-    commands_.SetHandler(ID_FIND_NEXT1, [this] { FindNext1Click(); });
-    commands_.SetHandler(ID_SELECT_ALL1, [this] { SelectAll1Click(); });
-    commands_.SetHandler(ID_OPEN_CHANGELOG1, [this] { OpenChangelog1Click(hwnd_); });
-    commands_.SetHandler(ID_OPEN_EULA1, [this] { OpenEULA1Click(hwnd_); });
-    commands_.SetHandler(ID_HOMEPAGE1, [this] { Homepage1Click(hwnd_); });
-    commands_.SetHandler(ID_ABOUT1, [this] {
-        if (frmAbout_ != nullptr) {
-            frmAbout_->ShowModalOver(hwnd_);
-        }
-    });
-}
-
-// Each fill or refresh is one pass of the path cache: a process is asked for
-// its path at most once per pass, and not again while it keeps running.
-connections::ProcessPathResolver MainWindow::StartPathPass()
-{
-    processPaths_.BeginPass();
-    return [this](std::uint32_t processId) { return processPaths_.Resolve(processId); };
-}
-
-void MainWindow::OnSize(int clientWidth, int clientHeight)
-{
-    const int statusHeight = Scaled(kStatusBarHeight);
-    const int listHeight = clientHeight > statusHeight ? clientHeight - statusHeight : 0;
-    ::MoveWindow(lv_.hwnd(), 0, 0, clientWidth, listHeight, TRUE);
-    ::MoveWindow(statusBar1_, 0, listHeight, clientWidth, statusHeight, TRUE);
-    // Under Wine a status bar moved by a maximise or a restore stays unpainted
-    // until one of its texts changes; it is redrawn whole after every move.
-    ::RedrawWindow(statusBar1_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
-    if (placementSavesOn_) {
-        Handle([&] { FormResize(); });
-    }
-}
-
-// No smaller than the status bar's three panels (and its size grip) beside
-// each other, over the list's header and a few rows, each about a line of
-// the list's font high. Worked out once, when the font is made: the limit is
-// asked for at every step of a resize.
-SIZE MainWindow::MinimumSize() const
-{
-    constexpr int kMinimumLines = 4;  // the header and three rows
-    const int linePadding = Scaled(6);  // a row's margin and grid line
-    int lineHeight = Scaled(16);
-    if (const HDC screen = ::GetDC(hwnd_)) {
-        const HGDIOBJ previous = ::SelectObject(screen, font_.get());
-        TEXTMETRICW metrics{};
-        if (::GetTextMetricsW(screen, &metrics)) {
-            lineHeight = metrics.tmHeight + linePadding;
-        }
-        ::SelectObject(screen, previous);
-        ::ReleaseDC(hwnd_, screen);
-    }
-    const int width = kStatusPanels * Scaled(kStatusPanelWidth) + ::GetSystemMetrics(SM_CXVSCROLL);
-    const int height = Scaled(kStatusBarHeight) + kMinimumLines * lineHeight + 2 * ::GetSystemMetrics(SM_CYEDGE);
-    return OuterSize(width, height, kMainStyle, kMainExStyle, true);
-}
-
-void MainWindow::OnGetMinMaxInfo(MINMAXINFO& limits) const
-{
-    if (minimumSize_.cx > 0) {
-        limits.ptMinTrackSize = {minimumSize_.cx, minimumSize_.cy};
-    }
-}
-
-void MainWindow::FormResize()
-{
-    SaveWindowPlacement(*this);
-}
-
 void MainWindow::OnListMouseLeft()
 {
-    // LvMouseLeave: a column width dragged in the header is saved now.
-    Handle([&] { SaveColumnWidths(*this); });
+    // A column width dragged in the header is saved once the pointer leaves the list.
+    Handle([&] { SaveColumnWidths(settings_); });
 }
 
 void MainWindow::OnTimer(UINT_PTR timerId)
@@ -445,25 +267,22 @@ void MainWindow::OnTimer(UINT_PTR timerId)
     if (reportOpen_) {
         return;
     }
-    if (timerId == kTimer1) {
-        // Timer1Timer: chooses Refresh1 the way the user would.
-        Handle([&] { commands_.Choose(ID_REFRESH1); });
-    } else if (timerId == kTimer2) {
-        Handle([&] { Timer2Timer(); });
+    if (timerId == kRefreshTimer) {
+        Handle([&] { OnRefreshTimer(); });
+    } else if (timerId == kCountersTimer) {
+        Handle([&] { OnCountersTimer(); });
     }
 }
 
-void MainWindow::Timer2Timer()
+// The refresh timer chooses "Refresh Now" the way the user would.
+void MainWindow::OnRefreshTimer()
 {
-    const auto texts = connections::StatusPanelTexts(connections::CountRows(list_));
-    for (int i = 0; i < kStatusPanels; ++i) {
-        ::SendMessageW(statusBar1_, SB_SETTEXTW, i, reinterpret_cast<LPARAM>(texts[static_cast<std::size_t>(i)].c_str()));
-    }
+    commands_.Choose(ID_REFRESH);
 }
 
-void MainWindow::Refresh1Click()
+void MainWindow::OnCountersTimer()
 {
-    connections::RefreshRows(list_, startup_.ipHelper, StartPathPass(), platform::CurrentTime(), ShowsIPv6());
+    layout_.ShowCounts(connections::CountRows(list_));
 }
 
 void MainWindow::OnCommand(int commandId, bool fromShortcut)
@@ -471,7 +290,7 @@ void MainWindow::OnCommand(int commandId, bool fromShortcut)
     Handle([&] {
         if (fromShortcut) {
             commands_.ChooseByShortcut(commandId);
-            ApplyPopupStates();
+            contextMenu_.ShowStates(commands_, list_.FirstSelected().has_value());
         } else {
             commands_.Choose(commandId);
         }
@@ -480,35 +299,35 @@ void MainWindow::OnCommand(int commandId, bool fromShortcut)
 
 LRESULT MainWindow::OnNotify(NMHDR& header)
 {
-    if (header.hwndFrom != lv_.hwnd()) {
+    if (header.hwndFrom != listView_.hwnd()) {
         return 0;
     }
     switch (header.code) {
     case LVN_GETDISPINFOW:
-        lv_.OnGetDisplayInfo(reinterpret_cast<NMLVDISPINFOW&>(header));
+        listView_.OnGetDisplayInfo(reinterpret_cast<NMLVDISPINFOW&>(header));
         return 0;
     case LVN_ITEMCHANGED:
-        lv_.OnItemChanged(reinterpret_cast<NMLISTVIEW&>(header));
+        listView_.OnItemChanged(reinterpret_cast<NMLISTVIEW&>(header));
         return 0;
     case LVN_ODSTATECHANGED:
-        lv_.OnRangeStateChanged(reinterpret_cast<NMLVODSTATECHANGE&>(header));
+        listView_.OnRangeStateChanged(reinterpret_cast<NMLVODSTATECHANGE&>(header));
         return 0;
     case LVN_ODFINDITEMW:
-        return lv_.OnFindItem(reinterpret_cast<NMLVFINDITEMW&>(header));
+        return listView_.OnFindItem(reinterpret_cast<NMLVFINDITEMW&>(header));
     case NM_CUSTOMDRAW:
-        return LvAdvancedCustomDrawItem(reinterpret_cast<NMLVCUSTOMDRAW&>(header));
+        return OnListCustomDraw(reinterpret_cast<NMLVCUSTOMDRAW&>(header));
     default:
         return 0;
     }
 }
 
-LRESULT MainWindow::LvAdvancedCustomDrawItem(NMLVCUSTOMDRAW& draw)
+LRESULT MainWindow::OnListCustomDraw(NMLVCUSTOMDRAW& draw)
 {
     if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) {
         return CDRF_NOTIFYITEMDRAW;
     }
     if (draw.nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
-        util::RunHandler(hwnd_, [&] { lv_.OnItemPrePaint(draw); });
+        util::RunHandler(hwnd_, [&] { listView_.OnItemPrePaint(draw); });
         return CDRF_NEWFONT;
     }
     return CDRF_DODEFAULT;
@@ -516,54 +335,42 @@ LRESULT MainWindow::LvAdvancedCustomDrawItem(NMLVCUSTOMDRAW& draw)
 
 void MainWindow::OnContextMenu(HWND source, POINT screenPoint, bool fromKeyboard)
 {
-    if (source != lv_.hwnd() || !popupMenuResource_) {
+    if (source != listView_.hwnd() || !contextMenu_.IsLoaded()) {
         return;
     }
-    Handle([&] { PopupMenu1Popup(); });
+    Handle([&] { UpdateContextMenu(); });
     if (fromKeyboard) {
-        screenPoint = lv_.ContextMenuPointForKeyboard();
+        screenPoint = listView_.ContextMenuPointForKeyboard();
     }
-    const HMENU popupMenu1 = ::GetSubMenu(popupMenuResource_.get(), 0);
-    ::TrackPopupMenu(popupMenu1, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, screenPoint.x, screenPoint.y,
-                     0, hwnd_, nullptr);
+    contextMenu_.Track(hwnd_, screenPoint);
 }
 
-void MainWindow::PopupMenu1Popup()
+void MainWindow::UpdateContextMenu()
 {
     commands_.UpdatePopupEnabling();
-    ApplyPopupStates();
+    contextMenu_.ShowStates(commands_, list_.FirstSelected().has_value());
 }
 
-// Shows the controller's enabled and checked states on PopupMenu1's items.
-// Separators follow the first rule alone: enabled when a row is selected.
-void MainWindow::ApplyPopupStates()
+void MainWindow::OnFindMessage(LPARAM lParam)
 {
-    const HMENU popupMenu1 = ::GetSubMenu(popupMenuResource_.get(), 0);
-    const bool anySelected = list_.FirstSelected().has_value();
-    const int count = ::GetMenuItemCount(popupMenu1);
-    for (int position = 0; position < count; ++position) {
-        const UINT id = ::GetMenuItemID(popupMenu1, position);
-        const bool separator = id == 0 || id == static_cast<UINT>(-1);
-        const bool enabled = separator ? anySelected : commands_.IsEnabled(static_cast<int>(id));
-        ::EnableMenuItem(popupMenu1, position, MF_BYPOSITION | (enabled ? MF_ENABLED : MF_GRAYED));
+    if (const auto request = finder_.ReadMessage(lParam)) {
+        Handle([&] { finder_.FindNext(hwnd_, *request); });
     }
-    ::CheckMenuItem(popupMenu1, ID_DISABLE_AUTO_REFRESH1,
-                    MF_BYCOMMAND | (commands_.IsChecked(ID_DISABLE_AUTO_REFRESH1) ? MF_CHECKED : MF_UNCHECKED));
 }
 
-void MainWindow::FormKeyPress(wchar_t key)
+void MainWindow::OnKeyPreview(wchar_t key)
 {
     if (key == kEscape) {
-        commands_.Choose(ID_EXIT1);
+        commands_.Choose(ID_EXIT);
     }
 }
 
 void MainWindow::SetRefreshTimerEnabled(bool enabled)
 {
     if (enabled) {
-        ::SetTimer(hwnd_, kTimer1, kTimer1Interval, nullptr);
+        ::SetTimer(hwnd_, kRefreshTimer, kRefreshInterval, nullptr);
     } else {
-        ::KillTimer(hwnd_, kTimer1);
+        ::KillTimer(hwnd_, kRefreshTimer);
     }
 }
 
@@ -575,103 +382,14 @@ void MainWindow::CloseMainWindow()
 void MainWindow::OnClose()
 {
     // A save the registry refuses is reported, and the window closes all the same.
-    FormClose(*this, hwnd_);
+    SaveSettingsOnClose(settings_, hwnd_);
     ::DestroyWindow(hwnd_);
-}
-
-RECT MainWindow::NormalBounds() const
-{
-    WINDOWPLACEMENT placement{};
-    placement.length = sizeof(placement);
-    ::GetWindowPlacement(hwnd_, &placement);
-    return placement.rcNormalPosition;
-}
-
-int MainWindow::Width() const
-{
-    RECT rect{};
-    if (::IsIconic(hwnd_) || !::IsWindowVisible(hwnd_)) {
-        rect = NormalBounds();
-    } else {
-        ::GetWindowRect(hwnd_, &rect);
-    }
-    return rect.right - rect.left;
-}
-
-int MainWindow::Height() const
-{
-    RECT rect{};
-    if (::IsIconic(hwnd_) || !::IsWindowVisible(hwnd_)) {
-        rect = NormalBounds();
-    } else {
-        ::GetWindowRect(hwnd_, &rect);
-    }
-    return rect.bottom - rect.top;
-}
-
-WindowState MainWindow::State() const
-{
-    if (!::IsWindowVisible(hwnd_)) {
-        return stateBeforeShow_;
-    }
-    if (::IsZoomed(hwnd_)) {
-        return WindowState::Maximized;
-    }
-    return ::IsIconic(hwnd_) ? WindowState::Minimized : WindowState::Normal;
-}
-
-void MainWindow::SetState(WindowState state)
-{
-    if (!::IsWindowVisible(hwnd_)) {
-        stateBeforeShow_ = state;
-        return;
-    }
-    ::ShowWindow(hwnd_, state == WindowState::Maximized   ? SW_MAXIMIZE
-                        : state == WindowState::Minimized ? SW_MINIMIZE
-                                                          : SW_RESTORE);
-}
-
-void MainWindow::SetWidth(int width)
-{
-    ::SetWindowPos(hwnd_, nullptr, 0, 0, width, Height(), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void MainWindow::SetHeight(int height)
-{
-    ::SetWindowPos(hwnd_, nullptr, 0, 0, Width(), height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-std::size_t MainWindow::ColumnCount() const
-{
-    const HWND header = reinterpret_cast<HWND>(::SendMessageW(lv_.hwnd(), LVM_GETHEADER, 0, 0));
-    const LRESULT count = ::SendMessageW(header, HDM_GETITEMCOUNT, 0, 0);
-    return count > 0 ? static_cast<std::size_t>(count) : 0;
-}
-
-int MainWindow::ColumnWidth(std::size_t column) const
-{
-    return static_cast<int>(::SendMessageW(lv_.hwnd(), LVM_GETCOLUMNWIDTH, column, 0));
-}
-
-void MainWindow::SetColumnWidth(std::size_t column, int width)
-{
-    ::SendMessageW(lv_.hwnd(), LVM_SETCOLUMNWIDTH, column, MAKELPARAM(width, 0));
-}
-
-int MainWindow::VirtualScreenWidth() const
-{
-    return ::GetSystemMetrics(SM_CXVIRTUALSCREEN);
-}
-
-int MainWindow::VirtualScreenHeight() const
-{
-    return ::GetSystemMetrics(SM_CYVIRTUALSCREEN);
 }
 
 void MainWindow::OnDestroy()
 {
-    ::KillTimer(hwnd_, kTimer1);
-    ::KillTimer(hwnd_, kTimer2);
+    ::KillTimer(hwnd_, kRefreshTimer);
+    ::KillTimer(hwnd_, kCountersTimer);
     ::PostQuitMessage(0);
 }
 

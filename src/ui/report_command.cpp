@@ -76,7 +76,7 @@ std::wstring ReportPath(const std::wstring& executablePath, const std::wstring& 
     return executablePath.substr(0, folderEnd + 1) + kReportsFolder + separator + fileName;
 }
 
-void Save1Click(const connections::ConnectionList& list)
+void SaveReport(const connections::ConnectionList& list)
 {
     if (list.empty()) {
         return;

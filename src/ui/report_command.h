@@ -37,10 +37,10 @@ std::wstring ReportFileName(const platform::LocalTime& time);
 // Windows). Empty when the program's path has no folder.
 std::wstring ReportPath(const std::wstring& executablePath, const std::wstring& fileName);
 
-// Save1Click: nothing for an empty list. Otherwise writes the report, named
+// SaveReport: nothing for an empty list. Otherwise writes the report, named
 // after the current local time, creating the folder "Reports" with its
 // parents when missing; then, after 10 ms, opens the file manager with the
 // report selected. A failure ends the command without a message.
-void Save1Click(const connections::ConnectionList& list);
+void SaveReport(const connections::ConnectionList& list);
 
 } // namespace vq::ui

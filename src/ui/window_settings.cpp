@@ -210,7 +210,7 @@ void SaveShowIPv6(bool show)
     }
 }
 
-void FormClose(const SettingsWindow& window, void* owner) noexcept
+void SaveSettingsOnClose(const SettingsWindow& window, void* owner) noexcept
 {
     util::RunHandler(owner, [&] { SaveColumnWidths(window); });
 }

@@ -108,6 +108,6 @@ void SaveShowIPv6(bool show);
 // shown in the error report (owned by owner) and never stops the close, so a
 // registry that refuses writes cannot keep the program open; the window
 // closes once this returns.
-void FormClose(const SettingsWindow& window, void* owner) noexcept;
+void SaveSettingsOnClose(const SettingsWindow& window, void* owner) noexcept;
 
 } // namespace vq::ui

@@ -6,7 +6,7 @@ from harness import ID, MAIN_TITLE, poll
 
 FIND_TITLE = "Find"
 VK_RETURN, VK_F3 = 0x0D, 0x72
-FILE_ITEMS = [ID["ID_OPEN_CHANGELOG1"], ID["ID_OPEN_EULA1"], ID["ID_EXIT1"]]
+FILE_ITEMS = [ID["ID_OPEN_CHANGELOG"], ID["ID_OPEN_EULA"], ID["ID_EXIT"]]
 
 # Three rows of one process share port 445 in some cell; the caption of the
 # idle process also holds "445" nowhere.

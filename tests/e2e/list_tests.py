@@ -4,13 +4,13 @@ import socket
 
 from harness import ESTABLISHED_BACKGROUND, ID, MAIN_TITLE, REFRESH_PERIOD, poll, holds_for, run_command
 
-REFRESH, DISABLE_AUTO_REFRESH, TERMINATE = ID["ID_REFRESH1"], ID["ID_DISABLE_AUTO_REFRESH1"], ID["ID_ERMINATE_PROCESS1"]
-CLOSE_SELECTED, CLOSE_FOR_PROCESS, CLOSE_ALL = (ID["ID_CLOSE_CONNECTION1"],
-                                                ID["ID_CLOSE_ALL_CONNECTIONS_FOR_SELECTED_PROCESS1"],
-                                                ID["ID_CLOSE_ALL_CONNECTIONS1"])
-PROPERTIES, LOCATE = ID["ID_SHOW_PROCESS_PROPERTIES1"], ID["ID_LOCATE_PROCESS_IN_EXPLORER1"]
-HASH_GOOGLE, HASH_VIRUSTOTAL = ID["ID_LOOKUP_PROCESS_HASH_ON_GOOGLE1"], ID["ID_LOOKUP_PROCESS_HASH_ON_VIRUS_TOTAL1"]
-SAVE = ID["ID_SAVE1"]
+REFRESH, DISABLE_AUTO_REFRESH, TERMINATE = ID["ID_REFRESH"], ID["ID_DISABLE_AUTO_REFRESH"], ID["ID_TERMINATE_PROCESS"]
+CLOSE_SELECTED, CLOSE_FOR_PROCESS, CLOSE_ALL = (ID["ID_CLOSE_SELECTED_CONNECTIONS"],
+                                                ID["ID_CLOSE_PROCESS_CONNECTIONS"],
+                                                ID["ID_CLOSE_ALL_CONNECTIONS"])
+PROPERTIES, LOCATE = ID["ID_SHOW_PROCESS_PROPERTIES"], ID["ID_LOCATE_PROCESS_FILE"]
+HASH_GOOGLE, HASH_VIRUSTOTAL = ID["ID_SEARCH_PROCESS_HASH"], ID["ID_CHECK_PROCESS_HASH_REPUTATION"]
+SAVE = ID["ID_SAVE_REPORT"]
 
 
 def _start(session, tables):
@@ -154,7 +154,7 @@ def test_context_menu_enabling_follows_the_selection(session):
             PROPERTIES not in enabled and HASH_VIRUSTOTAL not in enabled), (
         f"pid 4: {enabled}")
     assert (CLOSE_SELECTED in enabled and CLOSE_FOR_PROCESS in enabled and
-            ID["ID_LOOKUP_REMOTE_IP_ON_GOOGLE1"] in enabled and ID["ID_COPY_CLIPBOARD1"] in enabled), (
+            ID["ID_SEARCH_REMOTE_ADDRESS"] in enabled and ID["ID_COPY_SELECTED_ROWS"] in enabled), (
         f"pid 4: {enabled}")
 
     rows = session.rows()

@@ -12,11 +12,11 @@ ABOUT_TITLE = "About"
 APP_TITLE = "Quarvel Velquist"
 
 # Ids of package/resource.h.
-OPEN_CHANGELOG, OPEN_EULA, HOMEPAGE, ABOUT = (ID["ID_OPEN_CHANGELOG1"], ID["ID_OPEN_EULA1"], ID["ID_HOMEPAGE1"],
-                                              ID["ID_ABOUT1"])
-LABEL1, LABEL7, LABEL3, LABEL4 = (ID["IDC_ABOUT_LABEL1"], ID["IDC_ABOUT_LABEL7"], ID["IDC_ABOUT_LABEL3"],
-                                  ID["IDC_ABOUT_LABEL4"])
-IMG_FACEBOOK_LIKE, IMG_TWEET = ID["IDC_ABOUT_IMG_FACEBOOK_LIKE"], ID["IDC_ABOUT_IMG_TWEET"]
+OPEN_CHANGELOG, OPEN_EULA, HOMEPAGE, ABOUT = (ID["ID_OPEN_CHANGELOG"], ID["ID_OPEN_EULA"], ID["ID_OPEN_HOMEPAGE"],
+                                              ID["ID_SHOW_ABOUT"])
+PRODUCT_NAME, VERSION = ID["IDC_ABOUT_PRODUCT_NAME"], ID["IDC_ABOUT_VERSION"]
+HOMEPAGE_LINK, EULA_LINK = ID["IDC_ABOUT_HOMEPAGE_LINK"], ID["IDC_ABOUT_EULA_LINK"]
+FACEBOOK_LINK, TWITTER_LINK = ID["IDC_ABOUT_FACEBOOK_LINK"], ID["IDC_ABOUT_TWITTER_LINK"]
 STN_CLICKED = 0
 SC_MINIMIZE, SC_MAXIMIZE, SC_RESTORE = 0xF020, 0xF030, 0xF120
 WS_DISABLED, WS_MAXIMIZE, WS_CAPTION, WS_SYSMENU = 0x08000000, 0x01000000, 0x00C00000, 0x00080000
@@ -287,8 +287,8 @@ def test_the_about_window_is_centred_over_the_main_window_fixed_and_modal_while_
         hit = int(_drive(session, "hittest", ABOUT_TITLE, x, y)["hit"])
         assert hit not in HT_SIZING_EDGES, f"the About frame at ({x}, {y}) sizes the window (hit {hit})"
     texts = {control: child[3] for control, child in session.children(ABOUT_TITLE).items()}
-    assert (texts.get(LABEL1) == "Quarvel Velquist" and texts.get(LABEL7) == "Version 1.0.0.0 (29 May 2018)" and
-            texts.get(LABEL4) == "End User License Agreement"), (
+    assert (texts.get(PRODUCT_NAME) == "Quarvel Velquist" and texts.get(VERSION) == "Version 1.0.0.0 (29 May 2018)" and
+            texts.get(EULA_LINK) == "End User License Agreement"), (
         f"About texts {texts}")
 
     # The main window's timers go on behind the modal window.
@@ -334,12 +334,12 @@ def test_documents_open_only_when_present_and_addresses_reach_the_browser(sessio
     session.find_window(ABOUT_TITLE)
     controls = session.children(ABOUT_TITLE)
     expected = [HOMEPAGE_URL]
-    for control, url in ((LABEL3, HOMEPAGE_URL), (IMG_FACEBOOK_LIKE, FACEBOOK_URL), (IMG_TWEET, TWITTER_URL)):
+    for control, url in ((HOMEPAGE_LINK, HOMEPAGE_URL), (FACEBOOK_LINK, FACEBOOK_URL), (TWITTER_LINK, TWITTER_URL)):
         left, top, _, _ = controls[control][2]
         _pointer(session, left + 5, top + 5, click=True)
         expected.append(url)
         assert session.wait_for_urls(len(expected)) == expected, f"clicked {control}: {session.opened_urls()}"
-    _pointer(session, *_centre(controls[LABEL4][2]), click=True)
+    _pointer(session, *_centre(controls[EULA_LINK][2]), click=True)
     poll(lambda: _notepad_files(session) == [r"C:\app\Eula.txt"], timeout=30,
          message=f"the licence link opened {_notepad_files(session)}")
     quiet = _no_message_box(session)

@@ -73,16 +73,16 @@ def _assert_about_layout(session, dpi):
     children = session.children("About")
     rects = {control: rect for control, (_, _, rect, _) in children.items()}
     texts = {control: text for control, (_, _, _, text) in children.items()}
-    for control, points, bold in ((ID["IDC_ABOUT_LABEL1"], 10, True), (ID["IDC_ABOUT_LABEL7"], 8, True),
-                                  (ID["IDC_ABOUT_LABEL2"], 8, True)):
+    for control, points, bold in ((ID["IDC_ABOUT_PRODUCT_NAME"], 10, True), (ID["IDC_ABOUT_VERSION"], 8, True),
+                                  (ID["IDC_ABOUT_COPYRIGHT"], 8, True)):
         rect = rects[control]
         needed = _text_width(session, points, bold, texts[control], dpi)
         assert rect[2] - rect[0] >= needed, f"label {texts[control]!r} is {rect[2] - rect[0]} wide, needs {needed}"
-    label1, label7 = rects[ID["IDC_ABOUT_LABEL1"]], rects[ID["IDC_ABOUT_LABEL7"]]
-    like, tweet = rects[ID["IDC_ABOUT_IMG_FACEBOOK_LIKE"]], rects[ID["IDC_ABOUT_IMG_TWEET"]]
+    product_name, version = rects[ID["IDC_ABOUT_PRODUCT_NAME"]], rects[ID["IDC_ABOUT_VERSION"]]
+    like, tweet = rects[ID["IDC_ABOUT_FACEBOOK_LINK"]], rects[ID["IDC_ABOUT_TWITTER_LINK"]]
     spacing = {96: (31, 51), 144: (47, 77)}[dpi]
-    assert (label7[1] - label1[1], tweet[0] - like[0]) == spacing, (
-        f"About layout at {dpi} dots per inch: label 1 {label1}, label 7 {label7}, logos {like} {tweet}")
+    assert (version[1] - product_name[1], tweet[0] - like[0]) == spacing, (
+        f"About layout at {dpi} dots per inch: product name {product_name}, version {version}, logos {like} {tweet}")
 
 
 def test_at_144_dots_per_inch_the_layout_is_one_and_a_half_times_as_large(session):
@@ -91,7 +91,7 @@ def test_at_144_dots_per_inch_the_layout_is_one_and_a_half_times_as_large(sessio
     session.open(["tcp 2 0.0.0.0 445 0.0.0.0 0 4"])
     poll(lambda: session.row_count() == 1, message="no rows")
     _assert_main_layout_at_144(session)
-    session.driver("command", MAIN_TITLE, ID["ID_ABOUT1"])
+    session.driver("command", MAIN_TITLE, ID["ID_SHOW_ABOUT"])
     session.find_window("About")
     _assert_about_layout(session, 144)
 
@@ -112,7 +112,7 @@ def test_moved_to_a_screen_of_144_dots_per_inch_the_windows_take_its_layout(sess
     _move_to_dpi(session, MAIN_TITLE, 144, 1.5)
     _assert_main_layout_at_144(session)
 
-    session.driver("command", MAIN_TITLE, ID["ID_ABOUT1"])
+    session.driver("command", MAIN_TITLE, ID["ID_SHOW_ABOUT"])
     session.find_window("About")
     _assert_about_layout(session, 96)
     _move_to_dpi(session, "About", 144, 1.5)
@@ -121,7 +121,7 @@ def test_moved_to_a_screen_of_144_dots_per_inch_the_windows_take_its_layout(sess
     # (here still 96), which moving while hidden announces to nobody.
     session.driver("close", "About")
     poll(lambda: session.driver("find", "About", 0)[0] != 0, message="About still showing")
-    session.driver("command", MAIN_TITLE, ID["ID_ABOUT1"])
+    session.driver("command", MAIN_TITLE, ID["ID_SHOW_ABOUT"])
     session.find_window("About")
     _assert_about_layout(session, 96)
 
@@ -169,12 +169,12 @@ def test_the_about_labels_show_their_whole_texts(session):
     session.write_tables(["tcp 2 0.0.0.0 445 0.0.0.0 0 4"])
     session.start()
     session.find_window(MAIN_TITLE)
-    session.driver("command", MAIN_TITLE, ID["ID_ABOUT1"])
+    session.driver("command", MAIN_TITLE, ID["ID_SHOW_ABOUT"])
     session.find_window("About")
     rects = {control: rect for control, (_, _, rect, _) in session.children("About").items()}
     # A label that cuts its text drops the last letter at its edge: the
     # text must end at least a letter's width before the label does.
-    for control in ("IDC_ABOUT_LABEL1", "IDC_ABOUT_LABEL7", "IDC_ABOUT_LABEL2"):
+    for control in ("IDC_ABOUT_PRODUCT_NAME", "IDC_ABOUT_VERSION", "IDC_ABOUT_COPYRIGHT"):
         rect = rects[ID[control]]
         reach = poll(lambda: _ink_right_edge(session, session.screenshot("about.png"), rect), message="no text")
         assert reach + LETTER_WIDTH <= rect[2] - rect[0], (

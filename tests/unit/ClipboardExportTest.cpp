@@ -137,13 +137,13 @@ TEST_F(ClipboardExportTest, CopyRemoteIpPutsTheSelectedRowsAddressAloneOnTheClip
     list.AppendRow(AppRow());
     Select(list, L"500");
 
-    ui::CopyRemoteIPAddresstoClipboard1Click(list, kOwner);
+    ui::CopyRemoteAddress(list, kOwner);
     ASSERT_EQ(Clipboard().sets.size(), 1u);
     EXPECT_EQ(Clipboard().sets[0].text, L"-") << "a UDP row";
     EXPECT_EQ(Clipboard().sets[0].owner, kOwner);
 
     Select(list, L"139");  // app.exe sorts first and becomes the selected row
-    ui::CopyRemoteIPAddresstoClipboard1Click(list, kOwner);
+    ui::CopyRemoteAddress(list, kOwner);
     ASSERT_EQ(Clipboard().sets.size(), 2u);
     EXPECT_EQ(Clipboard().sets[1].text, L"192.168.1.30") << "no line break";
 }
@@ -152,7 +152,7 @@ TEST_F(ClipboardExportTest, NothingSelectedLeavesTheClipboardUntouched)
 {
     list.AppendRow(AppRow());
     ui::CopySelectedRows(list, kOwner);
-    ui::CopyRemoteIPAddresstoClipboard1Click(list, kOwner);
+    ui::CopyRemoteAddress(list, kOwner);
     EXPECT_TRUE(Clipboard().sets.empty());
     EXPECT_EQ(Clipboard().contents, L"contents of another program");
     EXPECT_EQ(ui::SelectedRowsText(list), L"");
@@ -165,7 +165,7 @@ TEST_F(ClipboardExportTest, ARefusedClipboardFailsTheCommandSilently)
 
     Clipboard().heldByAnotherProgram = true;
     EXPECT_NO_THROW(ui::CopySelectedRows(list, kOwner));
-    EXPECT_NO_THROW(ui::CopyRemoteIPAddresstoClipboard1Click(list, kOwner));
+    EXPECT_NO_THROW(ui::CopyRemoteAddress(list, kOwner));
     EXPECT_EQ(Clipboard().sets.size(), 2u) << "each command tries once, without waiting";
     EXPECT_EQ(Clipboard().contents, L"contents of another program");
 

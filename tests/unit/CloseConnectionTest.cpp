@@ -247,19 +247,20 @@ TEST_F(CloseCommandsTest, EachCommandClosesTheRowsItActsOnInListOrderThenRefresh
         std::vector<std::uint32_t> closed;  // local ports, in the order of closing
     };
     const ChoiceCase cases[] = {
-        {"selected: a TCP and a UDP row", ui::CloseConnection1Click, {500, 1001}, {1001}},
-        {"selected: only a UDP row", ui::CloseConnection1Click, {500}, {}},
-        {"selected: list order, not selection order", ui::CloseConnection1Click, {1004, 1003, 1001}, {1001, 1003, 1004}},
-        {"selected: nothing", ui::CloseConnection1Click, {}, {}},
+        {"selected: a TCP and a UDP row", ui::CloseSelectedConnections, {500, 1001}, {1001}},
+        {"selected: only a UDP row", ui::CloseSelectedConnections, {500}, {}},
+        {"selected: list order, not selection order", ui::CloseSelectedConnections, {1004, 1003, 1001},
+         {1001, 1003, 1004}},
+        {"selected: nothing", ui::CloseSelectedConnections, {}, {}},
         {"process of a UDP row: both instances, not the other folder or file",
-         ui::CloseALLConnectionsforSelectedProcess1Click, {500}, {1001, 1002}},
-        {"process: the same file name in another folder", ui::CloseALLConnectionsforSelectedProcess1Click,
+         ui::CloseProcessConnections, {500}, {1001, 1002}},
+        {"process: the same file name in another folder", ui::CloseProcessConnections,
          {1003}, {1003}},
-        {"process: the first selected row in list order decides", ui::CloseALLConnectionsforSelectedProcess1Click,
+        {"process: the first selected row in list order decides", ui::CloseProcessConnections,
          {1004, 1003}, {1003}},
-        {"process: nothing selected", ui::CloseALLConnectionsforSelectedProcess1Click, {}, {}},
-        {"all: no selection needed", ui::CloseALLConnections1Click, {}, {1001, 1002, 1003, 1004}},
-        {"all: the selection plays no part", ui::CloseALLConnections1Click, {500}, {1001, 1002, 1003, 1004}},
+        {"process: nothing selected", ui::CloseProcessConnections, {}, {}},
+        {"all: no selection needed", ui::CloseAllConnections, {}, {1001, 1002, 1003, 1004}},
+        {"all: the selection plays no part", ui::CloseAllConnections, {500}, {1001, 1002, 1003, 1004}},
     };
     AddProcessRows();
     for (const auto& c : cases) {
@@ -326,7 +327,7 @@ TEST_F(CloseCommandsTest, RefreshesOnlyWhenAtLeastOneCloseSucceeded)
         }
         refreshes = 0;
 
-        EXPECT_EQ(ui::CloseALLConnections1Click(rows, ipHelper, refresh), c.closed);
+        EXPECT_EQ(ui::CloseAllConnections(rows, ipHelper, refresh), c.closed);
         EXPECT_EQ(refreshes, c.closed > 0 ? 1 : 0);
         EXPECT_EQ(Fake().tcpTable.calls.size(), c.tableCalls);
     }
@@ -336,7 +337,7 @@ TEST_F(CloseCommandsTest, WorksWithoutARefreshToChoose)
 {
     AddRows({ListTcpRow(L"a.exe", L"C:\\", L"1", 1)});
     Select(1);
-    EXPECT_EQ(ui::CloseConnection1Click(list, fake::FakeIpHelper(), ui::RefreshList{}), 1u);
+    EXPECT_EQ(ui::CloseSelectedConnections(list, fake::FakeIpHelper(), ui::RefreshList{}), 1u);
 }
 
 TEST_F(CloseCommandsTest, AProcessWithoutAKnownImageIsIdentifiedByItsProcessId)
@@ -348,13 +349,13 @@ TEST_F(CloseCommandsTest, AProcessWithoutAKnownImageIsIdentifiedByItsProcessId)
              ListTcpRow(L"", L"\\", L"800", 2005), ListTcpRow(L"", L"\\", L"700", 2006)});
 
     Select(2003);
-    EXPECT_EQ(ui::CloseALLConnectionsforSelectedProcess1Click(list, fake::FakeIpHelper(), refresh), 2u);
+    EXPECT_EQ(ui::CloseProcessConnections(list, fake::FakeIpHelper(), refresh), 2u);
     EXPECT_EQ(ClosedPorts(), (std::vector<std::uint32_t>{2001, 2003}));
 
     Fake().setTcpEntries.clear();
     list.SetAllSelected(false);
     Select(2004);
-    EXPECT_EQ(ui::CloseALLConnectionsforSelectedProcess1Click(list, fake::FakeIpHelper(), refresh), 2u);
+    EXPECT_EQ(ui::CloseProcessConnections(list, fake::FakeIpHelper(), refresh), 2u);
     EXPECT_EQ(ClosedPorts(), (std::vector<std::uint32_t>{2004, 2006}));
 }
 
@@ -377,7 +378,7 @@ TEST_F(TerminateProcessTest, EndsTheFirstSelectedRowsProcessWithExitCodeZeroAndC
     Select(2);
     Select(1);
 
-    ui::erminateProcess1Click(list);
+    ui::TerminateSelectedProcess(list);
 
     ASSERT_EQ(Fake().Count("OpenProcess"), 1u);
     const std::size_t open = Fake().IndexOf("OpenProcess 812 0x1001");
@@ -395,11 +396,11 @@ TEST_F(TerminateProcessTest, EndsTheFirstSelectedRowsProcessWithExitCodeZeroAndC
 TEST_F(TerminateProcessTest, DoesNothingWithoutASelectionOrAProcessToOpen)
 {
     AddRows({ListTcpRow(L"a.exe", L"C:\\", L"812", 1)});
-    ui::erminateProcess1Click(list);
+    ui::TerminateSelectedProcess(list);
     EXPECT_EQ(Fake().Count("OpenProcess"), 0u);
 
     Select(1);  // 812 is not known to the fake: it has exited, or access is denied
-    ui::erminateProcess1Click(list);
+    ui::TerminateSelectedProcess(list);
     EXPECT_EQ(Fake().Count("OpenProcess 812 0x1001"), 1u);
     EXPECT_EQ(Fake().Count("TerminateProcess"), 0u);
     EXPECT_EQ(Fake().Count("CloseHandle"), 0u);
@@ -434,7 +435,7 @@ TEST_F(TerminateProcessTest, OnlyAPlainDecimalProcessIdReachesTheSystem)
         rows.AppendRow(ListTcpRow(L"a.exe", L"C:\\", c.text, 1));
         rows.SetSelected(0, true);
 
-        ui::erminateProcess1Click(rows);
+        ui::TerminateSelectedProcess(rows);
 
         if (c.opened == nullptr) {
             EXPECT_EQ(Fake().Count("OpenProcess"), 0u);
@@ -469,7 +470,7 @@ TEST_F(TerminateProcessTest, EndsOnlyAProcessThatStartedBeforeTheRowWasAdded)
         rows.AppendRow(ListTcpRow(L"a.exe", L"C:\\", L"812", 1));
         rows.SetSelected(0, true);
 
-        ui::erminateProcess1Click(rows);
+        ui::TerminateSelectedProcess(rows);
 
         EXPECT_EQ(Fake().Count("TerminateProcess 812 0"), c.ended ? 1u : 0u);
         EXPECT_EQ(Fake().Count("CloseHandle"), 1u);
@@ -496,10 +497,10 @@ TEST_F(TerminateProcessTest, TheIdleProcessAndTheSystemAreNeverOpenedThroughTheM
         rows.AppendRow(ListTcpRow(L"b.exe", L"C:\\", L"812", 2));
         rows.SetAllSelected(true);
         ui::CommandController commands(rows, window);
-        commands.SetHandler(ID_ERMINATE_PROCESS1, [&rows] { ui::erminateProcess1Click(rows); });
+        commands.SetHandler(ID_TERMINATE_PROCESS, [&rows] { ui::TerminateSelectedProcess(rows); });
 
         commands.UpdatePopupEnabling();
-        EXPECT_FALSE(commands.Choose(ID_ERMINATE_PROCESS1));
+        EXPECT_FALSE(commands.Choose(ID_TERMINATE_PROCESS));
         EXPECT_EQ(Fake().Count("OpenProcess"), 0u);
     }
 }

@@ -80,28 +80,28 @@ std::set<int> AllBut(std::initializer_list<int> ids)
     return items;
 }
 
-const std::initializer_list<int> kProcessFileItems = {ID_LOCATE_PROCESS_IN_EXPLORER1, ID_LOOKUP_PROCESS_HASH_ON_GOOGLE1,
-                                                      ID_LOOKUP_PROCESS_HASH_ON_VIRUS_TOTAL1,
-                                                      ID_SHOW_PROCESS_PROPERTIES1};
+const std::initializer_list<int> kProcessFileItems = {ID_LOCATE_PROCESS_FILE, ID_SEARCH_PROCESS_HASH,
+                                                      ID_CHECK_PROCESS_HASH_REPUTATION,
+                                                      ID_SHOW_PROCESS_PROPERTIES};
 
 TEST_F(CommandControllerTest, EnablesItemsForTheListAndTheSelectedRow)
 {
     const EnablingCase cases[] = {
-        {"EmptyList", {}, {ID_REFRESH1, ID_DISABLE_AUTO_REFRESH1}, false},
+        {"EmptyList", {}, {ID_REFRESH, ID_DISABLE_AUTO_REFRESH}, false},
         {"RowsWithoutSelection",
          {{L"a.exe", L"912", L"C:\\a\\", false}, {L"b.exe", L"913", L"C:\\b\\", false}},
-         {ID_REFRESH1, ID_DISABLE_AUTO_REFRESH1, ID_CLOSE_ALL_CONNECTIONS1, ID_SAVE1},
+         {ID_REFRESH, ID_DISABLE_AUTO_REFRESH, ID_CLOSE_ALL_CONNECTIONS, ID_SAVE_REPORT},
          false},
         {"OrdinaryRowSelected", {{L"a.exe", L"912", L"C:\\a\\", true}}, kAllItems, true},
         {"SystemSelected",
          {{L"System", L"4", L"", true}},
-         AllBut({ID_ERMINATE_PROCESS1, ID_LOCATE_PROCESS_IN_EXPLORER1, ID_LOOKUP_PROCESS_HASH_ON_GOOGLE1,
-                 ID_LOOKUP_PROCESS_HASH_ON_VIRUS_TOTAL1, ID_SHOW_PROCESS_PROPERTIES1}),
+         AllBut({ID_TERMINATE_PROCESS, ID_LOCATE_PROCESS_FILE, ID_SEARCH_PROCESS_HASH,
+                 ID_CHECK_PROCESS_HASH_REPUTATION, ID_SHOW_PROCESS_PROPERTIES}),
          true},
         // Only the first selected row decides; the second would allow everything.
         {"ProcessZeroFirstOfSeveral",
          {{L"System Idle Process", L"0", L"C:\\idle\\", true}, {L"b.exe", L"913", L"C:\\b\\", true}},
-         AllBut({ID_ERMINATE_PROCESS1}),
+         AllBut({ID_TERMINATE_PROCESS}),
          true},
         {"EmptyFolderFirstOfSeveral",
          {{L"a.exe", L"912", L"", true}, {L"b.exe", L"913", L"C:\\b\\", true}},
@@ -141,67 +141,67 @@ TEST_F(CommandControllerTest, EverythingStartsEnabledAndUnchecked)
     }
     EXPECT_TRUE(commands.SeparatorsEnabled());
     EXPECT_EQ(CommandController::PopupItems().size(), 18u);
-    EXPECT_EQ(CommandController::PopupItems().front(), ID_REFRESH1);
-    EXPECT_EQ(CommandController::PopupItems().back(), ID_SAVE1);
+    EXPECT_EQ(CommandController::PopupItems().front(), ID_REFRESH);
+    EXPECT_EQ(CommandController::PopupItems().back(), ID_SAVE_REPORT);
     EXPECT_FALSE(commands.IsEnabled(IDC_LIST)) << "not a command";
     EXPECT_FALSE(commands.Choose(IDC_LIST));
 }
 
 TEST_F(CommandControllerTest, ADisabledItemDoesNothingUntilTheNextEvaluation)
 {
-    Record(ID_SAVE1);
+    Record(ID_SAVE_REPORT);
     commands.UpdatePopupEnabling();  // empty list
-    EXPECT_FALSE(commands.Choose(ID_SAVE1));
+    EXPECT_FALSE(commands.Choose(ID_SAVE_REPORT));
     AddRows({{L"a.exe", L"912", L"C:\\a\\", true}});
-    EXPECT_FALSE(commands.Choose(ID_SAVE1)) << "the menu shows the last evaluation";
+    EXPECT_FALSE(commands.Choose(ID_SAVE_REPORT)) << "the menu shows the last evaluation";
     commands.UpdatePopupEnabling();
-    EXPECT_TRUE(commands.Choose(ID_SAVE1));
-    EXPECT_EQ(log, (std::vector<std::string>{"handler " + std::to_string(ID_SAVE1)}));
-    EXPECT_TRUE(commands.Choose(ID_LOOKUP_REMOTE_IP_ON_GOOGLE1)) << "an item without a handler yet";
+    EXPECT_TRUE(commands.Choose(ID_SAVE_REPORT));
+    EXPECT_EQ(log, (std::vector<std::string>{"handler " + std::to_string(ID_SAVE_REPORT)}));
+    EXPECT_TRUE(commands.Choose(ID_SEARCH_REMOTE_ADDRESS)) << "an item without a handler yet";
 }
 
 TEST_F(CommandControllerTest, DisableAutoRefreshFlipsItsMarkThenSwitchesTheTimer)
 {
-    commands.SetHandler(ID_DISABLE_AUTO_REFRESH1, [this] {
-        log.push_back(commands.IsChecked(ID_DISABLE_AUTO_REFRESH1) ? "handler sees checked" : "handler sees cleared");
+    commands.SetHandler(ID_DISABLE_AUTO_REFRESH, [this] {
+        log.push_back(commands.IsChecked(ID_DISABLE_AUTO_REFRESH) ? "handler sees checked" : "handler sees cleared");
     });
-    EXPECT_TRUE(commands.Choose(ID_DISABLE_AUTO_REFRESH1));
-    EXPECT_TRUE(commands.IsChecked(ID_DISABLE_AUTO_REFRESH1));
-    EXPECT_TRUE(commands.ChooseByShortcut(ID_DISABLE_AUTO_REFRESH1));
-    EXPECT_FALSE(commands.IsChecked(ID_DISABLE_AUTO_REFRESH1));
+    EXPECT_TRUE(commands.Choose(ID_DISABLE_AUTO_REFRESH));
+    EXPECT_TRUE(commands.IsChecked(ID_DISABLE_AUTO_REFRESH));
+    EXPECT_TRUE(commands.ChooseByShortcut(ID_DISABLE_AUTO_REFRESH));
+    EXPECT_FALSE(commands.IsChecked(ID_DISABLE_AUTO_REFRESH));
     EXPECT_EQ(log, (std::vector<std::string>{"handler sees checked", "timer off", "handler sees cleared", "timer on"}));
 }
 
 TEST_F(CommandControllerTest, ExitRunsItsHandlerThenClosesTheWindow)
 {
-    Record(ID_EXIT1);
+    Record(ID_EXIT);
     commands.UpdatePopupEnabling();
-    EXPECT_TRUE(commands.Choose(ID_EXIT1));
-    EXPECT_EQ(log, (std::vector<std::string>{"handler " + std::to_string(ID_EXIT1), "close"}));
+    EXPECT_TRUE(commands.Choose(ID_EXIT));
+    EXPECT_EQ(log, (std::vector<std::string>{"handler " + std::to_string(ID_EXIT), "close"}));
 }
 
 TEST_F(CommandControllerTest, ShortcutsEvaluateTheRulesFirst)
 {
-    for (const int id : {ID_REFRESH1, ID_COPY_CLIPBOARD1, ID_SAVE1}) {
+    for (const int id : {ID_REFRESH, ID_COPY_SELECTED_ROWS, ID_SAVE_REPORT}) {
         Record(id);
     }
     // All items start enabled; the shortcut's own evaluation disables these.
-    EXPECT_FALSE(commands.ChooseByShortcut(ID_SAVE1)) << "Ctrl+S on an empty list";
-    EXPECT_FALSE(commands.ChooseByShortcut(ID_COPY_CLIPBOARD1)) << "Ctrl+C without a selection";
-    EXPECT_TRUE(commands.ChooseByShortcut(ID_REFRESH1));
-    EXPECT_EQ(log, (std::vector<std::string>{"handler " + std::to_string(ID_REFRESH1)}));
+    EXPECT_FALSE(commands.ChooseByShortcut(ID_SAVE_REPORT)) << "Ctrl+S on an empty list";
+    EXPECT_FALSE(commands.ChooseByShortcut(ID_COPY_SELECTED_ROWS)) << "Ctrl+C without a selection";
+    EXPECT_TRUE(commands.ChooseByShortcut(ID_REFRESH));
+    EXPECT_EQ(log, (std::vector<std::string>{"handler " + std::to_string(ID_REFRESH)}));
 
     AddRows({{L"a.exe", L"912", L"C:\\a\\", true}});
-    EXPECT_TRUE(commands.ChooseByShortcut(ID_COPY_CLIPBOARD1));
-    EXPECT_TRUE(commands.ChooseByShortcut(ID_SAVE1));
+    EXPECT_TRUE(commands.ChooseByShortcut(ID_COPY_SELECTED_ROWS));
+    EXPECT_TRUE(commands.ChooseByShortcut(ID_SAVE_REPORT));
     EXPECT_EQ(log.size(), 3u);
 }
 
 TEST_F(CommandControllerTest, AHandlersFailureEndsTheChoiceThere)
 {
-    commands.SetHandler(ID_DISABLE_AUTO_REFRESH1, [] { throw std::runtime_error("out of memory"); });
-    EXPECT_THROW(commands.Choose(ID_DISABLE_AUTO_REFRESH1), std::runtime_error);
-    EXPECT_TRUE(commands.IsChecked(ID_DISABLE_AUTO_REFRESH1)) << "the mark flips before the handler runs";
+    commands.SetHandler(ID_DISABLE_AUTO_REFRESH, [] { throw std::runtime_error("out of memory"); });
+    EXPECT_THROW(commands.Choose(ID_DISABLE_AUTO_REFRESH), std::runtime_error);
+    EXPECT_TRUE(commands.IsChecked(ID_DISABLE_AUTO_REFRESH)) << "the mark flips before the handler runs";
     EXPECT_TRUE(log.empty()) << "the timer is not touched";
 }
 
@@ -239,26 +239,26 @@ TEST_F(CommandControllerTest, CloseSelectedIsOfferedOnlyWhileASelectedRowIsIPv4)
             }
         }
         commands.UpdatePopupEnabling();
-        EXPECT_EQ(commands.IsEnabled(ID_CLOSE_CONNECTION1), c.closeSelected);
-        EXPECT_TRUE(commands.IsEnabled(ID_CLOSE_ALL_CONNECTIONS1));
-        EXPECT_TRUE(commands.IsEnabled(ID_ERMINATE_PROCESS1));
+        EXPECT_EQ(commands.IsEnabled(ID_CLOSE_SELECTED_CONNECTIONS), c.closeSelected);
+        EXPECT_TRUE(commands.IsEnabled(ID_CLOSE_ALL_CONNECTIONS));
+        EXPECT_TRUE(commands.IsEnabled(ID_TERMINATE_PROCESS));
     }
 }
 
 TEST_F(CommandControllerTest, ShowIPv6EndpointsIsAMainMenuCheckItem)
 {
-    EXPECT_FALSE(commands.IsChecked(ID_SHOW_IPV6_ENDPOINTS1));
-    EXPECT_TRUE(commands.IsEnabled(ID_SHOW_IPV6_ENDPOINTS1));
-    commands.SetChecked(ID_SHOW_IPV6_ENDPOINTS1, true);
-    EXPECT_TRUE(commands.IsChecked(ID_SHOW_IPV6_ENDPOINTS1));
-    commands.SetHandler(ID_SHOW_IPV6_ENDPOINTS1, [this] {
-        log.push_back(commands.IsChecked(ID_SHOW_IPV6_ENDPOINTS1) ? "on" : "off");
+    EXPECT_FALSE(commands.IsChecked(ID_SHOW_IPV6_ENDPOINTS));
+    EXPECT_TRUE(commands.IsEnabled(ID_SHOW_IPV6_ENDPOINTS));
+    commands.SetChecked(ID_SHOW_IPV6_ENDPOINTS, true);
+    EXPECT_TRUE(commands.IsChecked(ID_SHOW_IPV6_ENDPOINTS));
+    commands.SetHandler(ID_SHOW_IPV6_ENDPOINTS, [this] {
+        log.push_back(commands.IsChecked(ID_SHOW_IPV6_ENDPOINTS) ? "on" : "off");
     });
-    EXPECT_TRUE(commands.Choose(ID_SHOW_IPV6_ENDPOINTS1));
-    EXPECT_TRUE(commands.Choose(ID_SHOW_IPV6_ENDPOINTS1));
+    EXPECT_TRUE(commands.Choose(ID_SHOW_IPV6_ENDPOINTS));
+    EXPECT_TRUE(commands.Choose(ID_SHOW_IPV6_ENDPOINTS));
     EXPECT_EQ(log, (std::vector<std::string>{"off", "on"})) << "the mark flips first; the timer is not touched";
-    commands.SetChecked(ID_SAVE1, true);
-    EXPECT_FALSE(commands.IsChecked(ID_SAVE1)) << "not a check item";
+    commands.SetChecked(ID_SAVE_REPORT, true);
+    EXPECT_FALSE(commands.IsChecked(ID_SAVE_REPORT)) << "not a check item";
 }
 
 } // namespace

@@ -61,9 +61,9 @@ struct DocumentCase {
 };
 
 const DocumentCase kDocumentCases[] = {
-    {"OpenChangelog1Click", [] { ui::OpenChangelog1Click(&g_mainWindow); }, "Changelog.txt", &g_mainWindow, 1},
-    {"OpenEULA1Click", [] { ui::OpenEULA1Click(&g_mainWindow); }, "EULA.txt", &g_mainWindow, 1},
-    {"Label4Click", [] { ui::Label4Click(); }, "Eula.txt", nullptr, 5},
+    {"OpenChangelog", [] { ui::OpenChangelog(&g_mainWindow); }, "Changelog.txt", &g_mainWindow, 1},
+    {"OpenEula", [] { ui::OpenEula(&g_mainWindow); }, "EULA.txt", &g_mainWindow, 1},
+    {"OpenEulaLink", [] { ui::OpenEulaLink(); }, "Eula.txt", nullptr, 5},
 };
 
 TEST_F(DocumentCommandsTest, ExistingDocumentOpensFromTheExecutablesFolder)
@@ -129,12 +129,12 @@ TEST_F(DocumentCommandsTest, AddressesOpenWithTheirOwnersAndShowCommands)
         int showCommand;
     };
     const Case cases[] = {
-        {"Homepage1Click", [] { ui::Homepage1Click(&g_mainWindow); }, L"https://www.quarvel.example/", &g_mainWindow,
+        {"OpenHomepage", [] { ui::OpenHomepage(&g_mainWindow); }, L"https://www.quarvel.example/", &g_mainWindow,
          1},
-        {"Label3Click", [] { ui::Label3Click(); }, L"https://www.quarvel.example/", nullptr, 5},
-        {"imgFacebookLikeClick", [] { ui::imgFacebookLikeClick(); }, L"https://www.quarvel.example/follow/facebook",
+        {"OpenHomepageLink", [] { ui::OpenHomepageLink(); }, L"https://www.quarvel.example/", nullptr, 5},
+        {"OpenFacebookLink", [] { ui::OpenFacebookLink(); }, L"https://www.quarvel.example/follow/facebook",
          nullptr, 5},
-        {"imgTweetClick", [] { ui::imgTweetClick(); }, L"https://www.quarvel.example/follow/twitter", nullptr, 5},
+        {"OpenTwitterLink", [] { ui::OpenTwitterLink(); }, L"https://www.quarvel.example/follow/twitter", nullptr, 5},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -161,10 +161,10 @@ TEST_F(DocumentCommandsTest, ShellFailuresAreSwallowed)
     for (const auto& c : kDocumentCases) {
         EXPECT_NO_THROW(c.command()) << c.name;
     }
-    EXPECT_NO_THROW(ui::Homepage1Click(&g_mainWindow));
-    EXPECT_NO_THROW(ui::Label3Click());
-    EXPECT_NO_THROW(ui::imgFacebookLikeClick());
-    EXPECT_NO_THROW(ui::imgTweetClick());
+    EXPECT_NO_THROW(ui::OpenHomepage(&g_mainWindow));
+    EXPECT_NO_THROW(ui::OpenHomepageLink());
+    EXPECT_NO_THROW(ui::OpenFacebookLink());
+    EXPECT_NO_THROW(ui::OpenTwitterLink());
 
     EXPECT_EQ(Shell().executes.size(), 7u);
     EXPECT_TRUE(Fake().messageBoxes.empty());

@@ -361,7 +361,7 @@ TEST_F(HtmlReportTest, SaveWritesTheReportBesideTheProgramThenRevealsIt)
 {
     Add(TcpRow());
     fs::create_directory(directory_ / "Reports");  // reused
-    ui::Save1Click(list_);
+    ui::SaveReport(list_);
     const fs::path report = directory_ / "Reports" / "07-11-2021-08-05-04.htm";
     EXPECT_EQ(ReadLines(report), Concat(PageHead(), {"<tr>", kCell + "app.exe</td>",
                                                      kTcpCells + "</tr></table>", "</body>", "</html>"}));
@@ -380,20 +380,20 @@ TEST_F(HtmlReportTest, SaveCreatesTheReportsFolderWithItsParents)
 {
     Add(TcpRow());
     fake::Fake().executablePath = (directory_ / "not yet" / "there" / "velquist.exe").wstring();
-    ui::Save1Click(list_);
+    ui::SaveReport(list_);
     EXPECT_TRUE(fs::is_regular_file(directory_ / "not yet" / "there" / "Reports" / "07-11-2021-08-05-04.htm"));
     EXPECT_EQ(Shell().executes.size(), 1u);
 }
 
 TEST_F(HtmlReportTest, SaveDoesNothingMoreWhenThereIsNothingToSaveOrTheExportFails)
 {
-    ui::Save1Click(list_);  // empty list
+    ui::SaveReport(list_);  // empty list
     EXPECT_TRUE(Files().log.empty());
     EXPECT_TRUE(Entries(directory_).empty());
 
     Add(TcpRow());
     std::ofstream(directory_ / "Reports") << "not a folder";
-    ui::Save1Click(list_);
+    ui::SaveReport(list_);
     EXPECT_EQ(Entries(directory_), std::vector<fs::path>{"Reports"});
 
     EXPECT_TRUE(fake::Fake().sleeps.empty());
@@ -404,7 +404,7 @@ TEST_F(HtmlReportTest, SaveDropsAFailingFileManagerAndKeepsTheReport)
 {
     Add(TcpRow());
     Shell().throwOnExecute = true;
-    EXPECT_NO_THROW(ui::Save1Click(list_));
+    EXPECT_NO_THROW(ui::SaveReport(list_));
     EXPECT_EQ(Shell().executes.size(), 1u);
     EXPECT_TRUE(fs::is_regular_file(directory_ / "Reports" / "07-11-2021-08-05-04.htm"));
 }

@@ -129,20 +129,20 @@ struct AddressCase {
 TEST_F(LookupCommandsTest, AddressLookUpsAppendTheRowsTextsRawAndReputationPagesIgnoreTheRow)
 {
     const std::vector<AddressCase> cases = {
-        {"tcp address", TcpRow(), LookupRemoteIPonGoogle1Click, L"https://www.google.com/search?q=93.184.216.34"},
-        {"tcp port", TcpRow(), LookupRemotePortonGoogle1Click, L"https://www.google.com/search?q=443"},
-        {"udp address", UdpRow(), LookupRemoteIPonGoogle1Click, L"https://www.google.com/search?q=-"},
-        {"udp port", UdpRow(), LookupRemotePortonGoogle1Click, L"https://www.google.com/search?q=-"},
-        {"listening address", ListeningRow(), LookupRemoteIPonGoogle1Click,
+        {"tcp address", TcpRow(), SearchRemoteAddress, L"https://www.google.com/search?q=93.184.216.34"},
+        {"tcp port", TcpRow(), SearchRemotePort, L"https://www.google.com/search?q=443"},
+        {"udp address", UdpRow(), SearchRemoteAddress, L"https://www.google.com/search?q=-"},
+        {"udp port", UdpRow(), SearchRemotePort, L"https://www.google.com/search?q=-"},
+        {"listening address", ListeningRow(), SearchRemoteAddress,
          L"https://www.google.com/search?q=0.0.0.0"},
-        {"listening port", ListeningRow(), LookupRemotePortonGoogle1Click, L"https://www.google.com/search?q=0"},
-        {"blacklist tcp", TcpRow(), IPBlacklistCheckIPVoid1Click, L"http://www.ipvoid.com/ip-blacklist-check/"},
-        {"blacklist udp", UdpRow(), IPBlacklistCheckIPVoid1Click, L"http://www.ipvoid.com/ip-blacklist-check/"},
-        {"geolocation tcp", TcpRow(), GeolocateIPAddressIPVoid1Click, L"http://www.ipvoid.com/ip-geolocation/"},
-        {"geolocation listening", ListeningRow(), GeolocateIPAddressIPVoid1Click,
+        {"listening port", ListeningRow(), SearchRemotePort, L"https://www.google.com/search?q=0"},
+        {"blacklist tcp", TcpRow(), OpenIpBlacklistCheck, L"http://www.ipvoid.com/ip-blacklist-check/"},
+        {"blacklist udp", UdpRow(), OpenIpBlacklistCheck, L"http://www.ipvoid.com/ip-blacklist-check/"},
+        {"geolocation tcp", TcpRow(), OpenIpGeolocation, L"http://www.ipvoid.com/ip-geolocation/"},
+        {"geolocation listening", ListeningRow(), OpenIpGeolocation,
          L"http://www.ipvoid.com/ip-geolocation/"},
-        {"whois tcp", TcpRow(), IPWhoisLookupIPVoid1Click, L"http://www.ipvoid.com/whois/"},
-        {"whois udp", UdpRow(), IPWhoisLookupIPVoid1Click, L"http://www.ipvoid.com/whois/"},
+        {"whois tcp", TcpRow(), OpenIpWhois, L"http://www.ipvoid.com/whois/"},
+        {"whois udp", UdpRow(), OpenIpWhois, L"http://www.ipvoid.com/whois/"},
     };
     for (const AddressCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -182,9 +182,9 @@ TEST_F(LookupCommandsTest, HashLookUpsSearchForTheUpperCaseDigestOfTheProcessFil
         std::wstring url;
     };
     const std::vector<Case> cases = {
-        {L"abc.exe", LookupProcessHashonGoogle1Click, kGoogleSearch + std::wstring(kAbcDigest)},
-        {L"abc.exe", LookupProcessHashonVirusTotal1Click, kVirusTotalSearch + std::wstring(kAbcDigest)},
-        {L"empty.exe", LookupProcessHashonGoogle1Click, kGoogleSearch + std::wstring(kEmptyDigest)},
+        {L"abc.exe", SearchProcessHash, kGoogleSearch + std::wstring(kAbcDigest)},
+        {L"abc.exe", CheckProcessHashReputation, kVirusTotalSearch + std::wstring(kAbcDigest)},
+        {L"empty.exe", SearchProcessHash, kGoogleSearch + std::wstring(kEmptyDigest)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.caption, c.caption + std::wcslen(c.caption)));
@@ -202,7 +202,7 @@ TEST_F(LookupCommandsTest, HashLookUpsIgnoreARowWithoutAFolder)
 {
     WriteProcessFile("abc.exe", "abc");
     Select(TcpRow(L"", L"abc.exe"));
-    for (const Command command : {LookupProcessHashonGoogle1Click, LookupProcessHashonVirusTotal1Click}) {
+    for (const Command command : {SearchProcessHash, CheckProcessHashReputation}) {
         EXPECT_NO_THROW(command(list_));
     }
     EXPECT_TRUE(Shell().executes.empty());
@@ -232,7 +232,7 @@ TEST_F(LookupCommandsTest, HashLookUpsReportAnUnreadableProcessFileAndOpenNothin
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        for (const Command command : {LookupProcessHashonGoogle1Click, LookupProcessHashonVirusTotal1Click}) {
+        for (const Command command : {SearchProcessHash, CheckProcessHashReputation}) {
             fake::ResetShell();
             fake::ResetFiles();
             fake::Files().readFailsAt = c.readFailsAt;
@@ -254,7 +254,7 @@ TEST_F(LookupCommandsTest, HashLookUpsReportAnUnreadableProcessFileAndOpenNothin
 TEST_F(LookupCommandsTest, LocateOpensTheFileManagerWithTheQuotedProcessFileSelected)
 {
     Select(RowInFolderWithSpaces());
-    LocateProcessinExplorer1Click(list_);
+    LocateProcessFile(list_);
     ASSERT_EQ(Shell().executes.size(), 1u);
     const fake::ShellExecuteCall& call = Shell().executes.front();
     EXPECT_EQ(call.owner, fake::FakeDesktopWindow());
@@ -269,7 +269,7 @@ TEST_F(LookupCommandsTest, PropertiesAskTheShellForTheSheetOwnedByTheMainWindow)
 {
     int mainWindow = 0;
     Select(RowInFolderWithSpaces());
-    ShowProcessProperties1Click(list_, &mainWindow);
+    ShowProcessProperties(list_, &mainWindow);
     EXPECT_TRUE(Shell().executes.empty());
     ASSERT_EQ(Shell().executeExs.size(), 1u);
     const platform::ShellExecuteRequest& request = Shell().executeExs.front();
@@ -296,9 +296,9 @@ TEST_F(LookupCommandsTest, UsesTheFirstSelectedRowInListOrder)
     // "b.exe" is appended first but sorts after "a.exe".
     Select(TcpRow(L"C:\\B\\", L"b.exe"));
     Select(Row(L"a.exe", {L"TCP", L"ESTABLISHED", L"10.0.0.1", L"1", L"10.9.9.9", L"99", L"1", L"C:\\A\\"}));
-    LookupRemoteIPonGoogle1Click(list_);
-    LookupRemotePortonGoogle1Click(list_);
-    LocateProcessinExplorer1Click(list_);
+    SearchRemoteAddress(list_);
+    SearchRemotePort(list_);
+    LocateProcessFile(list_);
     ASSERT_EQ(Shell().executes.size(), 3u);
     EXPECT_EQ(Shell().executes[0].file, L"https://www.google.com/search?q=10.9.9.9");
     EXPECT_EQ(Shell().executes[1].file, L"https://www.google.com/search?q=99");
@@ -311,12 +311,12 @@ TEST_F(LookupCommandsTest, WithoutASelectedRowNoCommandDoesAnything)
     list_.AppendRow(TcpRow(Folder(), L"abc.exe"));
     int mainWindow = 0;
     for (const Command command :
-         {LocateProcessinExplorer1Click, LookupProcessHashonGoogle1Click, LookupProcessHashonVirusTotal1Click,
-          LookupRemoteIPonGoogle1Click, LookupRemotePortonGoogle1Click, IPBlacklistCheckIPVoid1Click,
-          GeolocateIPAddressIPVoid1Click, IPWhoisLookupIPVoid1Click}) {
+         {LocateProcessFile, SearchProcessHash, CheckProcessHashReputation,
+          SearchRemoteAddress, SearchRemotePort, OpenIpBlacklistCheck,
+          OpenIpGeolocation, OpenIpWhois}) {
         command(list_);
     }
-    ShowProcessProperties1Click(list_, &mainWindow);
+    ShowProcessProperties(list_, &mainWindow);
     EXPECT_TRUE(Shell().executes.empty());
     EXPECT_TRUE(Shell().executeExs.empty());
     EXPECT_TRUE(fake::Files().log.empty()) << "a file was hashed";
@@ -329,12 +329,12 @@ TEST_F(LookupCommandsTest, AFailingShellIsDroppedByEveryCommand)
     Shell().throwOnExecute = true;
     int mainWindow = 0;
     for (const Command command :
-         {LocateProcessinExplorer1Click, LookupProcessHashonGoogle1Click, LookupProcessHashonVirusTotal1Click,
-          LookupRemoteIPonGoogle1Click, LookupRemotePortonGoogle1Click, IPBlacklistCheckIPVoid1Click,
-          GeolocateIPAddressIPVoid1Click, IPWhoisLookupIPVoid1Click}) {
+         {LocateProcessFile, SearchProcessHash, CheckProcessHashReputation,
+          SearchRemoteAddress, SearchRemotePort, OpenIpBlacklistCheck,
+          OpenIpGeolocation, OpenIpWhois}) {
         EXPECT_NO_THROW(command(list_));
     }
-    EXPECT_NO_THROW(ShowProcessProperties1Click(list_, &mainWindow));
+    EXPECT_NO_THROW(ShowProcessProperties(list_, &mainWindow));
     // Every command reached the shell.
     EXPECT_EQ(Shell().executes.size(), 8u);
     EXPECT_EQ(Shell().executeExs.size(), 1u);

@@ -54,7 +54,7 @@ protected:
         return ids;
     }
 
-    app::StartupState state_;
+    support::StartupState state_;
 };
 
 TEST_F(StartupTest, RunsTheModulesInTheirFixedOrder)

@@ -43,7 +43,7 @@ public:
         changes.push_back("SetState " + std::to_string(static_cast<int>(state)));
         if (state != state_) {
             state_ = state;
-            FormResize();
+            OnResize();
         }
     }
     void SetWidth(int width) override
@@ -51,7 +51,7 @@ public:
         changes.push_back("SetWidth " + std::to_string(width));
         if (width != width_) {
             width_ = width;
-            FormResize();
+            OnResize();
         }
     }
     void SetHeight(int height) override
@@ -59,7 +59,7 @@ public:
         changes.push_back("SetHeight " + std::to_string(height));
         if (height != height_) {
             height_ = height;
-            FormResize();
+            OnResize();
         }
     }
 
@@ -76,7 +76,7 @@ public:
 
     // The creation handler's last steps: key preview, then the loads, which
     // a stored value they cannot use ends.
-    void FormCreate()
+    void LoadSettings()
     {
         util::RunHandler(this, [this] {
             keyPreview = true;
@@ -85,7 +85,7 @@ public:
         });
     }
 
-    void FormResize()
+    void OnResize()
     {
         util::RunHandler(this, [this] { ui::SaveWindowPlacement(*this); });
     }
@@ -136,7 +136,7 @@ protected:
 
 TEST_F(WindowSettingsTest, FirstStartAppliesNothingLeavesAnEmptyKeyAndTheFirstResizeFillsIt)
 {
-    window_.FormCreate();
+    window_.LoadSettings();
 
     EXPECT_TRUE(window_.changes.empty());
     EXPECT_TRUE(window_.keyPreview);
@@ -162,7 +162,7 @@ TEST_F(WindowSettingsTest, StoredMaximisedStateMaximisesAndKeepsTheBuiltInNormal
     Registry().PlantDword(kKey, L"Width", 1936);
     Registry().PlantDword(kKey, L"Height", 1056);
 
-    window_.FormCreate();
+    window_.LoadSettings();
 
     EXPECT_EQ(window_.changes, std::vector<std::string>{"SetState 2"});
     EXPECT_EQ(Registry().Count("RegQueryValueExW key1 Width"), 0u) << "the maximised size is not read";
@@ -184,7 +184,7 @@ TEST_F(WindowSettingsTest, StoredNormalSizeIsRestoredAndSurvivesTheSavesItsOwnCh
     Registry().PlantDword(kKey, L"Height", 600);
     Registry().PlantDword(kKey, L"State", 0);
 
-    window_.FormCreate();
+    window_.LoadSettings();
 
     EXPECT_EQ(window_.Width(), 800);
     EXPECT_EQ(window_.Height(), 600);
@@ -352,7 +352,7 @@ TEST_F(WindowSettingsTest, UnreadableStoredValueIsReportedAndNothingOfTheLoadIsA
         Registry().PlantDword(kKey, L"ListView_Column_0", 300);
         Registry().Plant(kKey, c.value, c.type, c.data);
 
-        window.FormCreate();
+        window.LoadSettings();
 
         EXPECT_TRUE(window.changes.empty()) << "neither the placement nor the column widths";
         EXPECT_TRUE(window.keyPreview) << "key preview stays on when a load fails";
@@ -371,7 +371,7 @@ TEST_F(WindowSettingsTest, UnreadableColumnWidthStopsTheWalkThere)
     Registry().PlantText(kKey, L"ListView_Column_2", L"wide");
     Registry().PlantDword(kKey, L"ListView_Column_3", 70);
 
-    window_.FormCreate();
+    window_.LoadSettings();
 
     EXPECT_EQ(window_.columns, (std::vector<int>{50, 60, 125, 150, 75, 150, 75, 75, 250}));
     EXPECT_EQ(MessageTexts(), std::vector<std::wstring>{L"Failed to get data for 'ListView_Column_2'"});
@@ -428,10 +428,10 @@ TEST_F(WindowSettingsTest, RefusedWriteStopsTheSaveAtThatValue)
 
 TEST_F(WindowSettingsTest, CloseReportsARefusedSaveAndStillCloses)
 {
-    static_assert(noexcept(ui::FormClose(std::declval<const ui::SettingsWindow&>(), nullptr)));
+    static_assert(noexcept(ui::SaveSettingsOnClose(std::declval<const ui::SettingsWindow&>(), nullptr)));
     Registry().writesRefused = true;
 
-    ui::FormClose(window_, &window_);
+    ui::SaveSettingsOnClose(window_, &window_);
 
     ASSERT_EQ(Fake().messageBoxes.size(), 1u);
     EXPECT_EQ(Fake().messageBoxes[0].text, L"Failed to set data for 'ListView_Column_0'");
@@ -442,7 +442,7 @@ TEST_F(WindowSettingsTest, CloseReportsARefusedSaveAndStillCloses)
     fake::Reset();
     Registry().writesRefused = false;
     window_.columns[2] = 333;
-    ui::FormClose(window_, &window_);
+    ui::SaveSettingsOnClose(window_, &window_);
     EXPECT_TRUE(Fake().messageBoxes.empty());
     EXPECT_EQ(Stored(L"ListView_Column_2"), 333);
     EXPECT_EQ(Stored(L"ListView_Column_8"), 250);
@@ -453,9 +453,9 @@ TEST_F(WindowSettingsTest, KeyThatCannotBeCreatedMakesEveryOperationDoNothingSil
     Registry().PlantDword(kKey, L"ListView_Column_0", 300);
     Registry().createRefused = true;
 
-    window_.FormCreate();  // the placement load only reads: it needs no create
+    window_.LoadSettings();  // the placement load only reads: it needs no create
     ui::SaveWindowPlacement(window_);
-    ui::FormClose(window_, &window_);
+    ui::SaveSettingsOnClose(window_, &window_);
 
     EXPECT_TRUE(window_.changes.empty());
     EXPECT_TRUE(window_.keyPreview);

@@ -1,0 +1,89 @@
+#include "ui/view_options.h"
+
+#include "fake_platform.h"
+#include "fake_registry.h"
+#include "resource.h"
+#include "table_fixtures.h"
+
+#include <gtest/gtest.h>
+
+namespace vq::ui {
+namespace {
+
+using fake::Fake;
+using fake::Port;
+using fake::Registry;
+
+constexpr wchar_t kKey[] = L"Software\\Quarvel\\Velquist";
+
+class NoWindow : public WindowActions {
+public:
+    void SetRefreshTimerEnabled(bool) override {}
+    void CloseMainWindow() override {}
+};
+
+// The View options wired the way the main window wires them: the controller
+// holds the marks, the feed reads one TCP entry and two IPv6 entries.
+class ViewOptionsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fake::Reset();
+        fake::ResetRegistry();
+        fake::AddTcpRow(Fake().tcpTable, {2, 0, Port(445), 0, 0, 4});
+        fake::AddTcp6Row(Fake().tcp6Table, fake::Tcp6Entry(2, {}, 0, 445, {}, 0, 0, 4));
+        fake::AddUdp6Row(Fake().udp6Table, fake::Udp6Entry({}, 0, 53, 912));
+        commands.SetHandler(ID_SHOW_IPV6_ENDPOINTS, [this] { options.ApplyShowIPv6(); });
+    }
+
+    std::size_t IPv6Rows() const
+    {
+        std::size_t count = 0;
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            count += connections::IsIPv6(list.ProtocolOf(i)) ? 1 : 0;
+        }
+        return count;
+    }
+
+    support::StartupState startup{{L"C:\\Windows\\system32\\kernel32.dll", false}, fake::FakeIpHelper()};
+    connections::ConnectionList list{[](const std::wstring& a, const std::wstring& b) { return a.compare(b); }};
+    NoWindow window;
+    CommandController commands{list, window};
+    ConnectionFeed feed{list, startup};
+    ViewOptions options{commands, feed};
+};
+
+TEST_F(ViewOptionsTest, TheStoredIPv6OptionDecidesTheFillAndChoosingItFlipsTheRowsAndTheStore)
+{
+    Registry().PlantDword(kKey, L"ShowIPv6", 1);
+    options.Load();
+    EXPECT_TRUE(commands.IsChecked(ID_SHOW_IPV6_ENDPOINTS));
+    feed.Fill(options.ShowsIPv6());
+    EXPECT_EQ(list.size(), 3u);
+    EXPECT_EQ(IPv6Rows(), 2u);
+
+    ASSERT_TRUE(commands.Choose(ID_SHOW_IPV6_ENDPOINTS));
+    EXPECT_EQ(IPv6Rows(), 0u);
+    EXPECT_EQ(Registry().Dword(kKey, L"ShowIPv6"), 0);
+    const std::size_t tcp6Reads = Fake().tcp6Table.calls.size();
+    feed.Refresh(options.ShowsIPv6());
+    EXPECT_EQ(Fake().tcp6Table.calls.size(), tcp6Reads) << "a refresh without the option reads no IPv6 table";
+    EXPECT_EQ(list.size(), 1u);
+
+    ASSERT_TRUE(commands.Choose(ID_SHOW_IPV6_ENDPOINTS));
+    EXPECT_EQ(IPv6Rows(), 2u);
+    EXPECT_EQ(Registry().Dword(kKey, L"ShowIPv6"), 1);
+}
+
+TEST_F(ViewOptionsTest, WithoutAStoredOptionTheFillReadsNoIPv6Table)
+{
+    options.Load();
+    EXPECT_FALSE(options.ShowsIPv6());
+    feed.Fill(options.ShowsIPv6());
+    EXPECT_EQ(list.size(), 1u);
+    EXPECT_TRUE(Fake().tcp6Table.calls.empty());
+    EXPECT_TRUE(Fake().udp6Table.calls.empty());
+}
+
+} // namespace
+} // namespace vq::ui
