@@ -6,12 +6,18 @@ on time.
     python3 bench/scale/run.py [--exe build/win32/velquist.exe] [--build build/win32]
                                [--minutes 5] [--rows 10000 50000 100000] [--churn 0 1]
 
+For a million rows: --rows 100000 1000000 --churn 0.1 1 (churn is a percent
+and may be fractional).
+
 --build is the Windows build holding bench-scale/ (stand-in, probe, sleeper).
 Both default to the width this machine runs (scripts/wine_width.py): the
 32-bit build, or the 64-bit one where no 32-bit code runs.
 The configurations (every --rows with every --churn) run one after another in
 one fresh prefix on one Xvfb display, each for --minutes after its list is
-full; the table is printed at the end, the prefix removed.
+full; the table is printed at the end, the prefix removed. Memory is read when
+the list is full and again at the end of those minutes; after the table, the
+memory each row costs is the VmRSS slope from the smallest to the largest
+--rows, per churn.
 """
 import argparse
 import math
@@ -30,6 +36,9 @@ sys.path.insert(0, str(REPO / "scripts"))
 from wine_width import ARCH, BUILD, PROGRAM, WINE, system_folder, wine_environment  # noqa: E402
 
 HELPERS = 3
+# What the stand-in itself keeps per generated row, inside the program's
+# process: one MIB_TCPROW_OWNER_PID.
+STAND_IN_BYTES_PER_ROW = 24
 POOL_SIZE = 200
 STARTUP_LIMIT_S = 600
 
@@ -197,6 +206,7 @@ class Bench:
             self.wait_for(full_ms, STARTUP_LIMIT_S)
             full = full_ms()
             steady_ms = full or time.time() * 1000
+            rss_full, _ = read_memory(program.pid)
             cpu_start, cpu_start_ms = read_stat(program.pid), time.time() * 1000
             time.sleep(self.options.minutes * 60)
             cpu = (read_stat(program.pid) - cpu_start) / (time.time() * 1000 - cpu_start_ms) * 60000
@@ -220,7 +230,7 @@ class Bench:
             "refreshes": len(blocks),
             "interval": statistics.median(intervals) if intervals else math.nan,
             "read_ms": statistics.median(r[1] for r in reads) if reads else math.nan,
-            "cpu": cpu, "rss": rss, "anon": anon, "load": os.getloadavg()[1],
+            "cpu": cpu, "rss_full": rss_full, "rss": rss, "anon": anon, "load": os.getloadavg()[1],
         }
 
     def tear_down(self):
@@ -239,7 +249,7 @@ class Bench:
 
 HEADER = ("rows", "churn%", "start-up to full list s", "start-up CPU s", "longest block/refresh median ms",
           "p99 ms", "refreshes", "refresh interval s", "stand-in ms/read", "CPU s/min",
-          "VmRSS MB", "RssAnon MB", "load 5 min")
+          "VmRSS at full list MB", "VmRSS MB", "RssAnon MB", "load 5 min")
 
 
 def table_row(r):
@@ -247,7 +257,7 @@ def table_row(r):
         f"{r['rows']}", f"{r['churn']:g}", f"{r['startup']:.1f}", f"{r['startup_cpu']:.1f}",
         f"{r['block_median']:.0f}",
         f"{r['block_p99']:.0f}", f"{r['refreshes']}", f"{r['interval']:.2f}", f"{r['read_ms']:.1f}",
-        f"{r['cpu']:.1f}", f"{r['rss']:.0f}", f"{r['anon']:.0f}", f"{r['load']:.1f}"]) + " |"
+        f"{r['cpu']:.1f}", f"{r['rss_full']:.0f}", f"{r['rss']:.0f}", f"{r['anon']:.0f}", f"{r['load']:.1f}"]) + " |"
 
 
 def print_table(results):
@@ -256,6 +266,29 @@ def print_table(results):
     for result in results:
         print(table_row(result))
     sys.stdout.flush()
+
+
+def memory_slopes(results):
+    """Per churn: (churn, fewest rows, most rows, bytes per row), the slope of
+    VmRSS at the end of the measured minutes between the smallest and the
+    largest row count, where at least two row counts were measured."""
+    slopes = []
+    for churn in dict.fromkeys(r["churn"] for r in results):
+        measured = [r for r in results if r["churn"] == churn and not math.isnan(r["rss"])]
+        if len(measured) < 2:
+            continue
+        low = min(measured, key=lambda r: r["rows"])
+        high = max(measured, key=lambda r: r["rows"])
+        if high["rows"] > low["rows"]:
+            per_row = (high["rss"] - low["rss"]) * 1024 * 1024 / (high["rows"] - low["rows"])
+            slopes.append((churn, low["rows"], high["rows"], per_row))
+    return slopes
+
+
+def print_memory_slopes(results):
+    for churn, low, high, per_row in memory_slopes(results):
+        print(f"memory: {per_row:.0f} bytes per row (VmRSS slope from {low} to {high} rows, {churn:g}% churn; "
+              f"the stand-in's own table holds {STAND_IN_BYTES_PER_ROW} of them)")
 
 
 def main():
@@ -280,8 +313,10 @@ def main():
     finally:
         bench.tear_down()
     print(f"{options.exe}: blocks, refresh interval and CPU over {options.minutes:g} min after the list "
-          f"is full, memory at its end; {options.udp_rows} UDP rows; {os.cpu_count()} cores")
+          f"is full, memory when it is full and at their end; {options.udp_rows} UDP rows; "
+          f"{os.cpu_count()} cores")
     print_table(results)
+    print_memory_slopes(results)
 
 
 if __name__ == "__main__":
