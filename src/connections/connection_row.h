@@ -43,9 +43,10 @@ struct ConnectionRow {
     std::array<std::wstring, kSubItemCount> subItems;
     EndpointKey endpoint;
     std::uint32_t tcpState = 0;  // the table's state code of a TCP row's State text
-    // When the row was added, on the clock of process start times; 0 when
-    // unknown. A process that started later is not the row's owner.
-    std::uint64_t addedAt = 0;
+    // The exact time the row's process started, read with its path; none when
+    // unknown. A process that holds the id with another start time is not the
+    // row's owner.
+    std::optional<std::uint64_t> processStartTime = std::nullopt;
 
     bool IsTcp() const { return subItems[kProtocol] == kTcpProtocol; }
     bool IsUdp() const { return subItems[kProtocol] == kUdpProtocol; }

@@ -85,10 +85,6 @@ LocalTime GetLocalTime();
 
 void Sleep(std::uint32_t milliseconds);
 
-// GetSystemTimeAsFileTime: now, in the system's 100 ns units since 1601, the
-// clock that process start times are given in.
-std::uint64_t CurrentTime();
-
 inline constexpr std::uint32_t kMbOk = 0x0;
 inline constexpr std::uint32_t kMbIconError = 0x10;
 inline constexpr std::uint32_t kStatusSuccess = 0;

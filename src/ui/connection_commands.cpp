@@ -108,6 +108,14 @@ void erminateProcess1Click(const ConnectionList& list)
         return;
     }
     const ConnectionRow& row = list.row(*selected);
+    // The row may outlive its process (the selected row is spared, and rows
+    // stay while the automatic refresh is off), and the id may since belong to
+    // another process: only the one that started exactly when the row's owner
+    // did is that owner. The clock may have been set back since, so no other
+    // time tells.
+    if (!row.processStartTime) {
+        return;
+    }
     const auto processId = connections::ParseProcessId(row.subItems[connections::kProcessId]);
     if (!processId) {
         return;
@@ -117,11 +125,8 @@ void erminateProcess1Click(const ConnectionList& list)
     if (!process) {
         return;
     }
-    // The row may outlive its process (the selected row is spared, and rows
-    // stay while the automatic refresh is off), and the id may since belong to
-    // another process: only one that started before the row was added owned it.
     std::uint64_t startTime = 0;
-    if (!platform::GetProcessStartTime(process.get(), &startTime) || startTime >= row.addedAt) {
+    if (!platform::GetProcessStartTime(process.get(), &startTime) || startTime != *row.processStartTime) {
         return;
     }
     // Whether the system ends the process shows at the next refresh.

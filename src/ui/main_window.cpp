@@ -241,11 +241,10 @@ void MainWindow::FormCreate()
     // The refresh runs even when a fill fails: it is what fills the list then.
     SetRefreshTimerEnabled(true);
     const auto resolve = StartPathPass();
-    const std::uint64_t now = platform::CurrentTime();
-    connections::FillTcpRows(list_, startup_.ipHelper, resolve, now);
-    connections::FillUdpRows(list_, startup_.ipHelper, resolve, now);
+    connections::FillTcpRows(list_, startup_.ipHelper, resolve);
+    connections::FillUdpRows(list_, startup_.ipHelper, resolve);
     if (ShowsIPv6()) {
-        connections::FillIPv6Rows(list_, startup_.ipHelper, resolve, now);
+        connections::FillIPv6Rows(list_, startup_.ipHelper, resolve);
     }
     // Key preview first: a stored value the loads cannot use is reported and
     // ends the loading, and Esc must still close the window afterwards.
@@ -279,7 +278,7 @@ void MainWindow::ShowIPv6Endpoints1Click()
 {
     ApplyViewChecks();
     if (ShowsIPv6()) {
-        connections::FillIPv6Rows(list_, startup_.ipHelper, StartPathPass(), platform::CurrentTime());
+        connections::FillIPv6Rows(list_, startup_.ipHelper, StartPathPass());
     } else {
         connections::RemoveIPv6Rows(list_);
     }
@@ -382,7 +381,11 @@ void MainWindow::RegisterCommandHandlers()
 connections::ProcessPathResolver MainWindow::StartPathPass()
 {
     processPaths_.BeginPass();
-    return [this](std::uint32_t processId) { return processPaths_.Resolve(processId); };
+    return [this](std::uint32_t processId) {
+        connections::OwningProcess owner;
+        owner.path = processPaths_.Resolve(processId, &owner.startTime);
+        return owner;
+    };
 }
 
 void MainWindow::OnSize(int clientWidth, int clientHeight)
@@ -463,7 +466,7 @@ void MainWindow::Timer2Timer()
 
 void MainWindow::Refresh1Click()
 {
-    connections::RefreshRows(list_, startup_.ipHelper, StartPathPass(), platform::CurrentTime(), ShowsIPv6());
+    connections::RefreshRows(list_, startup_.ipHelper, StartPathPass(), ShowsIPv6());
 }
 
 void MainWindow::OnCommand(int commandId, bool fromShortcut)

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -144,14 +145,15 @@ TEST_F(CloseTcpConnectionTest, ReadsTheTableOnceForManyRowsAndClosesEachEntryOnc
 // ---------------------------------------------------------------------------
 // The close commands
 
-// When the rows were added; the fake's processes start at 1 unless told.
-constexpr std::uint64_t kRowsAdded = 500;
+// When the rows' processes started, as read with their paths: when the fake's
+// processes start unless told.
+constexpr std::uint64_t kOwnerStarted = 1;
 
 // A row as the list makes it, with the caption, folder and process id text
 // given (the terminate tests also try texts the list never writes).
 ConnectionRow Listed(ConnectionRow row, const wchar_t* caption, const wchar_t* folder, const wchar_t* processId)
 {
-    row.addedAt = kRowsAdded;
+    row.processStartTime = kOwnerStarted;
     row.caption = caption;
     row.subItems[connections::kProcessFolder] = folder;
     row.subItems[connections::kProcessId] = processId;
@@ -445,34 +447,40 @@ TEST_F(TerminateProcessTest, OnlyAPlainDecimalProcessIdReachesTheSystem)
     }
 }
 
-// A row whose process id was taken over by a later process, or whose start
-// cannot be read, ends nothing; a process that started earlier is ended.
-TEST_F(TerminateProcessTest, EndsOnlyAProcessThatStartedBeforeTheRowWasAdded)
+// The id may since belong to another process, one that started later or,
+// with the clock set back since, earlier: only the exact start time read with
+// the row's path tells the row's own process.
+TEST_F(TerminateProcessTest, EndsOnlyTheProcessThatStartedExactlyWhenTheRowsOwnerDid)
 {
     struct StartCase {
         const char* name;
-        std::optional<std::uint64_t> startTime;
+        std::optional<std::uint64_t> rowStamp;   // read with the row's path
+        std::optional<std::uint64_t> startTime;  // of the process holding the id now
         bool ended;
     };
+    constexpr std::uint64_t kStamp = 500;
     const StartCase cases[] = {
-        {"started before the row", kRowsAdded - 1, true},
-        {"started when the row was added", kRowsAdded, false},
-        {"a later process holds the id", kRowsAdded + 1, false},
-        {"start time unreadable", std::nullopt, false},
+        {"the row's own process", kStamp, kStamp, true},
+        {"an earlier start: the clock was set back", kStamp, kStamp - 1, false},
+        {"a later process holds the id", kStamp, kStamp + 1, false},
+        {"start time unreadable", kStamp, std::nullopt, false},
+        {"the row's start time was not read", std::nullopt, kStamp, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         fake::Reset();
         Terminable(812);
         Fake().processes[812].startTime = c.startTime;
+        ConnectionRow row = ListTcpRow(L"a.exe", L"C:\\", L"812", 1);
+        row.processStartTime = c.rowStamp;
         ConnectionList rows{nullptr};
-        rows.AppendRow(ListTcpRow(L"a.exe", L"C:\\", L"812", 1));
+        rows.AppendRow(row);
         rows.SetSelected(0, true);
 
         ui::erminateProcess1Click(rows);
 
         EXPECT_EQ(Fake().Count("TerminateProcess 812 0"), c.ended ? 1u : 0u);
-        EXPECT_EQ(Fake().Count("CloseHandle"), 1u);
+        EXPECT_EQ(Fake().Count("CloseHandle"), c.rowStamp ? 1u : 0u) << "without a stamp nothing is opened";
         EXPECT_TRUE(Fake().openHandles.empty());
     }
 }

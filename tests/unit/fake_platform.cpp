@@ -230,11 +230,6 @@ void Sleep(std::uint32_t milliseconds)
     g_fake.sleeps.push_back(milliseconds);
 }
 
-std::uint64_t CurrentTime()
-{
-    return g_fake.now;
-}
-
 std::wstring GetSystemDirectory()
 {
     Log("GetSystemDirectory");

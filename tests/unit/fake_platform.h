@@ -72,7 +72,6 @@ struct FakePlatform {
     std::wstring executablePath = L"C:\\Program Files\\Quarvel\\velquist.exe";
     platform::LocalTime localTime{2018, 5, 29, 14, 3, 9};
     std::vector<std::uint32_t> sleeps;
-    std::uint64_t now = 1000;  // CurrentTime
 
     std::map<std::wstring, platform::ModuleHandle> loadedModules;     // GetModuleHandle
     std::map<std::wstring, platform::ModuleHandle> loadableLibraries; // LoadLibraryEx

@@ -191,13 +191,6 @@ void Sleep(std::uint32_t milliseconds)
     ::Sleep(milliseconds);
 }
 
-std::uint64_t CurrentTime()
-{
-    FILETIME now{};
-    ::GetSystemTimeAsFileTime(&now);
-    return (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-}
-
 std::wstring FormatSystemMessage(std::uint32_t errorCode)
 {
     // The system allocates the text; its owner frees it with LocalFree.
