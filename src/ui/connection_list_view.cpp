@@ -3,6 +3,7 @@
 #include "connections/row_painting.h"
 #include "connections/row_search.h"
 #include "ui/design_size.h"
+#include "util/error_report.h"
 
 #include <windowsx.h>
 
@@ -71,18 +72,20 @@ LRESULT CALLBACK ConnectionListView::SubclassProc(HWND hwnd, UINT message, WPARA
                                                   UINT_PTR, DWORD_PTR self)
 {
     auto* view = reinterpret_cast<ConnectionListView*>(self);
-    switch (message) {
-    case WM_MOUSEMOVE:
-        view->OnMouseMove(hwnd, lParam);
-        break;
-    case WM_MOUSELEAVE:
-        view->OnMouseLeave();
-        break;
-    case WM_NCDESTROY:
+    util::RunWindowProcedure(::GetAncestor(hwnd, GA_ROOT), view->reportOpen_, [&] {
+        switch (message) {
+        case WM_MOUSEMOVE:
+            view->OnMouseMove(hwnd, lParam);
+            break;
+        case WM_MOUSELEAVE:
+            view->OnMouseLeave();
+            break;
+        default:
+            break;
+        }
+    });
+    if (message == WM_NCDESTROY) {
         ::RemoveWindowSubclass(hwnd, &ConnectionListView::SubclassProc, 0);
-        break;
-    default:
-        break;
     }
     return ::DefSubclassProc(hwnd, message, wParam, lParam);
 }

@@ -40,23 +40,18 @@ MainWindow::MainWindow(const app::StartupState& startup)
 {
 }
 
+// The report is a modal box whose own message loop keeps the timers ticking;
+// while it is open the ticks do nothing, so a failing refresh is reported
+// once rather than once per tick.
 template <typename Handler>
 void MainWindow::Handle(Handler&& handler)
 {
-    lv_.CaptureAnchor();
-    try {
+    util::RunWindowProcedure(hwnd_, reportOpen_, [&] {
+        lv_.CaptureAnchor();
         handler();
-    } catch (...) {
-        // The report is a modal box whose own message loop keeps the timers
-        // ticking; while it is open the ticks do nothing, so a failing refresh
-        // is reported once rather than once per tick.
-        const bool wasOpen = reportOpen_;
-        reportOpen_ = true;
-        util::ReportCurrentException(hwnd_);
-        reportOpen_ = wasOpen;
-    }
+    });
     // Whatever the handler changed in the model, the list shows it now.
-    lv_.ShowModelChanges();
+    util::RunWindowProcedure(hwnd_, reportOpen_, [&] { lv_.ShowModelChanges(); });
 }
 
 bool MainWindow::Create(HINSTANCE instance, int showCommand)

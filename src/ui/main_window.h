@@ -122,7 +122,6 @@ private:
     HACCEL shortcuts_ = nullptr;
     AboutWindow* frmAbout_ = nullptr;
     bool keyPreview_ = false;
-    bool reportOpen_ = false;  // an error report box is on screen
     SIZE minimumSize_{};       // the smallest outer size; none until the font is made
     int dpi_ = 96;             // the resolution the layout is drawn at
     // Size changes save the placement once the creation handler is loading

@@ -319,6 +319,9 @@ int MessageBox(void* owner, const std::wstring& text, const wchar_t* caption, st
     Log("MessageBox " + Narrow(text));
     g_fake.messageBoxes.push_back(
         {owner, text, caption ? std::optional<std::wstring>(caption) : std::nullopt, type});
+    if (g_fake.whileMessageBoxShows) {
+        g_fake.whileMessageBoxShows();
+    }
     return 1;
 }
 

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -86,6 +87,9 @@ struct FakePlatform {
     std::uint32_t version = 0x1DB10106;  // 6.1, build 7601
 
     std::vector<MessageBoxCall> messageBoxes;
+    // Runs while a message box is on screen, as the messages its own loop
+    // dispatches would.
+    std::function<void()> whileMessageBoxShows;
 
     FakeTable tcpTable;
     FakeTable udpTable;
