@@ -36,43 +36,6 @@ FileHandle CreateFile(const std::wstring& path, std::uint32_t desiredAccess,
                                        creationDisposition, flagsAndAttributes, nullptr));
 }
 
-std::optional<std::string> ToAnsiCodePage(const std::wstring& text)
-{
-    if (text.empty()) {
-        return std::string{};
-    }
-    // A UTF-8 code page holds every character but refuses the default-character
-    // report; any other code page reports each character it had to replace.
-    const bool utf8 = ::GetACP() == CP_UTF8;
-    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
-    BOOL usedDefault = FALSE;
-    BOOL* const usedDefaultOut = utf8 ? nullptr : &usedDefault;
-    const int wideLength = static_cast<int>(text.size());
-    const int length = ::WideCharToMultiByte(CP_ACP, flags, text.data(), wideLength, nullptr, 0,
-                                             nullptr, usedDefaultOut);
-    if (length <= 0 || usedDefault) {
-        return std::nullopt;
-    }
-    std::string ansi(static_cast<std::size_t>(length), '\0');
-    if (::WideCharToMultiByte(CP_ACP, flags, text.data(), wideLength, ansi.data(), length,
-                              nullptr, usedDefaultOut) != length ||
-        usedDefault) {
-        return std::nullopt;
-    }
-    return ansi;
-}
-
-FileHandle OpenFile(const std::string& ansiPath, std::uint32_t style)
-{
-    OFSTRUCT info{};
-    const HFILE file = ::OpenFile(ansiPath.c_str(), &info, style);
-    if (file == HFILE_ERROR) {
-        return kInvalidFileHandle;
-    }
-    // Handle values are sign-extended when they widen.
-    return FileFromWin32(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(file)));
-}
-
 std::uint32_t GetLastError()
 {
     return ::GetLastError();
