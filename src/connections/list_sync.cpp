@@ -102,8 +102,11 @@ template <typename Row>
 void SyncRows(ConnectionList& list, const TableBuffer<Row>& table, const ProcessPathResolver& resolve,
               Protocol protocol)
 {
-    if (table.size() == 0) {
-        return;  // a failed or empty read never empties the list
+    // An IPv4 table without entries is taken for a passing fault of the
+    // system and changes nothing. The IPv6 tables are an option, and on many
+    // machines they are empty: an empty one is an answer and removes its rows.
+    if (table.size() == 0 && !IsIPv6(protocol)) {
+        return;
     }
     const auto unmatched = MatchRows(list, table, protocol);
     // Rows added here count for the entries after them.

@@ -38,8 +38,9 @@ void FillIPv6Rows(ConnectionList& list, const platform::IpHelperEntryPoints& ipH
 // it is the selected row; every other row of the protocol goes. An entry
 // whose endpoint is not listed yet becomes a new row, with the caption and
 // folder of its process path; text is built only for such rows and for
-// states that changed. Rows of the other protocol are not touched, and a
-// table without entries changes nothing. Linear in rows plus entries, plus
+// states that changed. Rows of the other protocols are not touched. A TCP or
+// UDP table without entries changes nothing; a TCPv6 or UDPv6 one is synchronised
+// like any other, so that its rows go. Linear in rows plus entries, plus
 // sorting the new rows in.
 void SyncTcpRows(ConnectionList& list, const TableBuffer<platform::TcpRowOwnerPid>& table,
                  const ProcessPathResolver& resolve);

@@ -532,6 +532,35 @@ TEST_F(ListSyncTest, Ipv6RowsFollowTheirOwnTablesBesideTheIPv4Rows)
     EXPECT_EQ(CountRows(list).listening, 1u);
 }
 
+// Without IPv6 connections the IPv6 tables are read with no entries: their
+// rows go, but for the selected row, which every table spares. An empty IPv4
+// table still changes nothing.
+TEST_F(ListSyncTest, AnEmptyIPv6TableRemovesItsRowsWhereAnEmptyIPv4TableChangesNothing)
+{
+    const fake::Groups6 any{};
+    SetTcpTable({{2, 0, Port(445), 0, 0, 4}});
+    fake::AddUdpRow(Fake().udpTable, {0, Port(53), 912});
+    fake::AddTcp6Row(Fake().tcp6Table, fake::Tcp6Entry(2, any, 0, 445, any, 0, 0, 4));
+    fake::AddTcp6Row(Fake().tcp6Table, fake::Tcp6Entry(2, any, 0, 8080, any, 0, 0, 9));
+    fake::AddUdp6Row(Fake().udp6Table, fake::Udp6Entry(any, 0, 53, 912));
+    FillTcpRows(list, fake::FakeIpHelper(), resolve);
+    FillUdpRows(list, fake::FakeIpHelper(), resolve);
+    FillIPv6Rows(list, fake::FakeIpHelper(), resolve);
+    list.SetSelected(*IndexOfKey(list, L"::|8080|::|0|9"), true);
+
+    Fake().tcpTable = {};
+    Fake().udpTable = {};
+    Fake().tcp6Table = {};
+    Fake().udp6Table = {};
+    RefreshRows(list, fake::FakeIpHelper(), resolve, true);
+
+    EXPECT_EQ(Fake().tcp6Table.calls.size(), 2u) << "read, not failed";
+    EXPECT_EQ(DescribeSorted(list), (std::vector<std::wstring>{L"TCP 0.0.0.0|445|0.0.0.0|0|4 LISTEN",
+                                                               L"TCPv6 ::|8080|::|0|9 LISTEN",
+                                                               L"UDP 0.0.0.0|53|912 -"}));
+    EXPECT_EQ(CountRows(list).listening, 2u);
+}
+
 TEST_F(ListSyncTest, StateUpdatesReachCountersAndPaintingWithoutMovingTheRow)
 {
     paths[7] = L"C:\\x\\x.exe";
