@@ -98,22 +98,4 @@ ProcessPathParts SplitProcessPath(const std::wstring& path)
     return {path.substr(split + 1), path.substr(0, split + 1)};
 }
 
-std::optional<std::uint32_t> ParseProcessId(std::wstring_view text)
-{
-    if (text.empty()) {
-        return std::nullopt;
-    }
-    std::uint64_t value = 0;
-    for (const wchar_t c : text) {
-        if (c < L'0' || c > L'9') {
-            return std::nullopt;
-        }
-        value = value * 10 + static_cast<std::uint64_t>(c - L'0');
-        if (value > UINT32_MAX) {
-            return std::nullopt;
-        }
-    }
-    return static_cast<std::uint32_t>(value);
-}
-
 } // namespace vq::connections

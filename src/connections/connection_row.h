@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
 
 namespace vq::connections {
 
@@ -75,10 +74,5 @@ std::wstring AddressText(const IpAddress& address, Protocol protocol);
 
 // The State text of a TCP state code: its name without surrounding blanks.
 std::wstring TcpStateText(std::uint32_t state);
-
-
-// A process id text as the list writes it (decimal digits within 32 bits) as
-// a number; none for any other text.
-std::optional<std::uint32_t> ParseProcessId(std::wstring_view text);
 
 } // namespace vq::connections

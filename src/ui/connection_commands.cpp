@@ -88,10 +88,10 @@ std::size_t CloseALLConnectionsforSelectedProcess1Click(const ConnectionList& li
     // Without a file name the image is unknown, and rows of other processes
     // whose image is unknown too would otherwise count as the same program.
     const bool imageKnown = !caption.empty();
-    const std::wstring processId = process.subItems[connections::kProcessId];
+    const std::uint32_t processId = process.endpoint.processId;
     return CloseTcpRows(list, ipHelper, refresh, [&](std::size_t, const ConnectionRow& row) {
         return row.caption == caption && row.subItems[connections::kProcessFolder] == folder &&
-               (imageKnown || row.subItems[connections::kProcessId] == processId);
+               (imageKnown || row.endpoint.processId == processId);
     });
 }
 
@@ -116,12 +116,8 @@ void erminateProcess1Click(const ConnectionList& list)
     if (!row.processStartTime) {
         return;
     }
-    const auto processId = connections::ParseProcessId(row.subItems[connections::kProcessId]);
-    if (!processId) {
-        return;
-    }
     const platform::UniqueProcess process = platform::OpenProcess(
-        platform::kProcessTerminate | platform::kProcessQueryLimitedInformation, *processId);
+        platform::kProcessTerminate | platform::kProcessQueryLimitedInformation, row.endpoint.processId);
     if (!process) {
         return;
     }
