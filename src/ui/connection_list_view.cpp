@@ -12,7 +12,6 @@
 namespace vq::ui {
 namespace {
 
-constexpr COLORREF kEstablishedBackground = RGB(184, 233, 148);
 // The item index that LVM_SETITEMSTATE reads as every item.
 constexpr std::size_t kAllItems = static_cast<std::size_t>(-1);
 
@@ -244,8 +243,11 @@ LRESULT ConnectionListView::OnFindItem(const NMLVFINDITEMW& find) const
 void ConnectionListView::OnItemPrePaint(NMLVCUSTOMDRAW& draw) const
 {
     const auto index = static_cast<std::size_t>(draw.nmcd.dwItemSpec);
-    if (index < model_.size() && connections::IsEstablishedRow(model_.row(index))) {
-        draw.clrTextBk = kEstablishedBackground;
+    if (index >= model_.size()) {
+        return;
+    }
+    if (const auto background = connections::RowBackground(model_.row(index))) {
+        draw.clrTextBk = RGB(background->red, background->green, background->blue);
         draw.clrText = ::GetSysColor(COLOR_WINDOWTEXT);
     }
 }
