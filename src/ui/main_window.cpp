@@ -532,17 +532,16 @@ void MainWindow::PopupMenu1Popup()
     ApplyPopupStates();
 }
 
-// Shows the controller's enabled and checked states on PopupMenu1's items.
-// Separators follow the first rule alone: enabled when a row is selected.
+// Shows the controller's enabled and checked states on PopupMenu1's items,
+// its separators included.
 void MainWindow::ApplyPopupStates()
 {
     const HMENU popupMenu1 = ::GetSubMenu(popupMenuResource_.get(), 0);
-    const bool anySelected = list_.FirstSelected().has_value();
     const int count = ::GetMenuItemCount(popupMenu1);
     for (int position = 0; position < count; ++position) {
         const UINT id = ::GetMenuItemID(popupMenu1, position);
         const bool separator = id == 0 || id == static_cast<UINT>(-1);
-        const bool enabled = separator ? anySelected : commands_.IsEnabled(static_cast<int>(id));
+        const bool enabled = separator ? commands_.SeparatorsEnabled() : commands_.IsEnabled(static_cast<int>(id));
         ::EnableMenuItem(popupMenu1, position, MF_BYPOSITION | (enabled ? MF_ENABLED : MF_GRAYED));
     }
     ::CheckMenuItem(popupMenu1, ID_DISABLE_AUTO_REFRESH1,
