@@ -1,5 +1,6 @@
 #include "platform/files.h"
 
+#include "platform/win32/unique_win32.h"
 #include "platform/win32/windows_api.h"
 
 #include <algorithm>
@@ -15,15 +16,6 @@ HANDLE ToWin32(FileHandle file)
 FileHandle FileFromWin32(HANDLE file)
 {
     return static_cast<FileHandle>(reinterpret_cast<std::uintptr_t>(file));
-}
-
-// Releases keep the thread's last error for the error path that runs them.
-template <typename Release>
-void KeepingLastError(Release release)
-{
-    const DWORD lastError = ::GetLastError();
-    release();
-    ::SetLastError(lastError);
 }
 
 } // namespace
@@ -90,7 +82,7 @@ bool RemoveFile(const std::wstring& path)
 
 void CloseHandle(FileHandle file) noexcept
 {
-    KeepingLastError([file] { ::CloseHandle(ToWin32(file)); });
+    win32::HandleTraits::Close(ToWin32(file));
 }
 
 bool FileExists(const std::wstring& path)

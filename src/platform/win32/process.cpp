@@ -99,9 +99,7 @@ Psapi g_psapi;
 
 void CloseHandle(ProcessHandle handle) noexcept
 {
-    const DWORD lastError = ::GetLastError();
-    ::CloseHandle(handle);
-    ::SetLastError(lastError);
+    win32::HandleTraits::Close(handle);
 }
 
 std::uint32_t RtlAdjustPrivilege(std::uint32_t privilege, bool enable, bool currentThread,
