@@ -74,8 +74,7 @@ public:
 private:
     void Load()
     {
-        const std::wstring path = GetSystemDirectory() + L"\\psapi.dll";
-        win32::UniqueHmodule library(::LoadLibraryExW(path.c_str(), nullptr, 0));
+        win32::UniqueHmodule library(static_cast<HMODULE>(LoadSystemLibrary(L"psapi.dll")));
         if (!library) {
             return;
         }
