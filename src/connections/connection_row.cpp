@@ -3,14 +3,13 @@
 #include "connections/ipv4_text.h"
 #include "connections/ipv6_text.h"
 #include "connections/tcp_state_names.h"
+#include "platform/process.h"
 #include "util/ascii_text.h"
 
 #include <cstdint>
 
 namespace vq::connections {
 namespace {
-
-constexpr std::uint32_t kIdleProcessId = 0;
 
 std::wstring Decimal(std::uint32_t value)
 {
@@ -21,7 +20,8 @@ ConnectionRow MakeRow(const EndpointKey& endpoint, const std::wstring& processPa
 {
     ConnectionRow row;
     ProcessPathParts path = SplitProcessPath(processPath);
-    row.caption = endpoint.processId == kIdleProcessId ? std::wstring(kIdleProcessName) : std::move(path.fileName);
+    row.caption =
+        endpoint.processId == platform::kIdleProcessId ? std::wstring(kIdleProcessName) : std::move(path.fileName);
     row.subItems[kLocalAddress] = AddressText(endpoint.localAddress, endpoint.protocol);
     row.subItems[kLocalPort] = Decimal(endpoint.localPort);
     row.subItems[kProcessId] = Decimal(endpoint.processId);

@@ -1,16 +1,16 @@
 #include "connections/list_sync.h"
 
+#include "platform/process.h"
+
 #include <vector>
 
 namespace vq::connections {
 namespace {
 
-constexpr std::uint32_t kIdleProcessId = 0;
-
 // The idle process has no image to ask for.
 OwningProcess OwnerOf(const ProcessPathResolver& resolve, std::uint32_t processId)
 {
-    return resolve && processId != kIdleProcessId ? resolve(processId) : OwningProcess{};
+    return resolve && processId != platform::kIdleProcessId ? resolve(processId) : OwningProcess{};
 }
 
 // What each kind of table entry becomes: its row and its endpoint.

@@ -11,9 +11,6 @@
 namespace vq::support {
 namespace {
 
-constexpr std::uint32_t kIdleProcessId = 0;
-constexpr std::uint32_t kSystemProcessId = 4;
-
 // The first try has room for 520 characters. A name that fills the buffer
 // (the call then cuts it) is asked for again with twice the room, up to the
 // longest path the system has.
@@ -68,10 +65,10 @@ std::wstring GetProcessPath(std::uint32_t processId, ProcessPathLookups& lookups
     if (startTime != nullptr) {
         startTime->reset();
     }
-    if (processId == kIdleProcessId) {
+    if (processId == platform::kIdleProcessId) {
         return {};
     }
-    if (processId == kSystemProcessId) {
+    if (processId == platform::kSystemProcessId) {
         return L"System";
     }
 
