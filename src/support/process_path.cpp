@@ -53,12 +53,6 @@ platform::ProcAddress ProcessPathLookups::QueryFullProcessImageName()
     return *queryFullProcessImageName_;
 }
 
-std::wstring GetProcessPath(std::uint32_t processId, const std::wstring& kernel32Path)
-{
-    ProcessPathLookups lookups(kernel32Path);
-    return GetProcessPath(processId, lookups, nullptr);
-}
-
 std::wstring GetProcessPath(std::uint32_t processId, ProcessPathLookups& lookups,
                             std::optional<std::uint64_t>* startTime)
 {

@@ -186,7 +186,8 @@ protected:
 TEST_P(CacheAnswerTest, GivesWhatGetProcessPathGivesOncePerPass)
 {
     const AnswerCase& c = GetParam();
-    EXPECT_EQ(support::GetProcessPath(c.pid, kKernel32), c.expected);
+    support::ProcessPathLookups lookups(kKernel32);
+    EXPECT_EQ(support::GetProcessPath(c.pid, lookups, nullptr), c.expected);
 
     cache_.BeginPass();
     EXPECT_EQ(cache_.Resolve(c.pid), c.expected);
