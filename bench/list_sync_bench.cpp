@@ -35,9 +35,9 @@ int PlainCompare(const std::wstring& a, const std::wstring& b)
 }
 
 // Fifty process images shared by the connections, as on a real machine.
-std::wstring ResolvePath(std::uint32_t processId)
+connections::OwningProcess ResolvePath(std::uint32_t processId)
 {
-    return L"C:\\Program Files\\Vendor\\process" + std::to_wstring(processId % 50) + L".exe";
+    return {L"C:\\Program Files\\Vendor\\process" + std::to_wstring(processId % 50) + L".exe", std::nullopt};
 }
 
 // Connection number n of a generation: generations never share an identity,
@@ -239,14 +239,14 @@ void BM_RefreshMixedChurn1Percent(benchmark::State& state)
     g_table6 = first6;
     connections::FillTcpRows(list, kIpHelper, ResolvePath);
     connections::FillIPv6Rows(list, kIpHelper, ResolvePath);
-    connections::RefreshRows(list, kIpHelper, ResolvePath, 0, true);
+    connections::RefreshRows(list, kIpHelper, ResolvePath, true);
     bool toSecond = true;
     for (auto _ : state) {
         state.PauseTiming();
         g_table = toSecond ? second : first;
         g_table6 = toSecond ? second6 : first6;
         state.ResumeTiming();
-        connections::RefreshRows(list, kIpHelper, ResolvePath, 0, true);
+        connections::RefreshRows(list, kIpHelper, ResolvePath, true);
         toSecond = !toSecond;
     }
     if (list.size() != 2 * half) {

@@ -26,6 +26,7 @@ set(VQ_UNIT_TEST_SOURCES
   tests/unit/HtmlReportTest.cpp
   tests/unit/ConnectionRowTest.cpp
   tests/unit/ConnectionListTest.cpp
+  tests/unit/failing_allocation.cpp
   tests/unit/IdentityIndexTest.cpp
   tests/unit/ListSyncTest.cpp
   tests/unit/RowCountersTest.cpp

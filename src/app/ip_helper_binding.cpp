@@ -6,10 +6,8 @@ namespace vq::app {
 
 platform::IpHelperEntryPoints BindIpHelper()
 {
-    // By its full path in the system folder: the program runs elevated, and a
-    // file of that name beside it or in the current folder must never load.
-    const platform::ModuleHandle library =
-        platform::LoadLibraryEx(platform::GetSystemDirectory() + L"\\iphlpapi.dll", 0);
+    // Never freed: the entry points are used until the program ends.
+    const platform::ModuleHandle library = platform::LoadSystemLibrary(L"iphlpapi.dll");
     platform::IpHelperEntryPoints entryPoints;
     if (library == nullptr) {
         return entryPoints;

@@ -2,6 +2,7 @@
 
 #include "connections/ipv4_text.h"
 #include "connections/table_reader.h"
+#include "connections/tcp_state_names.h"
 
 #include <deque>
 #include <unordered_map>

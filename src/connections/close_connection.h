@@ -9,9 +9,6 @@
 
 namespace vq::connections {
 
-// The state that tells SetTcpEntry to delete the connection's control block.
-inline constexpr std::uint32_t kTcpStateDeleteTcb = 12;
-
 // Closes the TCP connections of list rows, given by their endpoints in list
 // order. Reads the live TCP table once, whatever the number of rows.
 //

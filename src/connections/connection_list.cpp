@@ -6,6 +6,19 @@
 #include <stdexcept>
 
 namespace vq::connections {
+namespace {
+
+// Room for one more item, growing the way push_back would, so that the
+// push_back after it cannot fail.
+template <typename T>
+void ReserveOneMore(std::vector<T>& items)
+{
+    if (items.size() == items.capacity()) {
+        items.reserve(std::max<std::size_t>(16, items.size() * 2));
+    }
+}
+
+} // namespace
 
 ConnectionList::ConnectionList(CaptionCompare compare) : captions_(std::move(compare)) {}
 
@@ -52,30 +65,21 @@ void ConnectionList::CountState(const std::wstring& state, int change)
 
 void ConnectionList::AppendRow(ConnectionRow row)
 {
-    // Everything that can fail happens before the list changes.
+    // Everything that can fail happens before the list changes: the row's
+    // copy, room for one more in every array it goes into, its caption and
+    // its index slot, each undone when a later one fails.
     auto owned = std::make_unique<ConnectionRow>(std::move(row));
-    if (order_.size() == order_.capacity()) {
-        order_.reserve(std::max<std::size_t>(16, order_.size() * 2));
+    ReserveOneMore(order_);
+    const bool newId = freeIds_.empty();
+    if (newId) {
+        ReserveOneMore(rows_);
+        ReserveOneMore(meta_);
     }
-    std::uint32_t id = 0;
-    if (freeIds_.empty()) {
-        id = static_cast<std::uint32_t>(rows_.size());
-        rows_.emplace_back();
-        meta_.emplace_back();
-        freeIds_.push_back(id);
-    }
-    id = freeIds_.back();
+    const std::uint32_t id = newId ? static_cast<std::uint32_t>(rows_.size()) : freeIds_.back();
     const RankedCaption* caption = captions_.Acquire(owned->caption);
     const bool indexed = owned->endpoint.protocol != Protocol::None;
     const std::size_t hash = indexed ? EndpointHash(owned->endpoint) : 0;
-    bool twin = false;
     if (indexed) {
-        index_.ForEach(hash, [&](std::uint32_t other) {
-            if (meta_[other].endpoint == owned->endpoint) {
-                meta_[other].twin = true;
-                twin = true;
-            }
-        });
         try {
             index_.Insert(hash, id);
         } catch (...) {
@@ -83,8 +87,23 @@ void ConnectionList::AppendRow(ConnectionRow row)
             throw;
         }
     }
-    freeIds_.pop_back();
 
+    // Nothing below fails.
+    if (newId) {
+        rows_.emplace_back();
+        meta_.emplace_back();
+    } else {
+        freeIds_.pop_back();
+    }
+    bool twin = false;
+    if (indexed) {
+        index_.ForEach(hash, [&](std::uint32_t other) {
+            if (other != id && meta_[other].endpoint == owned->endpoint) {
+                meta_[other].twin = true;
+                twin = true;
+            }
+        });
+    }
     Meta& meta = meta_[id];
     meta = Meta{};
     meta.endpoint = owned->endpoint;

@@ -3,14 +3,13 @@
 #include "connections/ipv4_text.h"
 #include "connections/ipv6_text.h"
 #include "connections/tcp_state_names.h"
+#include "platform/process.h"
 #include "util/ascii_text.h"
 
 #include <cstdint>
 
 namespace vq::connections {
 namespace {
-
-constexpr std::uint32_t kIdleProcessId = 0;
 
 std::wstring Decimal(std::uint32_t value)
 {
@@ -21,7 +20,8 @@ ConnectionRow MakeRow(const EndpointKey& endpoint, const std::wstring& processPa
 {
     ConnectionRow row;
     ProcessPathParts path = SplitProcessPath(processPath);
-    row.caption = endpoint.processId == kIdleProcessId ? std::wstring(kIdleProcessName) : std::move(path.fileName);
+    row.caption =
+        endpoint.processId == platform::kIdleProcessId ? std::wstring(kIdleProcessName) : std::move(path.fileName);
     row.subItems[kLocalAddress] = AddressText(endpoint.localAddress, endpoint.protocol);
     row.subItems[kLocalPort] = Decimal(endpoint.localPort);
     row.subItems[kProcessId] = Decimal(endpoint.processId);
@@ -96,24 +96,6 @@ ProcessPathParts SplitProcessPath(const std::wstring& path)
         return {path, {}};
     }
     return {path.substr(split + 1), path.substr(0, split + 1)};
-}
-
-std::optional<std::uint32_t> ParseProcessId(std::wstring_view text)
-{
-    if (text.empty()) {
-        return std::nullopt;
-    }
-    std::uint64_t value = 0;
-    for (const wchar_t c : text) {
-        if (c < L'0' || c > L'9') {
-            return std::nullopt;
-        }
-        value = value * 10 + static_cast<std::uint64_t>(c - L'0');
-        if (value > UINT32_MAX) {
-            return std::nullopt;
-        }
-    }
-    return static_cast<std::uint32_t>(value);
 }
 
 } // namespace vq::connections

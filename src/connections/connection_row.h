@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
 
 namespace vq::connections {
 
@@ -43,9 +42,10 @@ struct ConnectionRow {
     std::array<std::wstring, kSubItemCount> subItems;
     EndpointKey endpoint;
     std::uint32_t tcpState = 0;  // the table's state code of a TCP row's State text
-    // When the row was added, on the clock of process start times; 0 when
-    // unknown. A process that started later is not the row's owner.
-    std::uint64_t addedAt = 0;
+    // The exact time the row's process started, read with its path; none when
+    // unknown. A process that holds the id with another start time is not the
+    // row's owner.
+    std::optional<std::uint64_t> processStartTime = std::nullopt;
 
     bool IsTcp() const { return subItems[kProtocol] == kTcpProtocol; }
     bool IsUdp() const { return subItems[kProtocol] == kUdpProtocol; }
@@ -74,10 +74,5 @@ std::wstring AddressText(const IpAddress& address, Protocol protocol);
 
 // The State text of a TCP state code: its name without surrounding blanks.
 std::wstring TcpStateText(std::uint32_t state);
-
-
-// A process id text as the list writes it (decimal digits within 32 bits) as
-// a number; none for any other text.
-std::optional<std::uint32_t> ParseProcessId(std::wstring_view text);
 
 } // namespace vq::connections

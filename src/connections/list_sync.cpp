@@ -1,16 +1,16 @@
 #include "connections/list_sync.h"
 
+#include "platform/process.h"
+
 #include <vector>
 
 namespace vq::connections {
 namespace {
 
-constexpr std::uint32_t kIdleProcessId = 0;
-
 // The idle process has no image to ask for.
-std::wstring PathOf(const ProcessPathResolver& resolve, std::uint32_t processId)
+OwningProcess OwnerOf(const ProcessPathResolver& resolve, std::uint32_t processId)
 {
-    return resolve && processId != kIdleProcessId ? resolve(processId) : std::wstring();
+    return resolve && processId != platform::kIdleProcessId ? resolve(processId) : OwningProcess{};
 }
 
 // What each kind of table entry becomes: its row and its endpoint.
@@ -38,10 +38,11 @@ struct EntryKind<platform::Udp6RowOwnerPid> {
 };
 
 template <typename Row>
-ConnectionRow MakeRow(const Row& entry, const ProcessPathResolver& resolve, std::uint64_t addedAt)
+ConnectionRow MakeRow(const Row& entry, const ProcessPathResolver& resolve)
 {
-    ConnectionRow row = EntryKind<Row>::makeRow(entry, PathOf(resolve, entry.owningPid));
-    row.addedAt = addedAt;
+    const OwningProcess owner = OwnerOf(resolve, entry.owningPid);
+    ConnectionRow row = EntryKind<Row>::makeRow(entry, owner.path);
+    row.processStartTime = owner.startTime;
     return row;
 }
 
@@ -99,10 +100,13 @@ std::vector<std::size_t> MatchRows(ConnectionList& list, const TableBuffer<Row>&
 
 template <typename Row>
 void SyncRows(ConnectionList& list, const TableBuffer<Row>& table, const ProcessPathResolver& resolve,
-              Protocol protocol, std::uint64_t addedAt)
+              Protocol protocol)
 {
-    if (table.size() == 0) {
-        return;  // a failed or empty read never empties the list
+    // An IPv4 table without entries is taken for a passing fault of the
+    // system and changes nothing. The IPv6 tables are an option, and on many
+    // machines they are empty: an empty one is an answer and removes its rows.
+    if (table.size() == 0 && !IsIPv6(protocol)) {
+        return;
     }
     const auto unmatched = MatchRows(list, table, protocol);
     // Rows added here count for the entries after them.
@@ -110,67 +114,66 @@ void SyncRows(ConnectionList& list, const TableBuffer<Row>& table, const Process
     for (const std::size_t i : unmatched) {
         const Row entry = table[i];
         if (!list.HasEndpoint(EndpointOf(entry))) {
-            list.AppendRow(MakeRow(entry, resolve, addedAt));
+            list.AppendRow(MakeRow(entry, resolve));
         }
     }
 }
 
 template <typename Row>
-void FillRows(ConnectionList& list, const TableRead<Row>& read, const ProcessPathResolver& resolve,
-              std::uint64_t addedAt)
+void FillRows(ConnectionList& list, const TableRead<Row>& read, const ProcessPathResolver& resolve)
 {
     if (read.outcome != ReadOutcome::Read) {
         return;
     }
     BatchUpdate batch(list);
     for (std::size_t i = 0; i < read.table.size(); ++i) {
-        list.AppendRow(MakeRow(read.table[i], resolve, addedAt));
+        list.AppendRow(MakeRow(read.table[i], resolve));
     }
 }
 
 } // namespace
 
 void FillTcpRows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
-                 const ProcessPathResolver& resolve, std::uint64_t addedAt)
+                 const ProcessPathResolver& resolve)
 {
-    FillRows(list, ReadTcpTable(ipHelper), resolve, addedAt);
+    FillRows(list, ReadTcpTable(ipHelper), resolve);
 }
 
 void FillUdpRows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
-                 const ProcessPathResolver& resolve, std::uint64_t addedAt)
+                 const ProcessPathResolver& resolve)
 {
-    FillRows(list, ReadUdpTable(ipHelper), resolve, addedAt);
+    FillRows(list, ReadUdpTable(ipHelper), resolve);
 }
 
 void SyncTcpRows(ConnectionList& list, const TableBuffer<platform::TcpRowOwnerPid>& table,
-                 const ProcessPathResolver& resolve, std::uint64_t addedAt)
+                 const ProcessPathResolver& resolve)
 {
-    SyncRows(list, table, resolve, Protocol::Tcp, addedAt);
+    SyncRows(list, table, resolve, Protocol::Tcp);
 }
 
 void SyncUdpRows(ConnectionList& list, const TableBuffer<platform::UdpRowOwnerPid>& table,
-                 const ProcessPathResolver& resolve, std::uint64_t addedAt)
+                 const ProcessPathResolver& resolve)
 {
-    SyncRows(list, table, resolve, Protocol::Udp, addedAt);
+    SyncRows(list, table, resolve, Protocol::Udp);
 }
 
 void FillIPv6Rows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
-                  const ProcessPathResolver& resolve, std::uint64_t addedAt)
+                  const ProcessPathResolver& resolve)
 {
-    FillRows(list, ReadTcp6Table(ipHelper), resolve, addedAt);
-    FillRows(list, ReadUdp6Table(ipHelper), resolve, addedAt);
+    FillRows(list, ReadTcp6Table(ipHelper), resolve);
+    FillRows(list, ReadUdp6Table(ipHelper), resolve);
 }
 
 void SyncTcp6Rows(ConnectionList& list, const TableBuffer<platform::Tcp6RowOwnerPid>& table,
-                  const ProcessPathResolver& resolve, std::uint64_t addedAt)
+                  const ProcessPathResolver& resolve)
 {
-    SyncRows(list, table, resolve, Protocol::Tcp6, addedAt);
+    SyncRows(list, table, resolve, Protocol::Tcp6);
 }
 
 void SyncUdp6Rows(ConnectionList& list, const TableBuffer<platform::Udp6RowOwnerPid>& table,
-                  const ProcessPathResolver& resolve, std::uint64_t addedAt)
+                  const ProcessPathResolver& resolve)
 {
-    SyncRows(list, table, resolve, Protocol::Udp6, addedAt);
+    SyncRows(list, table, resolve, Protocol::Udp6);
 }
 
 void RemoveIPv6Rows(ConnectionList& list)
@@ -187,22 +190,22 @@ void RemoveIPv6Rows(ConnectionList& list)
 }
 
 void RefreshRows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
-                 const ProcessPathResolver& resolve, std::uint64_t addedAt, bool includeIPv6)
+                 const ProcessPathResolver& resolve, bool includeIPv6)
 {
     if (const auto tcp = ReadTcpTable(ipHelper); tcp.outcome == ReadOutcome::Read) {
-        SyncTcpRows(list, tcp.table, resolve, addedAt);
+        SyncTcpRows(list, tcp.table, resolve);
     }
     if (const auto udp = ReadUdpTable(ipHelper); udp.outcome == ReadOutcome::Read) {
-        SyncUdpRows(list, udp.table, resolve, addedAt);
+        SyncUdpRows(list, udp.table, resolve);
     }
     if (!includeIPv6) {
         return;
     }
     if (const auto tcp6 = ReadTcp6Table(ipHelper); tcp6.outcome == ReadOutcome::Read) {
-        SyncTcp6Rows(list, tcp6.table, resolve, addedAt);
+        SyncTcp6Rows(list, tcp6.table, resolve);
     }
     if (const auto udp6 = ReadUdp6Table(ipHelper); udp6.outcome == ReadOutcome::Read) {
-        SyncUdp6Rows(list, udp6.table, resolve, addedAt);
+        SyncUdp6Rows(list, udp6.table, resolve);
     }
 }
 

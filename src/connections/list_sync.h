@@ -6,27 +6,31 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace vq::connections {
 
-// The path of a process's image file; empty text when there is none.
-using ProcessPathResolver = std::function<std::wstring(std::uint32_t processId)>;
-
-// Every function here stamps the rows it adds with addedAt (platform
-// CurrentTime when the pass began; 0 leaves it unknown).
+// What a row keeps of the process that owns its entry: the path of its image
+// file (empty text when there is none) and the exact time it started, when
+// that was read with the path.
+struct OwningProcess {
+    std::wstring path;
+    std::optional<std::uint64_t> startTime;
+};
+using ProcessPathResolver = std::function<OwningProcess(std::uint32_t processId)>;
 
 // The initial fill: one row per table entry in table order, duplicates
 // included, without looking at the rows already listed. A failed read adds
 // no row.
 void FillTcpRows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
-                 const ProcessPathResolver& resolve, std::uint64_t addedAt = 0);
+                 const ProcessPathResolver& resolve);
 void FillUdpRows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
-                 const ProcessPathResolver& resolve, std::uint64_t addedAt = 0);
+                 const ProcessPathResolver& resolve);
 
 // The initial fill of the IPv6 rows, TCPv6 then UDPv6, as for IPv4.
 void FillIPv6Rows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
-                  const ProcessPathResolver& resolve, std::uint64_t addedAt = 0);
+                  const ProcessPathResolver& resolve);
 
 // Brings the rows of one protocol in step with a table read. Entries are
 // matched to rows on their raw endpoint. A row stays when an entry has
@@ -34,18 +38,19 @@ void FillIPv6Rows(ConnectionList& list, const platform::IpHelperEntryPoints& ipH
 // it is the selected row; every other row of the protocol goes. An entry
 // whose endpoint is not listed yet becomes a new row, with the caption and
 // folder of its process path; text is built only for such rows and for
-// states that changed. Rows of the other protocol are not touched, and a
-// table without entries changes nothing. Linear in rows plus entries, plus
+// states that changed. Rows of the other protocols are not touched. A TCP or
+// UDP table without entries changes nothing; a TCPv6 or UDPv6 one is synchronised
+// like any other, so that its rows go. Linear in rows plus entries, plus
 // sorting the new rows in.
 void SyncTcpRows(ConnectionList& list, const TableBuffer<platform::TcpRowOwnerPid>& table,
-                 const ProcessPathResolver& resolve, std::uint64_t addedAt = 0);
+                 const ProcessPathResolver& resolve);
 void SyncUdpRows(ConnectionList& list, const TableBuffer<platform::UdpRowOwnerPid>& table,
-                 const ProcessPathResolver& resolve, std::uint64_t addedAt = 0);
+                 const ProcessPathResolver& resolve);
 
 void SyncTcp6Rows(ConnectionList& list, const TableBuffer<platform::Tcp6RowOwnerPid>& table,
-                  const ProcessPathResolver& resolve, std::uint64_t addedAt = 0);
+                  const ProcessPathResolver& resolve);
 void SyncUdp6Rows(ConnectionList& list, const TableBuffer<platform::Udp6RowOwnerPid>& table,
-                  const ProcessPathResolver& resolve, std::uint64_t addedAt = 0);
+                  const ProcessPathResolver& resolve);
 
 // Removes every TCPv6 and UDPv6 row, selected or not.
 void RemoveIPv6Rows(ConnectionList& list);
@@ -55,6 +60,6 @@ void RemoveIPv6Rows(ConnectionList& list);
 // alone: one that cannot be read leaves its own rows as they are and the
 // others are still brought in step.
 void RefreshRows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
-                 const ProcessPathResolver& resolve, std::uint64_t addedAt = 0, bool includeIPv6 = false);
+                 const ProcessPathResolver& resolve, bool includeIPv6 = false);
 
 } // namespace vq::connections

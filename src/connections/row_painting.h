@@ -5,6 +5,7 @@
 #include "connections/connection_row.h"
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace vq::connections {
@@ -16,6 +17,8 @@ struct RowColour {
     std::uint8_t red;
     std::uint8_t green;
     std::uint8_t blue;
+
+    friend bool operator==(const RowColour&, const RowColour&) = default;
 };
 // The background of an established row (its text keeps the window-text colour).
 inline constexpr RowColour kEstablishedBackground{184, 233, 148};
@@ -23,6 +26,12 @@ inline constexpr RowColour kEstablishedBackground{184, 233, 148};
 inline bool IsEstablishedRow(const ConnectionRow& row)
 {
     return std::wstring_view(row.subItems[kState]) == kEstablishedState;
+}
+
+// The background the list paints a row with; none: the list's own.
+inline std::optional<RowColour> RowBackground(const ConnectionRow& row)
+{
+    return IsEstablishedRow(row) ? std::optional<RowColour>(kEstablishedBackground) : std::nullopt;
 }
 
 } // namespace vq::connections

@@ -7,6 +7,7 @@
 
 namespace vq::connections {
 
+// The state that tells SetTcpEntry to delete the connection's control block.
 inline constexpr std::uint32_t kTcpStateDeleteTcb = 12;
 
 // Indexed by the platform's MIB_TCP_STATE code minus one. SYN-SENT carries a

@@ -7,7 +7,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 
 namespace vq::platform {
@@ -16,16 +15,16 @@ namespace vq::platform {
 // one for the other.
 enum class FileHandle : std::uintptr_t {};
 
-// INVALID_HANDLE_VALUE; OpenFile's HFILE_ERROR widens to the same value.
+// INVALID_HANDLE_VALUE.
 inline constexpr FileHandle kInvalidFileHandle{~std::uintptr_t{0}};
 
 inline constexpr std::uint32_t kGenericRead = 0x80000000;
 inline constexpr std::uint32_t kGenericWrite = 0x40000000;
 inline constexpr std::uint32_t kFileShareRead = 0x1;
+inline constexpr std::uint32_t kFileShareWrite = 0x2;
 inline constexpr std::uint32_t kCreateAlways = 2;
 inline constexpr std::uint32_t kOpenExisting = 3;
 inline constexpr std::uint32_t kFileAttributeNormal = 0x80;
-inline constexpr std::uint32_t kOfRead = 0x0;
 
 // True for an existing file; false for a folder or nothing at that path.
 bool FileExists(const std::wstring& path);
@@ -35,15 +34,8 @@ FileHandle CreateFile(const std::wstring& path, std::uint32_t desiredAccess,
                       std::uint32_t shareMode, std::uint32_t creationDisposition,
                       std::uint32_t flagsAndAttributes);
 
-// The text in the system's ANSI code page, or nothing when some character has
-// no exact counterpart there: a best-fit substitute could name another file.
-std::optional<std::string> ToAnsiCodePage(const std::wstring& text);
-
-// OpenFile with a file-information record of its own.
-FileHandle OpenFile(const std::string& ansiPath, std::uint32_t style);
-
 // GetLastError: the system error code the last failed call of this thread
-// left, for instance CreateFile or OpenFile. Closing a handle keeps it.
+// left, for instance CreateFile. Closing a handle keeps it.
 std::uint32_t GetLastError();
 
 // ReadFile of at most length bytes at the file's position into buffer.

@@ -12,6 +12,11 @@ namespace vq::platform {
 
 using ProcessHandle = void*;
 
+// The system's idle process and the system itself: neither has an image file
+// nor can be ended.
+inline constexpr std::uint32_t kIdleProcessId = 0;
+inline constexpr std::uint32_t kSystemProcessId = 4;
+
 void CloseHandle(ProcessHandle handle) noexcept;
 
 struct ProcessHandleTraits {

@@ -29,8 +29,18 @@ MemoryRegionQuery VirtualQuery(const void* address);
 std::uint32_t LdrGetProcedureAddress(ModuleHandle module, const std::string& name,
                                      std::uint32_t ordinal, ProcAddress* address);
 ProcAddress GetProcAddress(ModuleHandle module, const std::string& name);
-// A library loaded here stays loaded for the rest of the process.
+// LoadLibraryExW; the module stays loaded until its owner frees it.
 ModuleHandle LoadLibraryEx(const std::wstring& name, std::uint32_t flags);
+
+// A library of the system folder, loaded by its full path there: the program
+// runs elevated, and a file of that name beside it or in the current folder
+// must never load. Null when the folder cannot be read or the library not
+// loaded.
+inline ModuleHandle LoadSystemLibrary(const std::wstring& fileName)
+{
+    const std::wstring folder = GetSystemDirectory();
+    return folder.empty() ? nullptr : LoadLibraryEx(folder + L"\\" + fileName, 0);
+}
 
 // Takes the current folder out of the library search of the process
 // (SetDllDirectoryW with an empty text) and, where the system has
@@ -84,10 +94,6 @@ struct LocalTime {
 LocalTime GetLocalTime();
 
 void Sleep(std::uint32_t milliseconds);
-
-// GetSystemTimeAsFileTime: now, in the system's 100 ns units since 1601, the
-// clock that process start times are given in.
-std::uint64_t CurrentTime();
 
 inline constexpr std::uint32_t kMbOk = 0x0;
 inline constexpr std::uint32_t kMbIconError = 0x10;

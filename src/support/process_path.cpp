@@ -11,9 +11,6 @@
 namespace vq::support {
 namespace {
 
-constexpr std::uint32_t kIdleProcessId = 0;
-constexpr std::uint32_t kSystemProcessId = 4;
-
 // The first try has room for 520 characters. A name that fills the buffer
 // (the call then cuts it) is asked for again with twice the room, up to the
 // longest path the system has.
@@ -56,22 +53,16 @@ platform::ProcAddress ProcessPathLookups::QueryFullProcessImageName()
     return *queryFullProcessImageName_;
 }
 
-std::wstring GetProcessPath(std::uint32_t processId, const std::wstring& kernel32Path)
-{
-    ProcessPathLookups lookups(kernel32Path);
-    return GetProcessPath(processId, lookups, nullptr);
-}
-
 std::wstring GetProcessPath(std::uint32_t processId, ProcessPathLookups& lookups,
                             std::optional<std::uint64_t>* startTime)
 {
     if (startTime != nullptr) {
         startTime->reset();
     }
-    if (processId == kIdleProcessId) {
+    if (processId == platform::kIdleProcessId) {
         return {};
     }
-    if (processId == kSystemProcessId) {
+    if (processId == platform::kSystemProcessId) {
         return L"System";
     }
 

@@ -33,13 +33,10 @@ private:
 // or the name cannot be read, a protected process is asked for its image
 // name through the limited access. A process that can be opened but whose
 // path cannot be read gives a single backslash; one that cannot be opened
-// gives empty text. kernel32Path is the full path of kernel32.dll that
-// start-up prepared.
-std::wstring GetProcessPath(std::uint32_t processId, const std::wstring& kernel32Path);
-
-// The same, reusing what the lookups already know. When startTime is given
-// it receives the process's start time, read through the handle that read
-// the path, or nothing when no path was read or the time cannot be read.
+// gives empty text. What the system is asked beside the process comes from
+// lookups, which keep it for the next paths. When startTime is given it
+// receives the process's start time, read through the handle that read the
+// path, or nothing when no path was read or the time cannot be read.
 std::wstring GetProcessPath(std::uint32_t processId, ProcessPathLookups& lookups,
                             std::optional<std::uint64_t>* startTime);
 

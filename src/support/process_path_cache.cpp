@@ -28,21 +28,23 @@ void ProcessPathCache::BeginPass()
                   [this](const auto& entry) { return pass_ - entry.second.lastPass > kIdlePassesKept; });
 }
 
-std::wstring ProcessPathCache::Resolve(std::uint32_t processId)
+std::wstring ProcessPathCache::Resolve(std::uint32_t processId, std::optional<std::uint64_t>* startTime)
 {
-    const auto found = entries_.find(processId);
-    if (found != entries_.end()) {
-        Entry& entry = found->second;
-        if (entry.lastPass == pass_ ||
-            (entry.startTime && StartedAt(processId, *entry.startTime))) {
-            entry.lastPass = pass_;
-            return entry.path;
-        }
+    auto found = entries_.find(processId);
+    const bool kept = found != entries_.end() &&
+                      (found->second.lastPass == pass_ ||
+                       (found->second.startTime && StartedAt(processId, *found->second.startTime)));
+    if (kept) {
+        found->second.lastPass = pass_;
+    } else {
+        std::optional<std::uint64_t> readStartTime;
+        std::wstring path = GetProcessPath(processId, lookups_, &readStartTime);
+        found = entries_.insert_or_assign(processId, Entry{std::move(path), readStartTime, pass_}).first;
     }
-    std::optional<std::uint64_t> startTime;
-    std::wstring path = GetProcessPath(processId, lookups_, &startTime);
-    entries_.insert_or_assign(processId, Entry{path, startTime, pass_});
-    return path;
+    if (startTime != nullptr) {
+        *startTime = found->second.startTime;
+    }
+    return found->second.path;
 }
 
 } // namespace vq::support

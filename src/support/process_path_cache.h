@@ -29,8 +29,10 @@ public:
     // idle entries are dropped.
     void BeginPass();
 
-    // What GetProcessPath gives for the process id.
-    std::wstring Resolve(std::uint32_t processId);
+    // What GetProcessPath gives for the process id. When startTime is given
+    // it receives the start time of the process whose path this is, as read
+    // with the path, or nothing when none was read.
+    std::wstring Resolve(std::uint32_t processId, std::optional<std::uint64_t>* startTime = nullptr);
 
 private:
     struct Entry {

@@ -1,12 +1,15 @@
 #pragma once
 
 #include "platform/win32/windows_api.h"
+#include "util/error_report.h"
 
 namespace vq::ui {
 
 // Windows as objects: the static thunk stores the object in GWLP_USERDATA at
 // WM_NCCREATE and hands every later message to Derived::HandleMessage, a
-// switchboard that unpacks the parameters and calls one handler.
+// switchboard that unpacks the parameters and calls one handler. A failure
+// that leaves the switchboard is reported there, owned by the window: no
+// exception unwinds through the system's code.
 template <typename Derived>
 class BaseWindow {
 public:
@@ -46,6 +49,8 @@ protected:
     }
 
     HWND hwnd_ = nullptr;
+    // An error report owned by this window is on screen.
+    bool reportOpen_ = false;
 
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -61,7 +66,9 @@ private:
         if (self == nullptr) {
             return ::DefWindowProcW(hwnd, message, wParam, lParam);
         }
-        const LRESULT result = self->HandleMessage(message, wParam, lParam);
+        const LRESULT result = util::RunWindowProcedure(hwnd, self->reportOpen_, [&] {
+            return self->HandleMessage(message, wParam, lParam);
+        });
         if (message == WM_NCDESTROY) {
             ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
             self->hwnd_ = nullptr;

@@ -1,6 +1,7 @@
 #include "ui/command_controller.h"
 
 #include "connections/connection_row.h"
+#include "platform/process.h"
 #include "resource.h"
 
 #include <algorithm>
@@ -51,11 +52,13 @@ bool HasRows(const MenuContext& context)
     return !context.list.empty();
 }
 
-// Process ids 0 and 4 are the idle process and the system, which cannot be ended.
 bool SelectedProcessCanEnd(const MenuContext& context)
 {
-    const std::wstring* processId = context.SelectedSubItem(connections::kProcessId);
-    return processId != nullptr && *processId != L"0" && *processId != L"4";
+    if (!context.selected) {
+        return false;
+    }
+    const std::uint32_t processId = context.list.row(*context.selected).endpoint.processId;
+    return processId != platform::kIdleProcessId && processId != platform::kSystemProcessId;
 }
 
 // A row whose process path could not be read (no file name, or the folder

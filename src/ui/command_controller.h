@@ -44,7 +44,6 @@ public:
     // Sets a check item's mark without choosing it (a stored option at
     // start-up); ignored for other ids.
     void SetChecked(int commandId, bool checked);
-    bool AnyRowSelected() const { return list_.AnySelected(); }
 
     // Chooses an item, the same way for the menu, the timer and Esc: a
     // disabled or unknown item does nothing; a check item flips its mark

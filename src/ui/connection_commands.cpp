@@ -88,10 +88,10 @@ std::size_t CloseProcessConnections(const ConnectionList& list,
     // Without a file name the image is unknown, and rows of other processes
     // whose image is unknown too would otherwise count as the same program.
     const bool imageKnown = !caption.empty();
-    const std::wstring processId = process.subItems[connections::kProcessId];
+    const std::uint32_t processId = process.endpoint.processId;
     return CloseTcpRows(list, ipHelper, refresh, [&](std::size_t, const ConnectionRow& row) {
         return row.caption == caption && row.subItems[connections::kProcessFolder] == folder &&
-               (imageKnown || row.subItems[connections::kProcessId] == processId);
+               (imageKnown || row.endpoint.processId == processId);
     });
 }
 
@@ -108,20 +108,21 @@ void TerminateSelectedProcess(const ConnectionList& list)
         return;
     }
     const ConnectionRow& row = list.row(*selected);
-    const auto processId = connections::ParseProcessId(row.subItems[connections::kProcessId]);
-    if (!processId) {
+    // The row may outlive its process (the selected row is spared, and rows
+    // stay while the automatic refresh is off), and the id may since belong to
+    // another process: only the one that started exactly when the row's owner
+    // did is that owner. The clock may have been set back since, so no other
+    // time tells.
+    if (!row.processStartTime) {
         return;
     }
     const platform::UniqueProcess process = platform::OpenProcess(
-        platform::kProcessTerminate | platform::kProcessQueryLimitedInformation, *processId);
+        platform::kProcessTerminate | platform::kProcessQueryLimitedInformation, row.endpoint.processId);
     if (!process) {
         return;
     }
-    // The row may outlive its process (the selected row is spared, and rows
-    // stay while the automatic refresh is off), and the id may since belong to
-    // another process: only one that started before the row was added owned it.
     std::uint64_t startTime = 0;
-    if (!platform::GetProcessStartTime(process.get(), &startTime) || startTime >= row.addedAt) {
+    if (!platform::GetProcessStartTime(process.get(), &startTime) || startTime != *row.processStartTime) {
         return;
     }
     // Whether the system ends the process shows at the next refresh.

@@ -47,12 +47,12 @@ std::size_t CloseAllConnections(const connections::ConnectionList& list,
                                 const RefreshList& refresh);
 
 // "Terminate Process": ends the process of the selected row (the first
-// selected row only) with exit code 0: opens it for termination and for
-// reading its start time, asks the system to end it, closes the handle. The
-// list is not refreshed. A process id text that is not a plain decimal number
-// of at most 4294967295 (digits only) ends nothing, as does a process that
-// cannot be opened, whose start time cannot be read, or that started when the
-// row was added or later (the id now belongs to another process).
+// selected row only) with exit code 0: opens it by the process id the row
+// holds, for termination and for reading its start time, asks the system to
+// end it, closes the handle. The list is not refreshed. A row whose process's
+// start time was not read with its path ends nothing, as does a process that
+// cannot be opened, whose start time cannot be read, or that did not start
+// exactly then (the id now belongs to another process).
 void TerminateSelectedProcess(const connections::ConnectionList& list);
 
 // The text of "Copy Selected Item(s) to Clipboard": one line per selected row,

@@ -1,7 +1,5 @@
 #include "ui/connection_feed.h"
 
-#include "platform/system.h"
-
 namespace vq::ui {
 
 ConnectionFeed::ConnectionFeed(connections::ConnectionList& list, const support::StartupState& startup)
@@ -12,29 +10,32 @@ ConnectionFeed::ConnectionFeed(connections::ConnectionList& list, const support:
 connections::ProcessPathResolver ConnectionFeed::StartPathPass()
 {
     processPaths_.BeginPass();
-    return [this](std::uint32_t processId) { return processPaths_.Resolve(processId); };
+    return [this](std::uint32_t processId) {
+        connections::OwningProcess owner;
+        owner.path = processPaths_.Resolve(processId, &owner.startTime);
+        return owner;
+    };
 }
 
 void ConnectionFeed::Fill(bool withIPv6)
 {
     const auto resolve = StartPathPass();
-    const std::uint64_t now = platform::CurrentTime();
-    connections::FillTcpRows(list_, ipHelper_, resolve, now);
-    connections::FillUdpRows(list_, ipHelper_, resolve, now);
+    connections::FillTcpRows(list_, ipHelper_, resolve);
+    connections::FillUdpRows(list_, ipHelper_, resolve);
     if (withIPv6) {
-        connections::FillIPv6Rows(list_, ipHelper_, resolve, now);
+        connections::FillIPv6Rows(list_, ipHelper_, resolve);
     }
 }
 
 void ConnectionFeed::Refresh(bool withIPv6)
 {
-    connections::RefreshRows(list_, ipHelper_, StartPathPass(), platform::CurrentTime(), withIPv6);
+    connections::RefreshRows(list_, ipHelper_, StartPathPass(), withIPv6);
 }
 
 void ConnectionFeed::ShowIPv6(bool show)
 {
     if (show) {
-        connections::FillIPv6Rows(list_, ipHelper_, StartPathPass(), platform::CurrentTime());
+        connections::FillIPv6Rows(list_, ipHelper_, StartPathPass());
     } else {
         connections::RemoveIPv6Rows(list_);
     }

@@ -3,6 +3,7 @@
 #include "connections/row_painting.h"
 #include "connections/row_search.h"
 #include "ui/design_size.h"
+#include "util/error_report.h"
 
 #include <windowsx.h>
 
@@ -11,7 +12,6 @@
 namespace vq::ui {
 namespace {
 
-constexpr COLORREF kEstablishedBackground = RGB(184, 233, 148);
 // The item index that LVM_SETITEMSTATE reads as every item.
 constexpr std::size_t kAllItems = static_cast<std::size_t>(-1);
 
@@ -95,18 +95,20 @@ LRESULT CALLBACK ConnectionListView::SubclassProc(HWND hwnd, UINT message, WPARA
                                                   UINT_PTR, DWORD_PTR self)
 {
     auto* view = reinterpret_cast<ConnectionListView*>(self);
-    switch (message) {
-    case WM_MOUSEMOVE:
-        view->OnMouseMove(hwnd, lParam);
-        break;
-    case WM_MOUSELEAVE:
-        view->OnMouseLeave();
-        break;
-    case WM_NCDESTROY:
+    util::RunWindowProcedure(::GetAncestor(hwnd, GA_ROOT), view->reportOpen_, [&] {
+        switch (message) {
+        case WM_MOUSEMOVE:
+            view->OnMouseMove(hwnd, lParam);
+            break;
+        case WM_MOUSELEAVE:
+            view->OnMouseLeave();
+            break;
+        default:
+            break;
+        }
+    });
+    if (message == WM_NCDESTROY) {
         ::RemoveWindowSubclass(hwnd, &ConnectionListView::SubclassProc, 0);
-        break;
-    default:
-        break;
     }
     return ::DefSubclassProc(hwnd, message, wParam, lParam);
 }
@@ -265,8 +267,11 @@ LRESULT ConnectionListView::OnFindItem(const NMLVFINDITEMW& find) const
 void ConnectionListView::OnItemPrePaint(NMLVCUSTOMDRAW& draw) const
 {
     const auto index = static_cast<std::size_t>(draw.nmcd.dwItemSpec);
-    if (index < model_.size() && connections::IsEstablishedRow(model_.row(index))) {
-        draw.clrTextBk = kEstablishedBackground;
+    if (index >= model_.size()) {
+        return;
+    }
+    if (const auto background = connections::RowBackground(model_.row(index))) {
+        draw.clrTextBk = RGB(background->red, background->green, background->blue);
         draw.clrText = ::GetSysColor(COLOR_WINDOWTEXT);
     }
 }

@@ -75,6 +75,7 @@ private:
     ShownListState shown_;
     std::uint64_t shownVersion_ = 0;
     bool applyingModel_ = false;
+    bool reportOpen_ = false;  // an error report of the subclass procedure is on screen
     CellTooltip cellTooltip_;
 };
 

@@ -34,23 +34,18 @@ MainWindow::MainWindow(const support::StartupState& startup)
 {
 }
 
+// The report is a modal box whose own message loop keeps the timers ticking;
+// while it is open the ticks do nothing, so a failing refresh is reported
+// once rather than once per tick.
 template <typename Handler>
 void MainWindow::Handle(Handler&& handler)
 {
-    listView_.CaptureAnchor();
-    try {
+    util::RunWindowProcedure(hwnd_, reportOpen_, [&] {
+        listView_.CaptureAnchor();
         handler();
-    } catch (...) {
-        // The report is a modal box whose own message loop keeps the timers
-        // ticking; while it is open the ticks do nothing, so a failing refresh
-        // is reported once rather than once per tick.
-        const bool wasOpen = reportOpen_;
-        reportOpen_ = true;
-        util::ReportCurrentException(hwnd_);
-        reportOpen_ = wasOpen;
-    }
+    });
     // Whatever the handler changed in the model, the list shows it now.
-    listView_.ShowModelChanges();
+    util::RunWindowProcedure(hwnd_, reportOpen_, [&] { listView_.ShowModelChanges(); });
 }
 
 bool MainWindow::Create(HINSTANCE instance, int showCommand)
@@ -290,7 +285,7 @@ void MainWindow::OnCommand(int commandId, bool fromShortcut)
     Handle([&] {
         if (fromShortcut) {
             commands_.ChooseByShortcut(commandId);
-            contextMenu_.ShowStates(commands_, list_.FirstSelected().has_value());
+            contextMenu_.ShowStates(commands_);
         } else {
             commands_.Choose(commandId);
         }
@@ -348,7 +343,7 @@ void MainWindow::OnContextMenu(HWND source, POINT screenPoint, bool fromKeyboard
 void MainWindow::UpdateContextMenu()
 {
     commands_.UpdatePopupEnabling();
-    contextMenu_.ShowStates(commands_, list_.FirstSelected().has_value());
+    contextMenu_.ShowStates(commands_);
 }
 
 void MainWindow::OnFindMessage(LPARAM lParam)

@@ -93,7 +93,6 @@ private:
     HACCEL shortcuts_ = nullptr;
     AboutWindow* aboutWindow_ = nullptr;
     bool keyPreview_ = false;
-    bool reportOpen_ = false;  // an error report box is on screen
     // Size changes save the placement once the creation handler is loading
     // the settings (the sizes the system sets while creating the window are
     // not the user's).

@@ -28,14 +28,14 @@ HMENU ContextMenu::Items() const
     return ::GetSubMenu(resource_.get(), 0);
 }
 
-void ContextMenu::ShowStates(const CommandController& commands, bool anySelected) const
+void ContextMenu::ShowStates(const CommandController& commands) const
 {
     const HMENU items = Items();
     const int count = ::GetMenuItemCount(items);
     for (int position = 0; position < count; ++position) {
         const UINT id = ::GetMenuItemID(items, position);
         const bool separator = id == 0 || id == static_cast<UINT>(-1);
-        const bool enabled = separator ? anySelected : commands.IsEnabled(static_cast<int>(id));
+        const bool enabled = separator ? commands.SeparatorsEnabled() : commands.IsEnabled(static_cast<int>(id));
         ::EnableMenuItem(items, position, MF_BYPOSITION | (enabled ? MF_ENABLED : MF_GRAYED));
         if (!separator) {
             ::CheckMenuItem(items, position, MF_BYPOSITION | CheckFlag(commands.IsChecked(static_cast<int>(id))));

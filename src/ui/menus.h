@@ -17,9 +17,9 @@ public:
     void Load(HINSTANCE instance, int resourceId);
     bool IsLoaded() const noexcept { return static_cast<bool>(resource_); }
 
-    // Shows the controller's last evaluation and check marks on the items.
-    // Separators follow the first rule alone: enabled when a row is selected.
-    void ShowStates(const CommandController& commands, bool anySelected) const;
+    // Shows the controller's last evaluation and check marks on the items,
+    // its separators included.
+    void ShowStates(const CommandController& commands) const;
 
     // Shows the menu at a screen point; the chosen item reaches owner as a
     // menu command.

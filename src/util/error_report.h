@@ -50,4 +50,24 @@ void RunHandler(void* owner, Handler&& handler) noexcept
     }
 }
 
+// Runs the work of a window procedure, which no exception may leave: the
+// system code that called it cannot unwind. A failure is reported and the
+// work's empty result (0) answered. While the report of an earlier failure is
+// open, which reportOpen tells, a failure is not reported again: the report's
+// box runs a message loop of its own, whose messages may fail the same way.
+template <typename Work>
+auto RunWindowProcedure(void* owner, bool& reportOpen, Work&& work) noexcept -> decltype(work())
+{
+    try {
+        return work();
+    } catch (...) {
+        if (!reportOpen) {
+            reportOpen = true;
+            ReportCurrentException(owner);
+            reportOpen = false;
+        }
+        return decltype(work())();
+    }
+}
+
 } // namespace vq::util

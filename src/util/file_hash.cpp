@@ -12,23 +12,23 @@ namespace {
 // size is hashed in the same memory.
 constexpr std::uint32_t kChunkLength = 1024 * 1024;
 
+platform::UniqueFileHandle OpenSharing(const std::wstring& path, std::uint32_t shareMode)
+{
+    return platform::UniqueFileHandle{platform::CreateFile(path, platform::kGenericRead, shareMode,
+                                                           platform::kOpenExisting,
+                                                           platform::kFileAttributeNormal)};
+}
+
 // Opens the file for reading. When it will not open, error holds the system
-// error code of the attempt with the exact path.
+// error code of the first attempt.
 platform::UniqueFileHandle OpenForReading(const std::wstring& path, std::uint32_t& error)
 {
-    platform::UniqueFileHandle file{platform::CreateFile(path, platform::kGenericRead,
-                                                         platform::kFileShareRead,
-                                                         platform::kOpenExisting,
-                                                         platform::kFileAttributeNormal)};
+    platform::UniqueFileHandle file = OpenSharing(path, platform::kFileShareRead);
     if (!file) {
         error = platform::GetLastError();
-        // OpenFile's default sharing also admits writers, so it may open a file
-        // that another process holds open for writing. It takes an ANSI path;
-        // a path that has no exact ANSI form is not tried, since a substitute
-        // character could open a different file.
-        if (const auto ansiPath = platform::ToAnsiCodePage(path)) {
-            file.reset(platform::OpenFile(*ansiPath, platform::kOfRead));
-        }
+        // A file that another process holds open for writing opens only when
+        // writers are admitted too.
+        file = OpenSharing(path, platform::kFileShareRead | platform::kFileShareWrite);
     }
     return file;
 }

@@ -76,12 +76,6 @@ void NtPathLookups::Forget()
     drives_.Forget();
 }
 
-std::wstring NormalizeNtPath(const std::wstring& path)
-{
-    NtPathLookups lookups;
-    return NormalizeNtPath(path, lookups);
-}
-
 std::wstring NormalizeNtPath(const std::wstring& path, NtPathLookups& lookups)
 {
     std::wstring text(TrimControlAndBlank(path));
@@ -119,12 +113,6 @@ std::wstring NormalizeNtPath(const std::wstring& path, NtPathLookups& lookups)
         text[0] = AsciiUpper(text[0]);
     }
     return text;
-}
-
-void ReplaceDevicePrefix(std::wstring& path)
-{
-    DriveDeviceTable drives;
-    ReplaceDevicePrefix(path, drives);
 }
 
 void ReplaceDevicePrefix(std::wstring& path, DriveDeviceTable& drives)

@@ -26,12 +26,10 @@ private:
 // object-manager prefixes, device names, names relative to the Windows
 // directory, environment references in the folder, shares of this machine)
 // into an ordinary drive-letter path. Empty text becomes a single backslash.
-std::wstring NormalizeNtPath(const std::wstring& path);
 std::wstring NormalizeNtPath(const std::wstring& path, NtPathLookups& lookups);
 
 // Replaces a leading device name, written with or without its first
 // backslash and in any ASCII case, by the drive letter that maps it.
-void ReplaceDevicePrefix(std::wstring& path);
 void ReplaceDevicePrefix(std::wstring& path, DriveDeviceTable& drives);
 
 // One share of this machine: its name as a path (\\COMPUTER\share) and the

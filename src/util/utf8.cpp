@@ -48,12 +48,4 @@ void AppendUtf8(std::string& out, std::wstring_view text)
     }
 }
 
-std::string ToUtf8(std::wstring_view text)
-{
-    std::string utf8;
-    utf8.reserve(text.size());
-    AppendUtf8(utf8, text);
-    return utf8;
-}
-
 } // namespace vq::util

@@ -12,6 +12,4 @@ namespace vq::util {
 // becomes U+FFFD, so the output is always valid UTF-8.
 void AppendUtf8(std::string& out, std::wstring_view text);
 
-std::string ToUtf8(std::wstring_view text);
-
 } // namespace vq::util

@@ -54,9 +54,9 @@ constexpr std::array<const wchar_t*, 8> kProcessPaths = {
     L"",   L"C:\\Apps\\alpha.exe", L"C:\\Apps\\Beta.exe", L"D:\\Other\\beta.exe", L"C:\\Apps\\alpha.exe",
     L"",   L"C:\\Folder\\",        L"gamma"};
 
-std::wstring ResolvePath(std::uint32_t processId)
+connections::OwningProcess ResolvePath(std::uint32_t processId)
 {
-    return processId < kProcessPaths.size() ? kProcessPaths[processId] : L"";
+    return {processId < kProcessPaths.size() ? kProcessPaths[processId] : L"", std::nullopt};
 }
 
 constexpr std::array<std::uint32_t, 3> kLocalAddresses = {0, Addr(127, 0, 0, 1), Addr(10, 0, 0, 2)};
@@ -277,8 +277,8 @@ void Sync(ConnectionList& list, const std::vector<std::uint32_t>& words, Protoco
     } else {
         connections::SyncUdpRows(list, table, &ResolvePath);
     }
-    if (table.size() == 0) {
-        Check(list.version() == version && list.size() == size, "a table without entries changes nothing");
+    if (table.size() == 0 && !connections::IsIPv6(protocol)) {
+        Check(list.version() == version && list.size() == size, "an IPv4 table without entries changes nothing");
         return;
     }
     CheckInvariants(list);

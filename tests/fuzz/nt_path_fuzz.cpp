@@ -114,7 +114,8 @@ void CheckNormalize(const std::wstring& path)
     Check(result.find(L'/') == std::wstring::npos, "a normalised path has no forward slash");
     Check(result[0] < L'a' || result[0] > L'z', "a normalised path begins without a lower-case letter");
     Check(util::NormalizeNtPath(path, lookups) == result, "kept look-ups give the same path");
-    Check(util::NormalizeNtPath(path) == result, "fresh look-ups give the same path");
+    util::NtPathLookups fresh;
+    Check(util::NormalizeNtPath(path, fresh) == result, "fresh look-ups give the same path");
 
     // The object-manager prefix is taken away; it can only come back from a
     // "??" later in the text, as nothing the machine adds holds a "?".
@@ -123,14 +124,16 @@ void CheckNormalize(const std::wstring& path)
     }
     // Before a drive path the prefix changes nothing.
     if (path.size() >= 2 && path[0] > L' ' && path[1] == L':') {
-        Check(util::NormalizeNtPath(L"\\??\\" + path) == result, "\\??\\ before a drive path changes nothing");
+        Check(util::NormalizeNtPath(L"\\??\\" + path, lookups) == result,
+              "\\??\\ before a drive path changes nothing");
     }
 }
 
 void CheckReplaceDevicePrefix(const std::wstring& path)
 {
     std::wstring result = path;
-    util::ReplaceDevicePrefix(result);
+    util::DriveDeviceTable drives;
+    util::ReplaceDevicePrefix(result, drives);
     if (path.empty()) {
         Check(result.empty(), "empty text stays empty");
         return;

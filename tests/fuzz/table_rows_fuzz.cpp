@@ -18,6 +18,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -83,14 +84,31 @@ std::optional<std::uint32_t> ParseDottedQuad(const std::wstring& text)
     return at == text.size() ? std::optional<std::uint32_t>(address) : std::nullopt;
 }
 
+// The scope id of an IPv6 text: decimal digits, no leading zero, within 32
+// bits and not 0; none for any other text.
+std::optional<std::uint32_t> ParseScopeId(std::wstring_view text)
+{
+    if (text.empty() || text.size() > 10 || text[0] == L'0') {
+        return std::nullopt;
+    }
+    std::uint64_t value = 0;
+    for (const wchar_t c : text) {
+        if (c < L'0' || c > L'9') {
+            return std::nullopt;
+        }
+        value = value * 10 + static_cast<std::uint64_t>(c - L'0');
+    }
+    return value <= UINT32_MAX ? std::optional<std::uint32_t>(static_cast<std::uint32_t>(value)) : std::nullopt;
+}
+
 // The address and scope an IPv6 text stands for, read by the host's parser.
 std::optional<std::pair<std::array<std::uint8_t, 16>, std::uint32_t>> ParseIPv6(const std::wstring& text)
 {
     const std::size_t percent = text.find(L'%');
     std::uint32_t scope = 0;
     if (percent != std::wstring::npos) {
-        const auto parsed = connections::ParseProcessId(std::wstring_view(text).substr(percent + 1));
-        if (!parsed || *parsed == 0) {
+        const auto parsed = ParseScopeId(std::wstring_view(text).substr(percent + 1));
+        if (!parsed) {
             return std::nullopt;
         }
         scope = *parsed;
@@ -129,7 +147,7 @@ void CheckCommonTexts(const ConnectionRow& row, const std::wstring& processPath,
     using namespace connections;
     Check(ParseDottedQuad(row.subItems[kLocalAddress]) == localAddress, "the local address text is the field");
     Check(row.subItems[kLocalPort] == std::to_wstring(PortFromNetwork(localPort)), "the local port text");
-    Check(ParseProcessId(row.subItems[kProcessId]) == processId, "the process id text reads back");
+    Check(row.subItems[kProcessId] == std::to_wstring(processId), "the process id text is the number in decimal");
     const ProcessPathParts parts = SplitProcessPath(processPath);
     Check(row.subItems[kProcessFolder] == parts.folder, "the folder is the path's folder");
     if (processId == 0) {
@@ -181,7 +199,7 @@ void CheckTcp6Row(const platform::Tcp6RowOwnerPid& entry, const std::wstring& pr
     Check(row.subItems[kRemotePort] == std::to_wstring(remoteEnd ? PortFromNetwork(entry.remotePort) : 0),
           "the remote port text");
     Check(IsTrimmedNonEmpty(row.subItems[kState]) && row.tcpState == entry.state, "the state");
-    Check(ParseProcessId(row.subItems[kProcessId]) == entry.owningPid, "the process id text reads back");
+    Check(row.subItems[kProcessId] == std::to_wstring(entry.owningPid), "the process id text is the number in decimal");
     Check(row.endpoint == Tcp6Endpoint(entry), "the row's endpoint is the entry's");
 }
 

@@ -1,5 +1,6 @@
 #include "connections/close_connection.h"
 #include "connections/ipv4_text.h"
+#include "connections/tcp_state_names.h"
 #include "fake_platform.h"
 #include "resource.h"
 #include "table_fixtures.h"
@@ -8,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -111,6 +113,7 @@ TEST_F(CloseTcpConnectionTest, MatchesTheFiveFieldsAndDeletesTheFirstMatchingEnt
         const auto& entry = c.table[static_cast<std::size_t>(c.handedOver)];
         const auto& record = Fake().setTcpEntries[0];
         EXPECT_EQ(record.state, 12u);
+        EXPECT_EQ(connections::TcpStateName(record.state), L"delete TCB");
         EXPECT_EQ(record.localAddr, entry.localAddr);
         EXPECT_EQ(record.localPort, entry.localPort) << "the field as the table gave it";
         EXPECT_EQ(record.remoteAddr, entry.remoteAddr);
@@ -144,33 +147,32 @@ TEST_F(CloseTcpConnectionTest, ReadsTheTableOnceForManyRowsAndClosesEachEntryOnc
 // ---------------------------------------------------------------------------
 // The close commands
 
-// When the rows were added; the fake's processes start at 1 unless told.
-constexpr std::uint64_t kRowsAdded = 500;
+// When the rows' processes started, as read with their paths: when the fake's
+// processes start unless told.
+constexpr std::uint64_t kOwnerStarted = 1;
 
-// A row as the list makes it, with the caption, folder and process id text
-// given (the terminate tests also try texts the list never writes).
-ConnectionRow Listed(ConnectionRow row, const wchar_t* caption, const wchar_t* folder, const wchar_t* processId)
+// A row as the list makes it, with the caption and folder given.
+ConnectionRow Listed(ConnectionRow row, const wchar_t* caption, const wchar_t* folder)
 {
-    row.addedAt = kRowsAdded;
+    row.processStartTime = kOwnerStarted;
     row.caption = caption;
     row.subItems[connections::kProcessFolder] = folder;
-    row.subItems[connections::kProcessId] = processId;
     return row;
 }
 
 ConnectionRow ListTcpRow(const wchar_t* caption, const wchar_t* folder, const wchar_t* processId,
                          std::uint32_t localPort)
 {
-    const std::uint32_t pid = connections::ParseProcessId(processId).value_or(0);
+    const auto pid = static_cast<std::uint32_t>(std::stoul(processId));
     return Listed(connections::MakeTcpRow({5, Addr(10, 0, 0, 1), Port(localPort), Addr(10, 0, 0, 9), Port(443), pid}, L""),
-                  caption, folder, processId);
+                  caption, folder);
 }
 
 ConnectionRow ListUdpRow(const wchar_t* caption, const wchar_t* folder, const wchar_t* processId,
                          std::uint32_t localPort)
 {
-    const std::uint32_t pid = connections::ParseProcessId(processId).value_or(0);
-    return Listed(connections::MakeUdpRow({0, Port(localPort), pid}, L""), caption, folder, processId);
+    const auto pid = static_cast<std::uint32_t>(std::stoul(processId));
+    return Listed(connections::MakeUdpRow({0, Port(localPort), pid}, L""), caption, folder);
 }
 
 // The table entry of a row made by ListTcpRow.
@@ -406,74 +408,62 @@ TEST_F(TerminateProcessTest, DoesNothingWithoutASelectionOrAProcessToOpen)
     EXPECT_EQ(Fake().Count("CloseHandle"), 0u);
 }
 
-TEST_F(TerminateProcessTest, OnlyAPlainDecimalProcessIdReachesTheSystem)
+// The row holds the process id as the number the table gave; its cell is
+// text for the eye and is not read back.
+TEST_F(TerminateProcessTest, OpensTheProcessIdTheRowHolds)
 {
-    struct PidCase {
-        const wchar_t* text;
-        const char* opened;  // the OpenProcess line, or nullptr when nothing is opened
-    };
-    const PidCase cases[] = {
-        {L"812", "OpenProcess 812 0x1001"},
-        {L"4294967295", "OpenProcess 4294967295 0x1001"},
-        {L"0012", "OpenProcess 12 0x1001"},
-        {L"", nullptr},
-        {L"abc", nullptr},
-        {L"12abc", nullptr},
-        {L" 812", nullptr},
-        {L"812 ", nullptr},
-        {L"-4", nullptr},
-        {L"+4", nullptr},
-        {L"0x10", nullptr},
-        {L"4294967296", nullptr},
-        {L"99999999999999999999999", nullptr},
-        {L"\xFF18\xFF11\xFF12", nullptr},  // full-width digits
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(fake::Narrow(c.text));
+    for (const std::uint32_t processId : {812u, 4294967295u}) {
+        SCOPED_TRACE(processId);
         fake::Reset();
+        Terminable(processId);
+        ConnectionRow row = ListTcpRow(L"a.exe", L"C:\\", std::to_wstring(processId).c_str(), 1);
+        row.subItems[connections::kProcessId] = L"12";
         ConnectionList rows{nullptr};
-        rows.AppendRow(ListTcpRow(L"a.exe", L"C:\\", c.text, 1));
+        rows.AppendRow(row);
         rows.SetSelected(0, true);
 
         ui::TerminateSelectedProcess(rows);
 
-        if (c.opened == nullptr) {
-            EXPECT_EQ(Fake().Count("OpenProcess"), 0u);
-        } else {
-            EXPECT_EQ(Fake().Count("OpenProcess"), 1u);
-            EXPECT_EQ(Fake().Count(c.opened), 1u);
-        }
+        EXPECT_EQ(Fake().Count("OpenProcess"), 1u);
+        EXPECT_EQ(Fake().Count("OpenProcess " + std::to_string(processId) + " 0x1001"), 1u);
+        EXPECT_EQ(Fake().Count("TerminateProcess " + std::to_string(processId) + " 0"), 1u);
     }
 }
 
-// A row whose process id was taken over by a later process, or whose start
-// cannot be read, ends nothing; a process that started earlier is ended.
-TEST_F(TerminateProcessTest, EndsOnlyAProcessThatStartedBeforeTheRowWasAdded)
+// The id may since belong to another process, one that started later or,
+// with the clock set back since, earlier: only the exact start time read with
+// the row's path tells the row's own process.
+TEST_F(TerminateProcessTest, EndsOnlyTheProcessThatStartedExactlyWhenTheRowsOwnerDid)
 {
     struct StartCase {
         const char* name;
-        std::optional<std::uint64_t> startTime;
+        std::optional<std::uint64_t> rowStamp;   // read with the row's path
+        std::optional<std::uint64_t> startTime;  // of the process holding the id now
         bool ended;
     };
+    constexpr std::uint64_t kStamp = 500;
     const StartCase cases[] = {
-        {"started before the row", kRowsAdded - 1, true},
-        {"started when the row was added", kRowsAdded, false},
-        {"a later process holds the id", kRowsAdded + 1, false},
-        {"start time unreadable", std::nullopt, false},
+        {"the row's own process", kStamp, kStamp, true},
+        {"an earlier start: the clock was set back", kStamp, kStamp - 1, false},
+        {"a later process holds the id", kStamp, kStamp + 1, false},
+        {"start time unreadable", kStamp, std::nullopt, false},
+        {"the row's start time was not read", std::nullopt, kStamp, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         fake::Reset();
         Terminable(812);
         Fake().processes[812].startTime = c.startTime;
+        ConnectionRow row = ListTcpRow(L"a.exe", L"C:\\", L"812", 1);
+        row.processStartTime = c.rowStamp;
         ConnectionList rows{nullptr};
-        rows.AppendRow(ListTcpRow(L"a.exe", L"C:\\", L"812", 1));
+        rows.AppendRow(row);
         rows.SetSelected(0, true);
 
         ui::TerminateSelectedProcess(rows);
 
         EXPECT_EQ(Fake().Count("TerminateProcess 812 0"), c.ended ? 1u : 0u);
-        EXPECT_EQ(Fake().Count("CloseHandle"), 1u);
+        EXPECT_EQ(Fake().Count("CloseHandle"), c.rowStamp ? 1u : 0u) << "without a stamp nothing is opened";
         EXPECT_TRUE(Fake().openHandles.empty());
     }
 }

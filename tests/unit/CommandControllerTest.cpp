@@ -45,6 +45,7 @@ protected:
             row.caption = wanted.caption;
             row.subItems = {L"TCP", L"LISTEN", L"0.0.0.0", std::to_wstring(++port), L"0.0.0.0", L"0",
                             wanted.processId, wanted.folder};
+            row.endpoint.processId = static_cast<std::uint32_t>(std::stoul(wanted.processId));
             list.AppendRow(row);
         }
         for (std::size_t i = 0; i < list.size(); ++i) {

@@ -1,10 +1,12 @@
 #include "connections/connection_list.h"
+#include "failing_allocation.h"
 #include "table_fixtures.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cwctype>
+#include <new>
 #include <random>
 #include <set>
 
@@ -68,6 +70,91 @@ TEST(ConnectionListTest, SortsOnEveryNewCaptionAndLeavesEmptyCaptionsAtTheEndUnt
     EXPECT_EQ(Captions(list), (Captions_{L"", L"", L"app.exe", L"lsass.exe", L"svchost.exe"}))
         << "the next sort moves empty captions to the top";
 
+}
+
+// What the list shows and answers: each row in order with its texts, whether
+// its endpoint finds it and whether it is selected; then the counts, the
+// focus and the version.
+std::vector<std::wstring> StateOf(const ConnectionList& list)
+{
+    std::vector<std::wstring> state;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const ConnectionRow& row = list.row(i);
+        std::wstring line = row.caption;
+        for (const auto& subItem : row.subItems) {
+            line += L"|" + subItem;
+        }
+        bool found = false;
+        list.VisitRowsWithEndpoint(row.endpoint, [&](std::size_t at) { found = found || at == i; });
+        state.push_back(line + (found ? L" found" : L" lost") + (list.IsSelected(i) ? L" selected" : L""));
+    }
+    const RowCounts counts = list.Counts();
+    state.push_back(L"counts " + std::to_wstring(counts.connections) + L" " + std::to_wstring(counts.established) +
+                    L" " + std::to_wstring(counts.listening) + L" focus " +
+                    std::to_wstring(list.Focused().value_or(SIZE_MAX)) + L" version " +
+                    std::to_wstring(list.version()));
+    return state;
+}
+
+// Each allocation of an append is made to fail in turn, over appends that
+// take new ids and freed ones, bring new captions and known ones, repeat an
+// endpoint and grow every array: a failed append leaves the list as it was,
+// and the appends after it work.
+TEST(ConnectionListTest, AnAppendThatFailsHalfWayLeavesTheListAsItWas)
+{
+    ConnectionList list(PlainCompare);
+    std::size_t failures = 0;
+    for (std::uint32_t n = 0; n < 48; ++n) {
+        if (n == 24) {
+            std::vector<bool> remove(list.size());
+            for (std::size_t i = 0; i < remove.size(); i += 3) {
+                remove[i] = true;
+            }
+            list.RemoveRows(remove);
+            list.SetSelected(1, true);
+            list.SetFocused(2);
+        }
+        auto entry = kEntry;
+        const std::uint32_t like = n % 7 == 6 ? n - 1 : n;  // the same endpoint as the row before
+        entry.state = like % 2 == 0 ? 5 : 2;
+        entry.localPort = Port(1000 + like);
+        entry.owningPid = like;
+        const std::wstring caption = n % 5 == 0 ? L"new" + std::to_wstring(n) + L".exe"
+                                                : L"app" + std::to_wstring(n % 3) + L".exe";
+        const ConnectionRow row = MakeTcpRow(entry, L"C:\\" + caption);
+
+        for (std::size_t succeeding = 0;; ++succeeding) {
+            const auto before = StateOf(list);
+            ConnectionRow copy = row;
+            bool threw = false;
+            {
+                const fake::FailingAllocation failing(succeeding);
+                try {
+                    list.AppendRow(std::move(copy));
+                } catch (const std::bad_alloc&) {
+                    threw = true;
+                }
+            }
+            if (!threw) {
+                break;
+            }
+            ++failures;
+            ASSERT_EQ(StateOf(list), before) << "row " << n << ", allocation " << succeeding + 1 << " failed";
+        }
+    }
+    EXPECT_GT(failures, 48u);
+    const auto state = StateOf(list);
+    EXPECT_EQ(std::count_if(state.begin(), state.end(),
+                            [](const std::wstring& line) { return line.ends_with(L" lost"); }),
+              0);
+    EXPECT_EQ(list.size(), 40u);
+    EXPECT_TRUE(IsSortedByCaption(list));
+    std::size_t established = 0;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        established += list.row(i).subItems[kState] == L"ESTABLISHED" ? 1 : 0;
+    }
+    EXPECT_EQ(list.Counts().established, established);
+    EXPECT_EQ(list.Counts().listening, list.size() - established);
 }
 
 TEST(ConnectionListTest, EqualCaptionsKeepOneOrderByEndpointWhateverTheOrderOfArrival)

@@ -51,12 +51,9 @@ TEST(ConnectionRowTest, TrimsBlanksAndControlCharactersFromBothEnds)
 
 TEST(RowPaintingTest, ColoursEstablishedRows)
 {
-    EXPECT_TRUE(IsEstablishedRow(Row(L"TCP", L"ESTABLISHED", L"1", L"2", L"3", L"4", L"5")));
-    EXPECT_FALSE(IsEstablishedRow(Row(L"TCP", L"established", L"1", L"2", L"3", L"4", L"5")));
-    EXPECT_FALSE(IsEstablishedRow(Row(L"TCP", L"CLOSE-WAIT", L"1", L"2", L"3", L"4", L"5")));
-    EXPECT_EQ(kEstablishedBackground.red, 184);
-    EXPECT_EQ(kEstablishedBackground.green, 233);
-    EXPECT_EQ(kEstablishedBackground.blue, 148);
+    EXPECT_EQ(RowBackground(Row(L"TCP", L"ESTABLISHED", L"1", L"2", L"3", L"4", L"5")), (RowColour{184, 233, 148}));
+    EXPECT_EQ(RowBackground(Row(L"TCP", L"established", L"1", L"2", L"3", L"4", L"5")), std::nullopt);
+    EXPECT_EQ(RowBackground(Row(L"TCP", L"CLOSE-WAIT", L"1", L"2", L"3", L"4", L"5")), std::nullopt);
 }
 
 } // namespace

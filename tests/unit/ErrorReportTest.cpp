@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <new>
+#include <optional>
 #include <stdexcept>
+#include <utility>
 
 namespace vq {
 namespace {
@@ -47,6 +49,39 @@ TEST(ErrorReportTest, AFailureLeavingAHandlerIsReportedAndTheProgramGoesOn)
     EXPECT_EQ(Fake().messageBoxes[0].owner, &owner);
     EXPECT_EQ(Fake().messageBoxes[1].text, L"Out of memory.");
     EXPECT_EQ(Fake().messageBoxes[2].text, L"Not a number: x.");
+}
+
+// What the window procedures run under: nothing leaves, a failure is
+// reported and answers 0, and the messages that the report's own loop
+// dispatches while it is open do not report again.
+TEST(ErrorReportTest, AFailingWindowProcedureIsReportedOnceAndAnswersZero)
+{
+    fake::Reset();
+    int owner = 0;
+    bool reportOpen = false;
+    std::optional<long> nestedAnswer;
+    bool nestedRan = false;
+    Fake().whileMessageBoxShows = [&] {
+        if (!std::exchange(nestedRan, true)) {
+            nestedAnswer =
+                util::RunWindowProcedure(&owner, reportOpen, []() -> long { throw std::runtime_error("again"); });
+        }
+    };
+
+    EXPECT_EQ(util::RunWindowProcedure(&owner, reportOpen, []() -> long { throw std::runtime_error("Paint failed"); }),
+              0);
+    EXPECT_EQ(nestedAnswer, 0);
+    ASSERT_EQ(Fake().messageBoxes.size(), 1u);
+    EXPECT_EQ(Fake().messageBoxes[0].text, L"Paint failed.");
+    EXPECT_EQ(Fake().messageBoxes[0].owner, &owner);
+    EXPECT_FALSE(reportOpen);
+
+    // Once the box is closed, the next failure is reported again.
+    Fake().whileMessageBoxShows = nullptr;
+    util::RunWindowProcedure(&owner, reportOpen, [] { throw std::bad_alloc(); });
+    EXPECT_EQ(Fake().messageBoxes.size(), 2u);
+    EXPECT_EQ(util::RunWindowProcedure(&owner, reportOpen, [] { return 42L; }), 42L);
+    EXPECT_EQ(Fake().messageBoxes.size(), 2u);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "fake_files.h"
 #include "util/file_hash.h"
+#include "util/utf8.h"
 
 #include <gtest/gtest.h>
 
@@ -170,8 +171,7 @@ TEST_F(FileHashTest, LongFileStreamsThroughOneChunkAndMatchesMd5sum)
     EXPECT_EQ(LogCount("ReadFile"), 66u);
 }
 
-// Neither open call succeeds; the reason is the first call's, made with the
-// exact path.
+// Neither open call succeeds; the reason is the first call's.
 TEST_F(FileHashTest, FileThatWillNotOpenIsNotReadAndSaysWhy)
 {
     Write("abc", "abc");
@@ -185,46 +185,50 @@ TEST_F(FileHashTest, FileThatWillNotOpenIsNotReadAndSaysWhy)
         {"missing file", directory_ / "missing.exe", false, 2},
         {"missing folder", directory_ / "gone" / "a.exe", false, 3},
         {"a folder is no file", directory_, false, 5},
-        {"held open for writing", directory_ / "abc", true, fake::kSharingViolation},
+        {"held open without sharing reads", directory_ / "abc", true, fake::kSharingViolation},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         fake::ResetFiles();
         Files().createFileFails = c.createFileFails;
-        Files().openFileFails = true;
         const util::FileHash hash = util::HashFileMd5(c.path.wstring());
         EXPECT_FALSE(hash.digest);
         EXPECT_EQ(hash.error, c.error);
-        EXPECT_EQ(LogCount("OpenFile " + c.path.string() + " style=0 -> failed"), 1u);
+        EXPECT_EQ(LogCount("CreateFileW " + c.path.string() + " access=0x80000000 share=0x3 disposition=3 "
+                                                              "attributes=0x80 -> failed"),
+                  1u);
         EXPECT_EQ(LogCount("ReadFile"), 0u);
     }
 }
 
-// As when another process holds the file open for writing.
-TEST_F(FileHashTest, FallsBackToOpenFileWithTheAnsiPath)
+// A second open admits writers too. It takes the path as it is, however long
+// and whatever its characters: no ANSI form, no limit of 128 characters.
+TEST_F(FileHashTest, AFileHeldOpenForWritingIsReadAdmittingWriters)
 {
-    const fs::path file = Write("abc", "abc");
-    Files().createFileFails = true;
-    const util::FileHash hash = util::HashFileMd5(file.wstring());
+    const std::wstring folder = L"\u00DCberwachung der Verbindungen \u2014 \u63A5\u7D9A\u306E\u76E3\u8996 \u2014 "
+                                L"\u041D\u0430\u0431\u043B\u044E\u0434\u0435\u043D\u0438\u0435";
+    const std::wstring name = L"Pr\u00FCfprogramm f\u00FCr lange Pfade und Zeichen au\u00DFerhalb jeder "
+                              L"ANSI-Codepage \u2014 \u76E3\u8996\u30D7\u30ED\u30B0\u30E9\u30E0.exe";
+    std::string folderUtf8;  // the host's file names are UTF-8
+    std::string nameUtf8;
+    util::AppendUtf8(folderUtf8, folder);
+    util::AppendUtf8(nameUtf8, name);
+    fs::create_directory(directory_ / folderUtf8);
+    const fs::path file = Write(fs::path(folderUtf8) / nameUtf8, "abc");
+    const std::wstring path = directory_.wstring() + L"/" + folder + L"/" + name;
+    ASSERT_GT(path.size(), 128u);
+    Files().heldOpenForWriting = true;
+
+    const util::FileHash hash = util::HashFileMd5(path);
+
     EXPECT_EQ(HexOf(hash), "900150983CD24FB0D6963F7D28E17F72");
     EXPECT_EQ(hash.error, 0u) << "the first call's failure is forgotten once the file is read";
+    const std::vector<std::string> opens = {
+        "CreateFileW " + file.string() + " access=0x80000000 share=0x1 disposition=3 attributes=0x80 -> failed",
+        "CreateFileW " + file.string() + " access=0x80000000 share=0x3 disposition=3 attributes=0x80 -> file1",
+    };
     ASSERT_GE(Files().log.size(), 2u);
-    EXPECT_TRUE(StartsWith(Files().log[0], "CreateFileW " + file.string()));
-    EXPECT_EQ(Files().log[1], "OpenFile " + file.string() + " style=0 -> file1");
-}
-
-// A best-fit ANSI substitute for a character could open another file.
-TEST_F(FileHashTest, PathWithoutAnAnsiFormIsNotTriedThroughOpenFile)
-{
-    Write("caf\xC3\xA9.exe", "abc");  // the host's file names are UTF-8
-    const std::wstring path = directory_.wstring() + L"/caf\u00E9.exe";
-    EXPECT_EQ(HexOf(util::HashFileMd5(path)), "900150983CD24FB0D6963F7D28E17F72");
-
-    Files().createFileFails = true;
-    const util::FileHash hash = util::HashFileMd5(path);
-    EXPECT_FALSE(hash.digest);
-    EXPECT_EQ(hash.error, fake::kSharingViolation);
-    EXPECT_EQ(LogCount("OpenFile"), 0u);
+    EXPECT_EQ(std::vector<std::string>(Files().log.begin(), Files().log.begin() + 2), opens);
 }
 
 // As on a network share or a removable disk that goes away: neither the

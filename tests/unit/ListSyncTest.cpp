@@ -12,6 +12,7 @@
 #include <cstring>
 #include <cwchar>
 #include <map>
+#include <optional>
 
 namespace vq::connections {
 namespace {
@@ -154,12 +155,17 @@ protected:
     void SetUp() override { fake::Reset(); }
 
     // Process paths by id; every id without one resolves to C:\apps\p<id>.exe.
+    // A process started at 7000 + its id unless startTimes says otherwise.
     std::map<std::uint32_t, std::wstring> paths;
+    std::map<std::uint32_t, std::optional<std::uint64_t>> startTimes;
     std::vector<std::uint32_t> resolved;
     ProcessPathResolver resolve = [this](std::uint32_t processId) {
         resolved.push_back(processId);
-        const auto found = paths.find(processId);
-        return found != paths.end() ? found->second : L"C:\\apps\\p" + std::to_wstring(processId) + L".exe";
+        const auto path = paths.find(processId);
+        const auto started = startTimes.find(processId);
+        return OwningProcess{
+            path != paths.end() ? path->second : L"C:\\apps\\p" + std::to_wstring(processId) + L".exe",
+            started != startTimes.end() ? started->second : std::optional<std::uint64_t>(7000 + processId)};
     };
 
     ConnectionList list{PlainCompare};
@@ -327,6 +333,18 @@ TEST_F(ListSyncTest, FillAddsEveryEntryWithItsProcessFileAndFolder)
     EXPECT_EQ(list.size(), 6u);
 }
 
+// Terminate tells the row's process from a later one by this time.
+TEST_F(ListSyncTest, RowsKeepTheStartTimeReadWithTheirProcessPath)
+{
+    startTimes[5] = std::nullopt;
+    SyncTcp({L"0.0.0.0|1|0.0.0.0|0|912|LISTEN", L"0.0.0.0|2|0.0.0.0|0|5|LISTEN", L"0.0.0.0|3|0.0.0.0|0|0|LISTEN"});
+    EXPECT_EQ(list.row(*IndexOfKey(list, L"0.0.0.0|1|0.0.0.0|0|912")).processStartTime, 7912u);
+    EXPECT_EQ(list.row(*IndexOfKey(list, L"0.0.0.0|2|0.0.0.0|0|5")).processStartTime, std::nullopt)
+        << "not read with the path";
+    EXPECT_EQ(list.row(*IndexOfKey(list, L"0.0.0.0|3|0.0.0.0|0|0")).processStartTime, std::nullopt)
+        << "the idle process is not asked";
+}
+
 TEST_F(ListSyncTest, FailedReadsAddNoRows)
 {
     fake::AddTcpRow(Fake().tcpTable, {2, 0, Port(135), 0, 0, 912});
@@ -482,7 +500,7 @@ TEST_F(ListSyncTest, Ipv6RowsFollowTheirOwnTablesBesideTheIPv4Rows)
     // keeps its own rows and changes only them.
     setTables6({Tcp6Entry(8, loopback, 0, 5000, loopback, 0, 5001, 7), Tcp6Entry(2, loopback, 0, 80, any, 0, 0, 9)},
                {Udp6Entry(any, 0, 53, 912)});
-    RefreshRows(list, fake::FakeIpHelper(), resolve, 0, true);
+    RefreshRows(list, fake::FakeIpHelper(), resolve, true);
     EXPECT_EQ(DescribeSorted(list), (std::vector<std::wstring>{
                                         L"TCP 0.0.0.0|445|0.0.0.0|0|4 LISTEN",
                                         L"TCPv6 ::1|5000|::1|5001|7 CLOSE-WAIT",
@@ -494,14 +512,14 @@ TEST_F(ListSyncTest, Ipv6RowsFollowTheirOwnTablesBesideTheIPv4Rows)
     // A table that cannot be read leaves its own rows, whichever family.
     Fake().tcp6Table.secondAnswer = 87;
     SetTcpTable({{2, 0, Port(139), 0, 0, 4}});
-    RefreshRows(list, fake::FakeIpHelper(), resolve, 0, true);
+    RefreshRows(list, fake::FakeIpHelper(), resolve, true);
     EXPECT_TRUE(IndexOfKey(list, L"::1|80|::|0|9"));
     EXPECT_TRUE(IndexOfKey(list, L"0.0.0.0|139|0.0.0.0|0|4"));
     EXPECT_FALSE(IndexOfKey(list, L"0.0.0.0|445|0.0.0.0|0|4"));
 
     setTables6({Tcp6Entry(2, any, 0, 8080, any, 0, 0, 9)}, {Udp6Entry(any, 0, 53, 912)});
     Fake().tcpTable.secondAnswer = 87;
-    RefreshRows(list, fake::FakeIpHelper(), resolve, 0, true);
+    RefreshRows(list, fake::FakeIpHelper(), resolve, true);
     EXPECT_TRUE(IndexOfKey(list, L"0.0.0.0|139|0.0.0.0|0|4"));
     EXPECT_TRUE(IndexOfKey(list, L"::|8080|::|0|9"));
     EXPECT_FALSE(IndexOfKey(list, L"::1|80|::|0|9"));
@@ -512,6 +530,35 @@ TEST_F(ListSyncTest, Ipv6RowsFollowTheirOwnTablesBesideTheIPv4Rows)
     EXPECT_EQ(DescribeSorted(list), (std::vector<std::wstring>{L"TCP 0.0.0.0|139|0.0.0.0|0|4 LISTEN",
                                                                L"UDP 0.0.0.0|53|912 -"}));
     EXPECT_EQ(CountRows(list).listening, 1u);
+}
+
+// Without IPv6 connections the IPv6 tables are read with no entries: their
+// rows go, but for the selected row, which every table spares. An empty IPv4
+// table still changes nothing.
+TEST_F(ListSyncTest, AnEmptyIPv6TableRemovesItsRowsWhereAnEmptyIPv4TableChangesNothing)
+{
+    const fake::Groups6 any{};
+    SetTcpTable({{2, 0, Port(445), 0, 0, 4}});
+    fake::AddUdpRow(Fake().udpTable, {0, Port(53), 912});
+    fake::AddTcp6Row(Fake().tcp6Table, fake::Tcp6Entry(2, any, 0, 445, any, 0, 0, 4));
+    fake::AddTcp6Row(Fake().tcp6Table, fake::Tcp6Entry(2, any, 0, 8080, any, 0, 0, 9));
+    fake::AddUdp6Row(Fake().udp6Table, fake::Udp6Entry(any, 0, 53, 912));
+    FillTcpRows(list, fake::FakeIpHelper(), resolve);
+    FillUdpRows(list, fake::FakeIpHelper(), resolve);
+    FillIPv6Rows(list, fake::FakeIpHelper(), resolve);
+    list.SetSelected(*IndexOfKey(list, L"::|8080|::|0|9"), true);
+
+    Fake().tcpTable = {};
+    Fake().udpTable = {};
+    Fake().tcp6Table = {};
+    Fake().udp6Table = {};
+    RefreshRows(list, fake::FakeIpHelper(), resolve, true);
+
+    EXPECT_EQ(Fake().tcp6Table.calls.size(), 2u) << "read, not failed";
+    EXPECT_EQ(DescribeSorted(list), (std::vector<std::wstring>{L"TCP 0.0.0.0|445|0.0.0.0|0|4 LISTEN",
+                                                               L"TCPv6 ::|8080|::|0|9 LISTEN",
+                                                               L"UDP 0.0.0.0|53|912 -"}));
+    EXPECT_EQ(CountRows(list).listening, 2u);
 }
 
 TEST_F(ListSyncTest, StateUpdatesReachCountersAndPaintingWithoutMovingTheRow)
@@ -544,7 +591,7 @@ TEST_F(ListSyncTest, AFailingPathLookUpLeavesASortedList)
         if (processId == 3) {
             throw std::bad_alloc();
         }
-        return paths.at(processId);
+        return OwningProcess{paths.at(processId), std::nullopt};
     };
     EXPECT_THROW(SyncTcp({L"0.0.0.0|1|0.0.0.0|0|1|LISTEN", L"0.0.0.0|2|0.0.0.0|0|2|LISTEN",
                           L"0.0.0.0|3|0.0.0.0|0|3|LISTEN"}),

@@ -36,6 +36,13 @@ void ScriptMachine()
                    {L"Data", L"E:\\Data\\"}};
 }
 
+// A path normalised as the first of a pass is: nothing asked yet.
+std::wstring Normalized(const std::wstring& path)
+{
+    util::NtPathLookups lookups;
+    return util::NormalizeNtPath(path, lookups);
+}
+
 struct NormalizeCase {
     std::string name;
     std::wstring input;
@@ -109,7 +116,7 @@ protected:
 
 TEST_P(NormalizeNtPathTest, RewritesToADriveLetterPath)
 {
-    EXPECT_EQ(util::NormalizeNtPath(GetParam().input), GetParam().expected);
+    EXPECT_EQ(Normalized(GetParam().input), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, NormalizeNtPathTest, ::testing::ValuesIn(NormalizeCases()),
@@ -122,7 +129,7 @@ protected:
 
 TEST_F(NtPathTest, AsksEveryDriveLetterAndEnumeratesSharesOnlyForShareNames)
 {
-    util::NormalizeNtPath(L"C:\\a.exe");
+    Normalized(L"C:\\a.exe");
     const auto& log = Fake().log;
     EXPECT_EQ(Fake().Count("QueryDosDevice "), 26u);
     EXPECT_EQ(log[Fake().IndexOf("QueryDosDevice ")], "QueryDosDevice A: 521")
@@ -134,7 +141,7 @@ TEST_F(NtPathTest, AsksEveryDriveLetterAndEnumeratesSharesOnlyForShareNames)
 
     fake::Reset();
     ScriptMachine();
-    util::NormalizeNtPath(L"\\\\HOST\\C$\\a.exe");
+    Normalized(L"\\\\HOST\\C$\\a.exe");
     EXPECT_EQ(Fake().Count("NetShareEnum"), 1u);
     EXPECT_EQ(Fake().Count("GetComputerName 260"), 1u);
 }
@@ -154,7 +161,8 @@ TEST_F(NtPathTest, LongestDeviceNameWinsAndEqualNamesGoToTheEarlierLetter)
     };
     for (const auto& c : cases) {
         std::wstring path = c.input;
-        util::ReplaceDevicePrefix(path);
+        util::DriveDeviceTable drives;
+        util::ReplaceDevicePrefix(path, drives);
         EXPECT_EQ(path, c.expected) << fake::Narrow(c.input);
     }
 }
@@ -174,12 +182,12 @@ TEST_F(NtPathTest, SharePathsStayWhenTheSharesOrTheMachineNameCannotBeRead)
 {
     Fake().shareEnumStatus = 50;  // what a machine without the server service answers
     EXPECT_TRUE(util::GetLocalShares().empty());
-    EXPECT_EQ(util::NormalizeNtPath(L"\\\\HOST\\C$\\a.exe"), L"\\\\HOST\\C$\\a.exe");
+    EXPECT_EQ(Normalized(L"\\\\HOST\\C$\\a.exe"), L"\\\\HOST\\C$\\a.exe");
 
     Fake().shareEnumStatus = 0;
     Fake().computerName.reset();
     EXPECT_TRUE(util::GetLocalShares().empty());
-    EXPECT_EQ(util::NormalizeNtPath(L"\\\\HOST\\C$\\a.exe"), L"\\\\HOST\\C$\\a.exe");
+    EXPECT_EQ(Normalized(L"\\\\HOST\\C$\\a.exe"), L"\\\\HOST\\C$\\a.exe");
 }
 
 TEST_F(NtPathTest, FirstMatchingShareInListOrderWins)

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -185,7 +186,8 @@ protected:
 TEST_P(CacheAnswerTest, GivesWhatGetProcessPathGivesOncePerPass)
 {
     const AnswerCase& c = GetParam();
-    EXPECT_EQ(support::GetProcessPath(c.pid, kKernel32), c.expected);
+    support::ProcessPathLookups lookups(kKernel32);
+    EXPECT_EQ(support::GetProcessPath(c.pid, lookups, nullptr), c.expected);
 
     cache_.BeginPass();
     EXPECT_EQ(cache_.Resolve(c.pid), c.expected);
@@ -219,7 +221,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return info.param.name; });
 
 // One process id over two passes: whether the second pass reads the path
-// again, and what it gives.
+// again, and what it gives: the path, and the start time read with it.
 struct PassesCase {
     std::string name;
     std::function<void()> firstPass;
@@ -227,6 +229,8 @@ struct PassesCase {
     std::wstring firstExpected;
     std::wstring secondExpected;
     std::size_t secondPassReads;
+    std::optional<std::uint64_t> firstStartTime;
+    std::optional<std::uint64_t> secondStartTime;
 };
 
 void PrintTo(const PassesCase& c, std::ostream* os)
@@ -243,15 +247,19 @@ protected:
 TEST_P(CachePassesTest, KeepsAPathWhileTheSameProcessHoldsTheId)
 {
     const PassesCase& c = GetParam();
+    std::optional<std::uint64_t> startTime = 99;
     c.firstPass();
     cache_.BeginPass();
-    EXPECT_EQ(cache_.Resolve(kPid), c.firstExpected);
+    EXPECT_EQ(cache_.Resolve(kPid, &startTime), c.firstExpected);
+    EXPECT_EQ(startTime, c.firstStartTime);
 
     c.secondPass();
     cache_.BeginPass();
     const std::size_t secondPass = Fake().log.size();
-    EXPECT_EQ(cache_.Resolve(kPid), c.secondExpected);
+    startTime = 99;
+    EXPECT_EQ(cache_.Resolve(kPid, &startTime), c.secondExpected);
     EXPECT_EQ(CountFrom(secondPass, "GetModuleFileNameEx "), c.secondPassReads);
+    EXPECT_EQ(startTime, c.secondStartTime);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -259,25 +267,25 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         PassesCase{"SameStartTime", [] { Ordinary(kPid, L"C:\\a.exe"); },
                    [] { Fake().processes[kPid].moduleFileName = L"C:\\changed.exe"; },
-                   L"C:\\a.exe", L"C:\\a.exe", 0},
+                   L"C:\\a.exe", L"C:\\a.exe", 0, 1, 1},
         PassesCase{"IdTakenByALaterProcess", [] { Ordinary(kPid, L"C:\\a.exe"); },
                    [] { Ordinary(kPid, L"C:\\b.exe").startTime = 2; }, L"C:\\a.exe",
-                   L"C:\\b.exe", 1},
+                   L"C:\\b.exe", 1, 1, 2},
         PassesCase{"StartTimeUnreadable",
                    [] { Ordinary(kPid, L"C:\\a.exe").startTime.reset(); },
                    [] { Fake().processes[kPid].moduleFileName = L"C:\\b.exe"; }, L"C:\\a.exe",
-                   L"C:\\b.exe", 1},
+                   L"C:\\b.exe", 1, std::nullopt, std::nullopt},
         PassesCase{"ProcessEnded", [] { Ordinary(kPid, L"C:\\a.exe"); },
-                   [] { Fake().processes.erase(kPid); }, L"C:\\a.exe", L"", 0},
+                   [] { Fake().processes.erase(kPid); }, L"C:\\a.exe", L"", 0, 1, std::nullopt},
         PassesCase{"NotOpenedFirst", [] {}, [] { Ordinary(kPid, L"C:\\a.exe"); }, L"",
-                   L"C:\\a.exe", 1},
+                   L"C:\\a.exe", 1, std::nullopt, 1},
         PassesCase{"UnreadableFirst", [] { Unreadable(kPid); },
                    [] { Fake().processes[kPid].moduleFileName = L"C:\\a.exe"; }, L"\\",
-                   L"C:\\a.exe", 1},
+                   L"C:\\a.exe", 1, std::nullopt, 1},
         PassesCase{"ProtectedSameStartTime",
                    [] { Protected(kPid, L"C:\\Windows\\System32\\csrss.exe"); },
                    [] { Fake().processes[kPid].fullImageName = L"C:\\changed.exe"; },
-                   L"C:\\Windows\\System32\\csrss.exe", L"C:\\Windows\\System32\\csrss.exe", 0}),
+                   L"C:\\Windows\\System32\\csrss.exe", L"C:\\Windows\\System32\\csrss.exe", 0, 1, 1}),
     [](const auto& info) { return info.param.name; });
 
 } // namespace

@@ -47,7 +47,11 @@ protected:
         return process;
     }
 
-    std::wstring Resolve(std::uint32_t pid = kPid) { return support::GetProcessPath(pid, kKernel32); }
+    std::wstring Resolve(std::uint32_t pid = kPid)
+    {
+        support::ProcessPathLookups lookups(kKernel32);
+        return support::GetProcessPath(pid, lookups, nullptr);
+    }
 
     std::vector<std::string> Lines(const std::string& prefix) const
     {

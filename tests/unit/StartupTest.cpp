@@ -135,6 +135,17 @@ TEST_F(StartupTest, MissingExtendedTcpTableIsRefused)
     }
 }
 
+// A bare library name would be searched for, and "\iphlpapi.dll" is a file
+// at the root of the current drive: without the system folder nothing loads.
+TEST_F(StartupTest, AnUnreadableSystemFolderLoadsNoLibrary)
+{
+    Fake().systemDirectory = L"";
+    EXPECT_EQ(Run(), 0u);
+    EXPECT_EQ(Fake().Count("LoadLibraryEx"), 0u);
+    ASSERT_EQ(Fake().messageBoxes.size(), 1u);
+    EXPECT_EQ(Fake().messageBoxes[0].text, L"Unsupported OS version! Aborting...");
+}
+
 TEST_F(StartupTest, MissingUdpTableOrSetTcpEntryDoesNotStopStartUp)
 {
     Fake().exports[&g_iphlpapi].erase("GetExtendedUdpTable");

@@ -187,29 +187,12 @@ FileHandle CreateFile(const std::wstring& path, std::uint32_t desiredAccess,
          << " share=0x" << shareMode << std::dec << " disposition=" << creationDisposition
          << std::hex << " attributes=0x" << flagsAndAttributes;
     const bool writing = (desiredAccess & kGenericWrite) != 0;
-    const int fd = writing && !g_files.createFileFails
+    const bool refused = g_files.createFileFails ||
+                         (!writing && g_files.heldOpenForWriting && (shareMode & kFileShareWrite) == 0);
+    const int fd = writing && !refused
                        ? fake::OpenForWriting(fake::Utf8(path), desiredAccess, creationDisposition)
-                       : fake::OpenRegularFile(fake::Utf8(path), g_files.createFileFails);
+                       : fake::OpenRegularFile(fake::Utf8(path), refused);
     return fake::HandOutFile(fd, call.str());
-}
-
-std::optional<std::string> ToAnsiCodePage(const std::wstring& text)
-{
-    std::string ansi;
-    for (const wchar_t c : text) {
-        if (static_cast<std::uint32_t>(c) >= 0x80) {
-            return std::nullopt;
-        }
-        ansi += static_cast<char>(c);
-    }
-    return ansi;
-}
-
-FileHandle OpenFile(const std::string& ansiPath, std::uint32_t style)
-{
-    const std::string call = "OpenFile " + ansiPath + " style=" + std::to_string(style);
-    const int fd = fake::OpenRegularFile(ansiPath, g_files.openFileFails);
-    return fake::HandOutFile(fd, call);
 }
 
 std::uint32_t GetLastError()

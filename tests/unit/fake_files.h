@@ -7,14 +7,12 @@
 //
 // Log lines name the files they hand out ("file1"):
 //   CreateFileW <path> access=0x80000000 share=0x1 disposition=3 attributes=0x80 -> file1
-//   OpenFile <ansi path> style=0 -> file1
 //   ReadFile file1 length=1048576 -> 1234
 //   CloseHandle file1
 //   WriteFile file1 length=512 -> ok
 //   CreateDirectoryW <path> -> ok
 //   DeleteFileW <path> -> ok
-// A failed call ends in "-> failed", a failed read in "-> error <code>". The
-// fake's ANSI code page is ASCII.
+// A failed call ends in "-> failed", a failed read in "-> error <code>".
 // CreateFileW with GENERIC_WRITE opens for writing and honours the creation
 // disposition (CREATE_ALWAYS creates or truncates).
 //
@@ -36,8 +34,10 @@ inline constexpr std::uint32_t kSharingViolation = 32;
 struct FakeFiles {
     std::vector<std::string> log;
 
-    bool createFileFails = false;  // as when another process holds the file open for writing
-    bool openFileFails = false;
+    bool createFileFails = false;
+    // Another process holds every file open for writing, sharing reads: an
+    // open for reading that does not admit writers fails.
+    bool heldOpenForWriting = false;
     // A read that would go past this many bytes of a file fails with
     // readError, as when a network share or a removable disk goes away.
     // Nothing: reads succeed.

@@ -230,11 +230,6 @@ void Sleep(std::uint32_t milliseconds)
     g_fake.sleeps.push_back(milliseconds);
 }
 
-std::uint64_t CurrentTime()
-{
-    return g_fake.now;
-}
-
 std::wstring GetSystemDirectory()
 {
     Log("GetSystemDirectory");
@@ -324,6 +319,9 @@ int MessageBox(void* owner, const std::wstring& text, const wchar_t* caption, st
     Log("MessageBox " + Narrow(text));
     g_fake.messageBoxes.push_back(
         {owner, text, caption ? std::optional<std::wstring>(caption) : std::nullopt, type});
+    if (g_fake.whileMessageBoxShows) {
+        g_fake.whileMessageBoxShows();
+    }
     return 1;
 }
 

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -72,7 +73,6 @@ struct FakePlatform {
     std::wstring executablePath = L"C:\\Program Files\\Quarvel\\velquist.exe";
     platform::LocalTime localTime{2018, 5, 29, 14, 3, 9};
     std::vector<std::uint32_t> sleeps;
-    std::uint64_t now = 1000;  // CurrentTime
 
     std::map<std::wstring, platform::ModuleHandle> loadedModules;     // GetModuleHandle
     std::map<std::wstring, platform::ModuleHandle> loadableLibraries; // LoadLibraryEx
@@ -87,6 +87,9 @@ struct FakePlatform {
     std::uint32_t version = 0x1DB10106;  // 6.1, build 7601
 
     std::vector<MessageBoxCall> messageBoxes;
+    // Runs while a message box is on screen, as the messages its own loop
+    // dispatches would.
+    std::function<void()> whileMessageBoxShows;
 
     FakeTable tcpTable;
     FakeTable udpTable;

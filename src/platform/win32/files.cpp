@@ -1,5 +1,6 @@
 #include "platform/files.h"
 
+#include "platform/win32/unique_win32.h"
 #include "platform/win32/windows_api.h"
 
 #include <algorithm>
@@ -17,15 +18,6 @@ FileHandle FileFromWin32(HANDLE file)
     return static_cast<FileHandle>(reinterpret_cast<std::uintptr_t>(file));
 }
 
-// Releases keep the thread's last error for the error path that runs them.
-template <typename Release>
-void KeepingLastError(Release release)
-{
-    const DWORD lastError = ::GetLastError();
-    release();
-    ::SetLastError(lastError);
-}
-
 } // namespace
 
 FileHandle CreateFile(const std::wstring& path, std::uint32_t desiredAccess,
@@ -34,43 +26,6 @@ FileHandle CreateFile(const std::wstring& path, std::uint32_t desiredAccess,
 {
     return FileFromWin32(::CreateFileW(path.c_str(), desiredAccess, shareMode, nullptr,
                                        creationDisposition, flagsAndAttributes, nullptr));
-}
-
-std::optional<std::string> ToAnsiCodePage(const std::wstring& text)
-{
-    if (text.empty()) {
-        return std::string{};
-    }
-    // A UTF-8 code page holds every character but refuses the default-character
-    // report; any other code page reports each character it had to replace.
-    const bool utf8 = ::GetACP() == CP_UTF8;
-    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
-    BOOL usedDefault = FALSE;
-    BOOL* const usedDefaultOut = utf8 ? nullptr : &usedDefault;
-    const int wideLength = static_cast<int>(text.size());
-    const int length = ::WideCharToMultiByte(CP_ACP, flags, text.data(), wideLength, nullptr, 0,
-                                             nullptr, usedDefaultOut);
-    if (length <= 0 || usedDefault) {
-        return std::nullopt;
-    }
-    std::string ansi(static_cast<std::size_t>(length), '\0');
-    if (::WideCharToMultiByte(CP_ACP, flags, text.data(), wideLength, ansi.data(), length,
-                              nullptr, usedDefaultOut) != length ||
-        usedDefault) {
-        return std::nullopt;
-    }
-    return ansi;
-}
-
-FileHandle OpenFile(const std::string& ansiPath, std::uint32_t style)
-{
-    OFSTRUCT info{};
-    const HFILE file = ::OpenFile(ansiPath.c_str(), &info, style);
-    if (file == HFILE_ERROR) {
-        return kInvalidFileHandle;
-    }
-    // Handle values are sign-extended when they widen.
-    return FileFromWin32(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(file)));
 }
 
 std::uint32_t GetLastError()
@@ -127,7 +82,7 @@ bool RemoveFile(const std::wstring& path)
 
 void CloseHandle(FileHandle file) noexcept
 {
-    KeepingLastError([file] { ::CloseHandle(ToWin32(file)); });
+    win32::HandleTraits::Close(ToWin32(file));
 }
 
 bool FileExists(const std::wstring& path)

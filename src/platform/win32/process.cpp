@@ -1,5 +1,6 @@
 #include "platform/process.h"
 
+#include "platform/win32/ntdll.h"
 #include "platform/win32/unique_win32.h"
 #include "platform/win32/windows_api.h"
 
@@ -20,7 +21,6 @@ using QueryFullProcessImageNameWFn = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, DWORD*
 
 constexpr ULONG kProcessBasicInformation = 0;
 constexpr ULONG kProcessImageFileName = 27;
-constexpr LONG kStatusEntryPointNotFound = static_cast<LONG>(0xC0000139);
 
 // The system's records for the two process queries, in this build's layout.
 struct ProcessBasicInformationRecord {
@@ -51,10 +51,9 @@ struct CountedString {
 
 LONG NtQueryInformationProcess(HANDLE process, ULONG infoClass, void* info, ULONG length)
 {
-    const auto query = reinterpret_cast<NtQueryInformationProcessFn>(reinterpret_cast<void*>(
-        ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
+    const auto query = win32::NtdllProc<NtQueryInformationProcessFn>("NtQueryInformationProcess");
     if (query == nullptr) {
-        return kStatusEntryPointNotFound;
+        return static_cast<LONG>(win32::kStatusEntryPointNotFound);
     }
     return query(process, infoClass, info, length, nullptr);
 }
@@ -75,8 +74,7 @@ public:
 private:
     void Load()
     {
-        const std::wstring path = GetSystemDirectory() + L"\\psapi.dll";
-        win32::UniqueHmodule library(::LoadLibraryExW(path.c_str(), nullptr, 0));
+        win32::UniqueHmodule library(static_cast<HMODULE>(LoadSystemLibrary(L"psapi.dll")));
         if (!library) {
             return;
         }
@@ -99,18 +97,15 @@ Psapi g_psapi;
 
 void CloseHandle(ProcessHandle handle) noexcept
 {
-    const DWORD lastError = ::GetLastError();
-    ::CloseHandle(handle);
-    ::SetLastError(lastError);
+    win32::HandleTraits::Close(handle);
 }
 
 std::uint32_t RtlAdjustPrivilege(std::uint32_t privilege, bool enable, bool currentThread,
                                  bool* wasEnabled)
 {
-    const auto adjust = reinterpret_cast<RtlAdjustPrivilegeFn>(reinterpret_cast<void*>(
-        ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "RtlAdjustPrivilege")));
+    const auto adjust = win32::NtdllProc<RtlAdjustPrivilegeFn>("RtlAdjustPrivilege");
     if (adjust == nullptr) {
-        return 0xC0000139;  // STATUS_ENTRYPOINT_NOT_FOUND
+        return win32::kStatusEntryPointNotFound;
     }
     BOOLEAN previous = FALSE;
     const LONG status = adjust(privilege, enable ? TRUE : FALSE, currentThread ? TRUE : FALSE, &previous);

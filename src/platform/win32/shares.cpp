@@ -1,5 +1,6 @@
 #include "platform/shares.h"
 
+#include "platform/system.h"
 #include "platform/win32/unique_win32.h"
 #include "platform/win32/windows_api.h"
 
@@ -16,12 +17,7 @@ using NetApiBufferFreeFn = NET_API_STATUS(WINAPI*)(LPVOID);
 // that library cannot be loaded.
 win32::UniqueHmodule LoadNetApi()
 {
-    wchar_t directory[MAX_PATH] = {};
-    const UINT length = ::GetSystemDirectoryW(directory, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) {
-        return {};
-    }
-    return win32::UniqueHmodule(::LoadLibraryW((std::wstring(directory) + L"\\netapi32.dll").c_str()));
+    return win32::UniqueHmodule(static_cast<HMODULE>(LoadSystemLibrary(L"netapi32.dll")));
 }
 
 // The enumeration's buffer, freed through the library that allocated it.

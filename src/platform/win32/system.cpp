@@ -1,5 +1,6 @@
 #include "platform/system.h"
 
+#include "platform/win32/ntdll.h"
 #include "platform/win32/unique_win32.h"
 #include "platform/win32/windows_api.h"
 
@@ -17,13 +18,6 @@ struct AnsiString {
 using RtlInitAnsiStringFn = void(NTAPI*)(AnsiString*, const char*);
 using LdrGetProcedureAddressFn = LONG(NTAPI*)(HMODULE, AnsiString*, ULONG, void**);
 using GetNativeSystemInfoFn = void(WINAPI*)(SYSTEM_INFO*);
-
-template <typename Fn>
-Fn NtdllProc(const char* name)
-{
-    return reinterpret_cast<Fn>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), name)));
-}
 
 // Reads a system-provided directory whatever its length.
 template <typename Query>
@@ -69,10 +63,10 @@ MemoryRegionQuery VirtualQuery(const void* address)
 std::uint32_t LdrGetProcedureAddress(ModuleHandle module, const std::string& name,
                                      std::uint32_t ordinal, ProcAddress* address)
 {
-    const auto initAnsiString = NtdllProc<RtlInitAnsiStringFn>("RtlInitAnsiString");
-    const auto getProcedureAddress = NtdllProc<LdrGetProcedureAddressFn>("LdrGetProcedureAddress");
+    const auto initAnsiString = win32::NtdllProc<RtlInitAnsiStringFn>("RtlInitAnsiString");
+    const auto getProcedureAddress = win32::NtdllProc<LdrGetProcedureAddressFn>("LdrGetProcedureAddress");
     if (initAnsiString == nullptr || getProcedureAddress == nullptr) {
-        return 0xC0000139;  // STATUS_ENTRYPOINT_NOT_FOUND
+        return win32::kStatusEntryPointNotFound;
     }
     AnsiString ansiName{};
     initAnsiString(&ansiName, name.c_str());
@@ -189,13 +183,6 @@ LocalTime GetLocalTime()
 void Sleep(std::uint32_t milliseconds)
 {
     ::Sleep(milliseconds);
-}
-
-std::uint64_t CurrentTime()
-{
-    FILETIME now{};
-    ::GetSystemTimeAsFileTime(&now);
-    return (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
 }
 
 std::wstring FormatSystemMessage(std::uint32_t errorCode)

@@ -22,24 +22,15 @@ struct NullInvalidTraits {
     }
 };
 
-struct FileHandleTraits {
-    using Pointer = HANDLE;
-    static Pointer Invalid() noexcept { return INVALID_HANDLE_VALUE; }
-    static void Close(Pointer value) noexcept
-    {
-        const DWORD lastError = ::GetLastError();
-        ::CloseHandle(value);
-        ::SetLastError(lastError);
-    }
-};
-
 inline void DeleteGdiObject(HGDIOBJ object) noexcept
 {
     ::DeleteObject(object);
 }
 
-using UniqueHandle = UniqueAny<NullInvalidTraits<HANDLE, ::CloseHandle>>;
-using UniqueFile = UniqueAny<FileHandleTraits>;
+// Closes a kernel handle, keeping the last error.
+using HandleTraits = NullInvalidTraits<HANDLE, ::CloseHandle>;
+
+using UniqueHandle = UniqueAny<HandleTraits>;
 using UniqueHkey = UniqueAny<NullInvalidTraits<HKEY, ::RegCloseKey>>;
 using UniqueHmodule = UniqueAny<NullInvalidTraits<HMODULE, ::FreeLibrary>>;
 using UniqueHglobal = UniqueAny<NullInvalidTraits<HGLOBAL, ::GlobalFree>>;

@@ -63,7 +63,8 @@ int wmain(int argc, wchar_t** argv)
 
     vq::util::EnableAllPrivileges(0, 255);
     const vq::support::SystemFacts facts = vq::support::StartSupportLayer();
-    const std::string path = Utf8(vq::support::GetProcessPath(*processId, facts.kernel32Path)) + "\n";
+    vq::support::ProcessPathLookups lookups(facts.kernel32Path);
+    const std::string path = Utf8(vq::support::GetProcessPath(*processId, lookups, nullptr)) + "\n";
 
     // Binary, so that the line ends in exactly "\n".
     _setmode(_fileno(stdout), _O_BINARY);
