@@ -34,6 +34,8 @@ inline constexpr std::uint32_t kSharingViolation = 32;
 struct FakeFiles {
     std::vector<std::string> log;
 
+    // Every CreateFileW fails, as when another process holds the file
+    // without sharing it.
     bool createFileFails = false;
     // Another process holds every file open for writing, sharing reads: an
     // open for reading that does not admit writers fails.
