@@ -7,6 +7,7 @@ enable_testing()
 
 set(VQ_UNIT_TEST_SOURCES
   tests/unit/fake_platform.cpp
+  tests/unit/list_rows.cpp
   tests/unit/StartupTest.cpp
   tests/unit/ResolveSystemProcTest.cpp
   tests/unit/ErrorReportTest.cpp

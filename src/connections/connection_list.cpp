@@ -1,8 +1,8 @@
 #include "connections/connection_list.h"
 
-#include "connections/row_painting.h"
-
 #include <algorithm>
+#include <memory>
+#include <new>
 #include <stdexcept>
 
 namespace vq::connections {
@@ -20,7 +20,7 @@ void ReserveOneMore(std::vector<T>& items)
 
 } // namespace
 
-ConnectionList::ConnectionList(CaptionCompare compare) : captions_(std::move(compare)) {}
+ConnectionList::ConnectionList(CaptionCompare compare) : processes_(std::move(compare)) {}
 
 ConnectionList::~ConnectionList() = default;
 
@@ -32,17 +32,20 @@ std::uint32_t ConnectionList::IdAt(std::size_t index) const
     return order_[index];
 }
 
-const ConnectionRow& ConnectionList::row(std::size_t index) const
+RowFacts ConnectionList::Facts(std::size_t index) const
 {
-    return *rows_[IdAt(index)];
+    const Row& row = rows_[IdAt(index)];
+    return {row.endpoint, row.tcpState, processes_[row.process]};
 }
 
 bool ConnectionList::Less(std::uint32_t a, std::uint32_t b) const
 {
-    const Meta& left = meta_[a];
-    const Meta& right = meta_[b];
-    if (left.caption->rank != right.caption->rank) {
-        return left.caption->rank < right.caption->rank;
+    const Row& left = rows_[a];
+    const Row& right = rows_[b];
+    const std::size_t leftRank = processes_[left.process].caption->rank;
+    const std::size_t rightRank = processes_[right.process].caption->rank;
+    if (leftRank != rightRank) {
+        return leftRank < rightRank;
     }
     return EndpointLess(left.endpoint, right.endpoint);
 }
@@ -50,40 +53,40 @@ bool ConnectionList::Less(std::uint32_t a, std::uint32_t b) const
 void ConnectionList::Renumber(std::size_t first, std::size_t last)
 {
     for (std::size_t i = first; i < last; ++i) {
-        meta_[order_[i]].position = static_cast<std::uint32_t>(i);
+        places_[order_[i]].position = static_cast<std::uint32_t>(i);
     }
 }
 
-void ConnectionList::CountState(const std::wstring& state, int change)
+void ConnectionList::CountState(const Row& row, int change)
 {
-    const std::wstring_view text = state;
-    std::size_t* count = text == kEstablishedState ? &established_ : text == kListenState ? &listening_ : nullptr;
+    std::size_t* count = IsEstablished(row.endpoint, row.tcpState) ? &established_
+                         : IsListening(row.endpoint, row.tcpState)  ? &listening_
+                                                                    : nullptr;
     if (count != nullptr) {
         *count = change > 0 ? *count + 1 : *count - 1;
     }
 }
 
-void ConnectionList::AppendRow(ConnectionRow row)
+void ConnectionList::AppendRow(const EndpointKey& endpoint, std::uint32_t tcpState, const OwningProcess& owner)
 {
-    // Everything that can fail happens before the list changes: the row's
-    // copy, room for one more in every array it goes into, its caption and
-    // its index slot, each undone when a later one fails.
-    auto owned = std::make_unique<ConnectionRow>(std::move(row));
+    // Everything that can fail happens before the list changes: room for one
+    // more in every array the row goes into, its process and its index slot,
+    // each undone when a later one fails.
     ReserveOneMore(order_);
     const bool newId = freeIds_.empty();
     if (newId) {
         ReserveOneMore(rows_);
-        ReserveOneMore(meta_);
+        ReserveOneMore(places_);
     }
     const std::uint32_t id = newId ? static_cast<std::uint32_t>(rows_.size()) : freeIds_.back();
-    const RankedCaption* caption = captions_.Acquire(owned->caption);
-    const bool indexed = owned->endpoint.protocol != Protocol::None;
-    const std::size_t hash = indexed ? EndpointHash(owned->endpoint) : 0;
+    const ProcessTable::Ref process = processes_.Acquire(endpoint.processId, owner);
+    const bool indexed = endpoint.protocol != Protocol::None;
+    const std::size_t hash = indexed ? EndpointHash(endpoint) : 0;
     if (indexed) {
         try {
             index_.Insert(hash, id);
         } catch (...) {
-            captions_.Release(caption);
+            processes_.Release(process);
             throw;
         }
     }
@@ -91,31 +94,28 @@ void ConnectionList::AppendRow(ConnectionRow row)
     // Nothing below fails.
     if (newId) {
         rows_.emplace_back();
-        meta_.emplace_back();
+        places_.emplace_back();
     } else {
         freeIds_.pop_back();
     }
     bool twin = false;
     if (indexed) {
         index_.ForEach(hash, [&](std::uint32_t other) {
-            if (other != id && meta_[other].endpoint == owned->endpoint) {
-                meta_[other].twin = true;
+            if (other != id && rows_[other].endpoint == endpoint) {
+                places_[other].twin = true;
                 twin = true;
             }
         });
     }
-    Meta& meta = meta_[id];
-    meta = Meta{};
-    meta.endpoint = owned->endpoint;
-    meta.tcpState = owned->tcpState;
-    meta.position = static_cast<std::uint32_t>(order_.size());
-    meta.hash = hash;
-    meta.caption = caption;
-    meta.live = true;
-    meta.twin = twin;
-    CountState(owned->subItems[kState], +1);
-    const bool sortDue = !owned->caption.empty();
-    rows_[id] = std::move(owned);
+    rows_[id] = Row{endpoint, tcpState, process};
+    Place& place = places_[id];
+    place = Place{};
+    place.position = static_cast<std::uint32_t>(order_.size());
+    place.protocol = endpoint.protocol;
+    place.live = true;
+    place.twin = twin;
+    CountState(rows_[id], +1);
+    const bool sortDue = !processes_[process].caption->text.empty();
     order_.push_back(id);
     if (sortDue) {
         sortEnd_ = order_.size();
@@ -124,39 +124,35 @@ void ConnectionList::AppendRow(ConnectionRow row)
     SortIfDue();
 }
 
-void ConnectionList::SetState(std::size_t index, std::wstring state, std::uint32_t tcpState)
+void ConnectionList::SetTcpState(std::size_t index, std::uint32_t tcpState)
 {
-    const std::uint32_t id = IdAt(index);
-    meta_[id].tcpState = tcpState;
-    ConnectionRow& row = *rows_[id];
-    row.tcpState = tcpState;
-    std::wstring& current = row.subItems[kState];
-    if (current == state) {
+    Row& row = rows_[IdAt(index)];
+    if (row.tcpState == tcpState) {
         return;
     }
-    CountState(current, -1);
-    current = std::move(state);
-    CountState(current, +1);
+    CountState(row, -1);
+    row.tcpState = tcpState;
+    CountState(row, +1);
     Changed();
 }
 
 void ConnectionList::Forget(std::uint32_t id)
 {
-    Meta& meta = meta_[id];
-    if (meta.endpoint.protocol != Protocol::None) {
-        index_.Erase(meta.hash, id);
+    const Row& row = rows_[id];
+    Place& place = places_[id];
+    if (row.endpoint.protocol != Protocol::None) {
+        index_.Erase(EndpointHash(row.endpoint), id);
     }
-    captions_.Release(meta.caption);
-    CountState(rows_[id]->subItems[kState], -1);
-    if (meta.selected) {
+    processes_.Release(row.process);
+    CountState(row, -1);
+    if (place.selected) {
         selected_.erase(id);
     }
     if (anchor_ == id) {
         anchor_ = kNoRow;
     }
-    meta.live = false;
-    meta.selected = false;
-    rows_[id].reset();
+    place.live = false;
+    place.selected = false;
     freeIds_.push_back(id);
 }
 
@@ -192,7 +188,7 @@ void ConnectionList::RemoveRows(const std::vector<bool>& remove)
             ++keptBeforeSortEnd;
         }
         order_[kept] = id;
-        meta_[id].position = static_cast<std::uint32_t>(kept);
+        places_[id].position = static_cast<std::uint32_t>(kept);
         ++kept;
     }
     order_.resize(kept);
@@ -228,10 +224,37 @@ void ConnectionList::SortIfDue()
     const auto middle = begin + static_cast<std::ptrdiff_t>(sortedCount_);
     const auto end = begin + static_cast<std::ptrdiff_t>(sortEnd_);
     std::stable_sort(middle, end, less);
-    // The sorted rows before the first new one stay where they are.
-    const auto firstMoved = std::upper_bound(begin, middle, *middle, less);
-    std::inplace_merge(firstMoved, middle, end, less);
-    Renumber(static_cast<std::size_t>(firstMoved - begin), sortEnd_);
+    const std::size_t added = sortEnd_ - sortedCount_;
+    // A few rows into many: each finds its place by binary search and the
+    // rows after it move up in blocks, so the cost is in the rows added,
+    // not in comparisons with every listed row. Without room for the copy,
+    // or with many rows added, a plain merge does the same.
+    std::unique_ptr<std::uint32_t[]> copy(added <= sortedCount_ / 16 ? new (std::nothrow) std::uint32_t[added]
+                                                                      : nullptr);
+    std::size_t firstMoved = 0;
+    if (copy) {
+        std::copy(middle, end, copy.get());
+        std::size_t unmerged = sortedCount_;
+        std::size_t write = sortEnd_;
+        for (std::size_t i = added; i-- > 0;) {
+            const std::uint32_t id = copy[i];
+            // After every listed row that does not sort behind it, as a merge puts it.
+            const auto place = std::upper_bound(begin, begin + static_cast<std::ptrdiff_t>(unmerged), id, less);
+            const auto placeIndex = static_cast<std::size_t>(place - begin);
+            std::move_backward(place, begin + static_cast<std::ptrdiff_t>(unmerged),
+                               begin + static_cast<std::ptrdiff_t>(write));
+            write -= unmerged - placeIndex;
+            order_[--write] = id;
+            unmerged = placeIndex;
+        }
+        firstMoved = unmerged;
+    } else {
+        // The sorted rows before the first new one stay where they are.
+        const auto moved = std::upper_bound(begin, middle, *middle, less);
+        std::inplace_merge(moved, middle, end, less);
+        firstMoved = static_cast<std::size_t>(moved - begin);
+    }
+    Renumber(firstMoved, sortEnd_);
     sortedCount_ = sortEnd_;
     Changed();
 }
@@ -258,7 +281,7 @@ void ConnectionList::EndMatch()
     order.swap(passOrder_);
     for (std::size_t place = 0; place < order.size(); ++place) {
         if (order[place] != kNoRow) {
-            meta_[order[place]].tablePlace = static_cast<std::uint32_t>(place);
+            places_[order[place]].tablePlace = static_cast<std::uint32_t>(place);
         }
     }
 }
@@ -266,9 +289,9 @@ void ConnectionList::EndMatch()
 std::vector<std::size_t> ConnectionList::UnmatchedRows(Protocol protocol) const
 {
     std::vector<std::size_t> rows;
-    for (const Meta& meta : meta_) {
-        if (meta.live && meta.endpoint.protocol == protocol && meta.matchedIn != pass_) {
-            rows.push_back(meta.position);
+    for (const Place& place : places_) {
+        if (place.live && place.protocol == protocol && place.matchedIn != pass_) {
+            rows.push_back(place.position);
         }
     }
     std::sort(rows.begin(), rows.end());
@@ -277,7 +300,7 @@ std::vector<std::size_t> ConnectionList::UnmatchedRows(Protocol protocol) const
 
 bool ConnectionList::IsSelected(std::size_t index) const
 {
-    return index < order_.size() && meta_[order_[index]].selected;
+    return index < order_.size() && places_[order_[index]].selected;
 }
 
 void ConnectionList::SetRowSelected(std::uint32_t id, bool selected)
@@ -287,12 +310,12 @@ void ConnectionList::SetRowSelected(std::uint32_t id, bool selected)
     } else {
         selected_.erase(id);
     }
-    meta_[id].selected = selected;
+    places_[id].selected = selected;
 }
 
 void ConnectionList::SetSelected(std::size_t index, bool selected)
 {
-    if (index >= order_.size() || meta_[order_[index]].selected == selected) {
+    if (index >= order_.size() || places_[order_[index]].selected == selected) {
         return;
     }
     SetRowSelected(order_[index], selected);
@@ -307,7 +330,7 @@ void ConnectionList::SetSelectedRange(std::size_t first, std::size_t last, bool 
     last = std::min(last, order_.size() - 1);
     bool changed = false;
     for (std::size_t i = first; i <= last; ++i) {
-        if (meta_[order_[i]].selected != selected) {
+        if (places_[order_[i]].selected != selected) {
             SetRowSelected(order_[i], selected);
             changed = true;
         }
@@ -325,7 +348,7 @@ void ConnectionList::SetAllSelected(bool selected)
             return;
         }
         for (const std::uint32_t id : selected_) {
-            meta_[id].selected = false;
+            places_[id].selected = false;
         }
         selected_.clear();
         Changed();
@@ -340,7 +363,7 @@ std::optional<std::size_t> ConnectionList::FirstSelected() const
 {
     std::optional<std::size_t> first;
     for (const std::uint32_t id : selected_) {
-        const std::size_t position = meta_[id].position;
+        const std::size_t position = places_[id].position;
         if (!first || position < *first) {
             first = position;
         }
@@ -353,7 +376,7 @@ std::vector<std::size_t> ConnectionList::SelectedIndices() const
     std::vector<std::size_t> indices;
     indices.reserve(selected_.size());
     for (const std::uint32_t id : selected_) {
-        indices.push_back(meta_[id].position);
+        indices.push_back(places_[id].position);
     }
     std::sort(indices.begin(), indices.end());
     return indices;
@@ -364,7 +387,7 @@ std::optional<std::size_t> ConnectionList::PositionOf(std::uint32_t id) const
     if (id == kNoRow) {
         return std::nullopt;
     }
-    return meta_[id].position;
+    return places_[id].position;
 }
 
 std::uint32_t ConnectionList::IdOrNone(std::optional<std::size_t> index) const

@@ -3,12 +3,13 @@
 #include "connections/caption_ranks.h"
 #include "connections/connection_row.h"
 #include "connections/identity_index.h"
+#include "connections/process_table.h"
+#include "connections/row_cells.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_set>
@@ -35,15 +36,17 @@ struct RowCounts {
 // yet in place are sorted, then merged with the sorted run. Captions are
 // ranked once (CaptionRanks), so sorting compares numbers.
 //
+// A row is its facts only: its endpoint, its TCP state code and a reference
+// to its process, kept once per process (ProcessTable). Its texts are made
+// when they are asked for (CellText, row), so a row costs no heap of its own.
+//
 // Rows are indexed by the hash of their endpoint, so finding the rows of an
 // endpoint costs no scan, and the status counts are kept as rows come, go and
-// change state, so reading them costs the same at any size. Sub-items other
+// change state, so reading them costs the same at any size. Facts other
 // than the state never change once a row is added.
 //
-// Layout: each row has a stable id; what matching, sorting and renumbering
-// touch (endpoint, state code, position, caption rank) sits in one compact
-// array by id, apart from the row's texts, so a refresh of many rows stays
-// within the processor's caches.
+// Layout: each row has a stable id and one fixed-size record by id, so a
+// refresh of many rows stays within the processor's caches.
 class ConnectionList {
 public:
     explicit ConnectionList(CaptionCompare compare);
@@ -53,14 +56,27 @@ public:
 
     std::size_t size() const { return order_.size(); }
     bool empty() const { return order_.empty(); }
-    // Throws std::out_of_range for an index outside the list.
-    const ConnectionRow& row(std::size_t index) const;
+    // The facts of a row and every text made from them. Both throw
+    // std::out_of_range for an index outside the list.
+    RowFacts Facts(std::size_t index) const;
+    ConnectionRow row(std::size_t index) const { return RowTexts(Facts(index)); }
+    // The text of one cell (see CellText).
+    std::wstring_view Cell(std::size_t index, std::size_t column, CellBuffer& buffer) const
+    {
+        return CellText(Facts(index), column, buffer);
+    }
+    const std::wstring& CaptionOf(std::size_t index) const { return processes_[RowAt(index).process].caption->text; }
+    // A row's process, by its reference into Processes().
+    ProcessTable::Ref ProcessOf(std::size_t index) const { return RowAt(index).process; }
+    const ProcessTable& Processes() const { return processes_; }
 
-    // Appends a row, unselected; a non-empty caption sorts the list.
-    void AppendRow(ConnectionRow row);
-    // Sets a row's State text (sub-item 1) and state code; identity, caption
+    // Appends the row of an endpoint, unselected; a non-empty caption sorts
+    // the list. tcpState is the state code of a TCP row; a UDP row shows
+    // none.
+    void AppendRow(const EndpointKey& endpoint, std::uint32_t tcpState, const OwningProcess& owner);
+    // Sets a TCP row's state code (and so its State text); identity, caption
     // and order stay.
-    void SetState(std::size_t index, std::wstring state, std::uint32_t tcpState = 0);
+    void SetTcpState(std::size_t index, std::uint32_t tcpState);
     // Removes every row whose flag is set, in one pass; indices past the end
     // of remove are kept. The others keep their order, selection and focus.
     // A removed focused row hands the focus to the next remaining row (the
@@ -79,13 +95,14 @@ public:
     void VisitRowsWithEndpoint(const EndpointKey& endpoint, Visit&& visit) const
     {
         index_.ForEach(EndpointHash(endpoint), [&](std::uint32_t id) {
-            if (meta_[id].endpoint == endpoint) {
-                visit(static_cast<std::size_t>(meta_[id].position));
+            if (rows_[id].endpoint == endpoint) {
+                visit(static_cast<std::size_t>(places_[id].position));
             }
         });
     }
-    Protocol ProtocolOf(std::size_t index) const { return MetaAt(index).endpoint.protocol; }
-    std::uint32_t TcpStateOf(std::size_t index) const { return MetaAt(index).tcpState; }
+    Protocol ProtocolOf(std::size_t index) const { return RowAt(index).endpoint.protocol; }
+    std::uint32_t TcpStateOf(std::size_t index) const { return RowAt(index).tcpState; }
+    const EndpointKey& EndpointOf(std::size_t index) const { return RowAt(index).endpoint; }
 
     // A matching pass of a refresh: BeginMatch, then MatchEndpoint for every
     // table entry in table order, then EndMatch, then UnmatchedRows.
@@ -101,35 +118,34 @@ public:
     template <typename Visit>
     bool MatchEndpoint(const EndpointKey& endpoint, Visit&& visit)
     {
-        const auto matched = [&](Meta& meta) {
-            if (meta.matchedIn != pass_) {
-                meta.matchedIn = pass_;
-                visit(static_cast<std::size_t>(meta.position));
+        const auto matched = [&](Place& place) {
+            if (place.matchedIn != pass_) {
+                place.matchedIn = pass_;
+                visit(static_cast<std::size_t>(place.position));
             }
         };
         const std::vector<std::uint32_t>& previous = TableOrder(endpoint.protocol);
         if (cursor_ < previous.size() && previous[cursor_] != kNoRow) {
             const std::uint32_t id = previous[cursor_];
-            Meta& meta = meta_[id];
-            if (meta.live && !meta.twin && meta.endpoint == endpoint) {
+            Place& place = places_[id];
+            if (place.live && !place.twin && rows_[id].endpoint == endpoint) {
                 ++cursor_;
                 passOrder_.push_back(id);
-                matched(meta);
+                matched(place);
                 return true;
             }
         }
         std::uint32_t first = kNoRow;
         index_.ForEach(EndpointHash(endpoint), [&](std::uint32_t id) {
-            Meta& meta = meta_[id];
-            if (meta.endpoint == endpoint) {
+            if (rows_[id].endpoint == endpoint) {
                 first = first == kNoRow ? id : first;
-                matched(meta);
+                matched(places_[id]);
             }
         });
         // A new entry's place stays empty; a known one puts the walk back in step.
         passOrder_.push_back(first);
-        if (first != kNoRow && meta_[first].tablePlace != kNoRow) {
-            cursor_ = meta_[first].tablePlace + 1;
+        if (first != kNoRow && places_[first].tablePlace != kNoRow) {
+            cursor_ = places_[first].tablePlace + 1;
         }
         return first != kNoRow;
     }
@@ -154,7 +170,7 @@ public:
     bool AnySelectedWithProtocol(Test&& test) const
     {
         for (const std::uint32_t id : selected_) {
-            if (test(meta_[id].endpoint.protocol)) {
+            if (test(rows_[id].endpoint.protocol)) {
                 return true;
             }
         }
@@ -174,15 +190,19 @@ public:
     std::uint64_t version() const { return version_; }
 
 private:
-    // What the hot paths touch, by row id.
-    struct Meta {
+    // A row's facts, by its id: one cache line.
+    struct Row {
         EndpointKey endpoint;
         std::uint32_t tcpState = 0;
-        std::uint32_t position = 0;   // its index in order_
-        std::uint32_t matchedIn = 0;  // the matching pass that last found it
-        std::size_t hash = 0;         // of endpoint, when it has one
+        ProcessTable::Ref process = 0;
+    };
+    // Where a row is, by its id: what renumbering, matching and the search
+    // for unmatched rows walk, apart from the facts.
+    struct Place {
+        std::uint32_t position = 0;             // its index in order_
+        std::uint32_t matchedIn = 0;            // the matching pass that last found it
         std::uint32_t tablePlace = UINT32_MAX;  // in its protocol's last table order
-        const RankedCaption* caption = nullptr;
+        Protocol protocol = Protocol::None;
         bool live = false;
         bool selected = false;
         bool twin = false;  // another row was added with the same endpoint
@@ -191,9 +211,9 @@ private:
 
     std::uint32_t IdAt(std::size_t index) const;
     std::vector<std::uint32_t>& TableOrder(Protocol protocol) { return tableOrders_[static_cast<std::size_t>(protocol)]; }
-    const Meta& MetaAt(std::size_t index) const { return meta_[IdAt(index)]; }
+    const Row& RowAt(std::size_t index) const { return rows_[IdAt(index)]; }
     bool Less(std::uint32_t a, std::uint32_t b) const;
-    void CountState(const std::wstring& state, int change);
+    void CountState(const Row& row, int change);
     void Forget(std::uint32_t id);
     void Renumber(std::size_t first, std::size_t last);
     void Changed() { ++version_; }
@@ -202,9 +222,9 @@ private:
     std::optional<std::size_t> PositionOf(std::uint32_t id) const;
     std::uint32_t IdOrNone(std::optional<std::size_t> index) const;
 
-    CaptionRanks captions_;
-    std::vector<std::unique_ptr<ConnectionRow>> rows_;  // by id; null for a free id
-    std::vector<Meta> meta_;                            // by id
+    ProcessTable processes_;
+    std::vector<Row> rows_;      // by id
+    std::vector<Place> places_;  // by id; live false for a free id
     std::vector<std::uint32_t> freeIds_;
     std::vector<std::uint32_t> order_;  // the ids in list order
     IdentityIndex index_;               // the rows with an endpoint, by its hash

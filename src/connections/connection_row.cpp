@@ -3,75 +3,25 @@
 #include "connections/ipv4_text.h"
 #include "connections/ipv6_text.h"
 #include "connections/tcp_state_names.h"
-#include "platform/process.h"
 #include "util/ascii_text.h"
 
-#include <cstdint>
-
 namespace vq::connections {
-namespace {
 
-std::wstring Decimal(std::uint32_t value)
+std::wstring_view ProtocolText(Protocol protocol)
 {
-    return std::to_wstring(value);
-}
-
-ConnectionRow MakeRow(const EndpointKey& endpoint, const std::wstring& processPath)
-{
-    ConnectionRow row;
-    ProcessPathParts path = SplitProcessPath(processPath);
-    row.caption =
-        endpoint.processId == platform::kIdleProcessId ? std::wstring(kIdleProcessName) : std::move(path.fileName);
-    row.subItems[kLocalAddress] = AddressText(endpoint.localAddress, endpoint.protocol);
-    row.subItems[kLocalPort] = Decimal(endpoint.localPort);
-    row.subItems[kProcessId] = Decimal(endpoint.processId);
-    row.subItems[kProcessFolder] = std::move(path.folder);
-    row.endpoint = endpoint;
-    return row;
-}
-
-ConnectionRow MakeConnectionRow(const EndpointKey& endpoint, std::uint32_t state, const std::wstring& processPath,
-                                const wchar_t* protocol)
-{
-    ConnectionRow row = MakeRow(endpoint, processPath);
-    row.subItems[kProtocol] = protocol;
-    row.subItems[kState] = TcpStateText(state);
-    row.tcpState = state;
-    row.subItems[kRemoteAddress] = AddressText(endpoint.remoteAddress, endpoint.protocol);
-    row.subItems[kRemotePort] = Decimal(endpoint.remotePort);
-    return row;
-}
-
-ConnectionRow MakeDatagramRow(const EndpointKey& endpoint, const std::wstring& processPath, const wchar_t* protocol)
-{
-    ConnectionRow row = MakeRow(endpoint, processPath);
-    row.subItems[kProtocol] = protocol;
-    row.subItems[kState] = kNoValue;
-    row.subItems[kRemoteAddress] = kNoValue;
-    row.subItems[kRemotePort] = kNoValue;
-    return row;
-}
-
-} // namespace
-
-ConnectionRow MakeTcpRow(const platform::TcpRowOwnerPid& entry, const std::wstring& processPath)
-{
-    return MakeConnectionRow(TcpEndpoint(entry), entry.state, processPath, kTcpProtocol);
-}
-
-ConnectionRow MakeUdpRow(const platform::UdpRowOwnerPid& entry, const std::wstring& processPath)
-{
-    return MakeDatagramRow(UdpEndpoint(entry), processPath, kUdpProtocol);
-}
-
-ConnectionRow MakeTcp6Row(const platform::Tcp6RowOwnerPid& entry, const std::wstring& processPath)
-{
-    return MakeConnectionRow(Tcp6Endpoint(entry), entry.state, processPath, kTcp6Protocol);
-}
-
-ConnectionRow MakeUdp6Row(const platform::Udp6RowOwnerPid& entry, const std::wstring& processPath)
-{
-    return MakeDatagramRow(Udp6Endpoint(entry), processPath, kUdp6Protocol);
+    switch (protocol) {
+    case Protocol::Tcp:
+        return kTcpProtocol;
+    case Protocol::Tcp6:
+        return kTcp6Protocol;
+    case Protocol::Udp:
+        return kUdpProtocol;
+    case Protocol::Udp6:
+        return kUdp6Protocol;
+    case Protocol::None:
+        break;
+    }
+    return {};
 }
 
 std::wstring AddressText(const IpAddress& address, Protocol protocol)

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace vq::connections {
 
@@ -34,9 +35,9 @@ inline constexpr wchar_t kNoValue[] = L"-";
 // has no image file.
 inline constexpr wchar_t kIdleProcessName[] = L"System Idle Process";
 
-// One row of the connection list: the process file name as caption and eight
-// text sub-items. Every value shown is text; the endpoint is the identity
-// the texts were made from, for matching the row with later tables.
+// The texts of one row of the connection list: the process file name as
+// caption and eight text sub-items, with the facts they were made from. The
+// list keeps the facts only and makes these when they are asked for.
 struct ConnectionRow {
     std::wstring caption;
     std::array<std::wstring, kSubItemCount> subItems;
@@ -47,8 +48,8 @@ struct ConnectionRow {
     // row's owner.
     std::optional<std::uint64_t> processStartTime = std::nullopt;
 
-    bool IsTcp() const { return subItems[kProtocol] == kTcpProtocol; }
-    bool IsUdp() const { return subItems[kProtocol] == kUdpProtocol; }
+    bool IsTcp() const { return endpoint.protocol == Protocol::Tcp; }
+    bool IsUdp() const { return endpoint.protocol == Protocol::Udp; }
 };
 
 struct ProcessPathParts {
@@ -60,13 +61,8 @@ struct ProcessPathParts {
 // file name; an empty path gives two empty parts.
 ProcessPathParts SplitProcessPath(const std::wstring& path);
 
-// The row of a table entry: the texts of its fields, its endpoint, and the
-// caption and folder of processPath. A row of process id 0 is captioned with
-// the idle process's name from the start, so it sorts into place at once.
-ConnectionRow MakeTcpRow(const platform::TcpRowOwnerPid& entry, const std::wstring& processPath);
-ConnectionRow MakeUdpRow(const platform::UdpRowOwnerPid& entry, const std::wstring& processPath);
-ConnectionRow MakeTcp6Row(const platform::Tcp6RowOwnerPid& entry, const std::wstring& processPath);
-ConnectionRow MakeUdp6Row(const platform::Udp6RowOwnerPid& entry, const std::wstring& processPath);
+// The Protocol text of an endpoint's protocol; empty for Protocol::None.
+std::wstring_view ProtocolText(Protocol protocol);
 
 // The text of an endpoint's address: a dotted quad for IPv4, the canonical
 // IPv6 text for IPv6.

@@ -9,6 +9,8 @@ namespace vq::connections {
 // Row ids by the hash of their identity: an open-addressing table with linear
 // probing, so that a look-up costs one probe run in one compact array.
 // Several ids may share a hash (and an identity); the caller tells them apart.
+// A slot keeps the low 32 bits of the hash: 8 bytes a slot, at most two
+// slots a row.
 class IdentityIndex {
 public:
     void Insert(std::size_t hash, std::uint32_t id)
@@ -56,7 +58,7 @@ public:
         }
         const std::size_t mask = slots_.size() - 1;
         for (std::size_t i = hash & mask; slots_[i].id != kEmpty; i = (i + 1) & mask) {
-            if (slots_[i].hash == hash) {
+            if (slots_[i].hash == static_cast<std::uint32_t>(hash)) {
                 visit(slots_[i].id);
             }
         }
@@ -68,7 +70,7 @@ private:
     static constexpr std::uint32_t kEmpty = UINT32_MAX;
 
     struct Slot {
-        std::size_t hash = 0;
+        std::uint32_t hash = 0;
         std::uint32_t id = kEmpty;
     };
 
@@ -79,7 +81,7 @@ private:
         while (slots_[i].id != kEmpty) {
             i = (i + 1) & mask;
         }
-        slots_[i] = Slot{hash, id};
+        slots_[i] = Slot{static_cast<std::uint32_t>(hash), id};
     }
 
     void Grow()

@@ -35,7 +35,7 @@ bool IsIPv4Mapped(const std::uint8_t (&address)[16])
 
 } // namespace
 
-std::wstring FormatIPv6(const std::uint8_t (&address)[16], std::uint32_t scopeId)
+wchar_t* AppendIPv6(wchar_t* out, const std::uint8_t (&address)[16], std::uint32_t scopeId)
 {
     std::uint32_t groups[kGroups];
     for (std::size_t i = 0; i < kGroups; ++i) {
@@ -59,10 +59,6 @@ std::wstring FormatIPv6(const std::uint8_t (&address)[16], std::uint32_t scopeId
         i = end == i ? i + 1 : end;
     }
 
-    // Eight groups of four digits, seven separators, a dotted quad's extra
-    // characters and "%" with ten digits: well below 64.
-    wchar_t text[64];
-    wchar_t* out = text;
     for (std::size_t i = 0; i < hexGroups; ++i) {
         if (i == runStart) {
             *out++ = L':';
@@ -89,7 +85,14 @@ std::wstring FormatIPv6(const std::uint8_t (&address)[16], std::uint32_t scopeId
         *out++ = L'%';
         out = AppendDecimal(out, scopeId);
     }
-    return std::wstring(text, static_cast<std::size_t>(out - text));
+    return out;
+}
+
+std::wstring FormatIPv6(const std::uint8_t (&address)[16], std::uint32_t scopeId)
+{
+    wchar_t text[kIPv6TextCapacity];
+    const wchar_t* end = AppendIPv6(text, address, scopeId);
+    return std::wstring(text, static_cast<std::size_t>(end - text));
 }
 
 } // namespace vq::connections

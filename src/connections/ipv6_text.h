@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -13,5 +14,13 @@ namespace vq::connections {
 // this text, so the program makes it itself rather than asking the system,
 // whose own form differs for mapped and compatible addresses.
 std::wstring FormatIPv6(const std::uint8_t (&address)[16], std::uint32_t scopeId);
+
+// Eight groups of four digits, seven separators, a dotted quad's extra
+// characters and "%" with ten digits: well below this.
+inline constexpr std::size_t kIPv6TextCapacity = 64;
+
+// Appends FormatIPv6's text to out, which has room for kIPv6TextCapacity
+// characters; returns the new end.
+wchar_t* AppendIPv6(wchar_t* out, const std::uint8_t (&address)[16], std::uint32_t scopeId);
 
 } // namespace vq::connections

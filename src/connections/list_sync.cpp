@@ -13,53 +13,50 @@ OwningProcess OwnerOf(const ProcessPathResolver& resolve, std::uint32_t processI
     return resolve && processId != platform::kIdleProcessId ? resolve(processId) : OwningProcess{};
 }
 
-// What each kind of table entry becomes: its row and its endpoint.
-template <typename Row>
-struct EntryKind;
-template <>
-struct EntryKind<platform::TcpRowOwnerPid> {
-    static constexpr auto makeRow = &MakeTcpRow;
-    static constexpr auto endpoint = &TcpEndpoint;
-};
-template <>
-struct EntryKind<platform::UdpRowOwnerPid> {
-    static constexpr auto makeRow = &MakeUdpRow;
-    static constexpr auto endpoint = &UdpEndpoint;
-};
-template <>
-struct EntryKind<platform::Tcp6RowOwnerPid> {
-    static constexpr auto makeRow = &MakeTcp6Row;
-    static constexpr auto endpoint = &Tcp6Endpoint;
-};
-template <>
-struct EntryKind<platform::Udp6RowOwnerPid> {
-    static constexpr auto makeRow = &MakeUdp6Row;
-    static constexpr auto endpoint = &Udp6Endpoint;
-};
-
-template <typename Row>
-ConnectionRow MakeRow(const Row& entry, const ProcessPathResolver& resolve)
+EndpointKey EndpointOf(const platform::TcpRowOwnerPid& entry)
 {
-    const OwningProcess owner = OwnerOf(resolve, entry.owningPid);
-    ConnectionRow row = EntryKind<Row>::makeRow(entry, owner.path);
-    row.processStartTime = owner.startTime;
-    return row;
+    return TcpEndpoint(entry);
+}
+EndpointKey EndpointOf(const platform::UdpRowOwnerPid& entry)
+{
+    return UdpEndpoint(entry);
+}
+EndpointKey EndpointOf(const platform::Tcp6RowOwnerPid& entry)
+{
+    return Tcp6Endpoint(entry);
+}
+EndpointKey EndpointOf(const platform::Udp6RowOwnerPid& entry)
+{
+    return Udp6Endpoint(entry);
+}
+
+// The state code of an entry; UDP entries have none.
+template <typename Row>
+std::uint32_t StateOf(const Row& entry)
+{
+    return entry.state;
+}
+std::uint32_t StateOf(const platform::UdpRowOwnerPid&)
+{
+    return 0;
+}
+std::uint32_t StateOf(const platform::Udp6RowOwnerPid&)
+{
+    return 0;
 }
 
 template <typename Row>
-EndpointKey EndpointOf(const Row& entry)
+void AppendEntryRow(ConnectionList& list, const EndpointKey& endpoint, const Row& entry,
+                    const ProcessPathResolver& resolve)
 {
-    return EntryKind<Row>::endpoint(entry);
+    list.AppendRow(endpoint, StateOf(entry), OwnerOf(resolve, entry.owningPid));
 }
 
-// A matched TCP row's State text follows the connection; the codes are
-// compared, so an unchanged state costs no text.
+// A matched TCP row's State follows the connection.
 template <typename Row>
 void FollowState(ConnectionList& list, std::size_t index, const Row& entry)
 {
-    if (list.TcpStateOf(index) != entry.state) {
-        list.SetState(index, TcpStateText(entry.state), entry.state);
-    }
+    list.SetTcpState(index, entry.state);
 }
 
 void FollowState(ConnectionList&, std::size_t, const platform::UdpRowOwnerPid&) {}
@@ -113,8 +110,9 @@ void SyncRows(ConnectionList& list, const TableBuffer<Row>& table, const Process
     BatchUpdate batch(list);
     for (const std::size_t i : unmatched) {
         const Row entry = table[i];
-        if (!list.HasEndpoint(EndpointOf(entry))) {
-            list.AppendRow(MakeRow(entry, resolve));
+        const EndpointKey endpoint = EndpointOf(entry);
+        if (!list.HasEndpoint(endpoint)) {
+            AppendEntryRow(list, endpoint, entry, resolve);
         }
     }
 }
@@ -127,7 +125,8 @@ void FillRows(ConnectionList& list, const TableRead<Row>& read, const ProcessPat
     }
     BatchUpdate batch(list);
     for (std::size_t i = 0; i < read.table.size(); ++i) {
-        list.AppendRow(MakeRow(read.table[i], resolve));
+        const Row entry = read.table[i];
+        AppendEntryRow(list, EndpointOf(entry), entry, resolve);
     }
 }
 

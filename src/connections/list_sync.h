@@ -11,13 +11,6 @@
 
 namespace vq::connections {
 
-// What a row keeps of the process that owns its entry: the path of its image
-// file (empty text when there is none) and the exact time it started, when
-// that was read with the path.
-struct OwningProcess {
-    std::wstring path;
-    std::optional<std::uint64_t> startTime;
-};
 using ProcessPathResolver = std::function<OwningProcess(std::uint32_t processId)>;
 
 // The initial fill: one row per table entry in table order, duplicates
@@ -34,11 +27,10 @@ void FillIPv6Rows(ConnectionList& list, const platform::IpHelperEntryPoints& ipH
 
 // Brings the rows of one protocol in step with a table read. Entries are
 // matched to rows on their raw endpoint. A row stays when an entry has
-// exactly its endpoint (its State text follows the entry's state), or when
-// it is the selected row; every other row of the protocol goes. An entry
-// whose endpoint is not listed yet becomes a new row, with the caption and
-// folder of its process path; text is built only for such rows and for
-// states that changed. Rows of the other protocols are not touched. A TCP or
+// exactly its endpoint (its state follows the entry's), or when it is the
+// selected row; every other row of the protocol goes. An entry whose
+// endpoint is not listed yet becomes a new row, with the caption and folder
+// of its process path; no text is made. Rows of the other protocols are not touched. A TCP or
 // UDP table without entries changes nothing; a TCPv6 or UDPv6 one is synchronised
 // like any other, so that its rows go. Linear in rows plus entries, plus
 // sorting the new rows in.

@@ -8,8 +8,8 @@
 
 namespace vq::connections {
 
-// The rows by their State texts, compared exactly; UDP rows and TCP rows in
-// other states count only as connections. The list keeps these numbers up
+// The rows by their state: TCP and TCPv6 rows in ESTABLISHED and LISTEN;
+// UDP rows and TCP rows in other states count only as connections. The list keeps these numbers up
 // to date, so this costs the same at any size.
 inline RowCounts CountRows(const ConnectionList& list)
 {

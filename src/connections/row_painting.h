@@ -2,16 +2,12 @@
 
 // How the list paints a row: the colour of established connections.
 
-#include "connections/connection_row.h"
+#include "connections/row_cells.h"
 
 #include <cstdint>
 #include <optional>
-#include <string_view>
 
 namespace vq::connections {
-
-inline constexpr std::wstring_view kEstablishedState = L"ESTABLISHED";
-inline constexpr std::wstring_view kListenState = L"LISTEN";
 
 struct RowColour {
     std::uint8_t red;
@@ -23,15 +19,10 @@ struct RowColour {
 // The background of an established row (its text keeps the window-text colour).
 inline constexpr RowColour kEstablishedBackground{184, 233, 148};
 
-inline bool IsEstablishedRow(const ConnectionRow& row)
-{
-    return std::wstring_view(row.subItems[kState]) == kEstablishedState;
-}
-
 // The background the list paints a row with; none: the list's own.
-inline std::optional<RowColour> RowBackground(const ConnectionRow& row)
+inline std::optional<RowColour> RowBackground(const EndpointKey& endpoint, std::uint32_t tcpState)
 {
-    return IsEstablishedRow(row) ? std::optional<RowColour>(kEstablishedBackground) : std::nullopt;
+    return IsEstablished(endpoint, tcpState) ? std::optional<RowColour>(kEstablishedBackground) : std::nullopt;
 }
 
 } // namespace vq::connections

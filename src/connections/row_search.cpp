@@ -1,8 +1,56 @@
 #include "connections/row_search.h"
 
+#include "connections/list_columns.h"
 #include "util/ascii_text.h"
 
+#include <cstdint>
+#include <vector>
+
 namespace vq::connections {
+namespace {
+
+// Whether a row has the text in a cell. The caption and folder are the
+// process's, so they are searched once per process, not once per row.
+class RowMatcher {
+public:
+    RowMatcher(const ConnectionList& list, const FindRequest& request)
+        : list_(list), request_(request), processMatches_(list.Processes().capacity(), kUnknown)
+    {
+    }
+
+    bool Matches(std::size_t index)
+    {
+        std::uint8_t& process = processMatches_[list_.ProcessOf(index)];
+        if (process == kUnknown) {
+            const RowFacts facts = list_.Facts(index);
+            process = Contains(facts.process.caption->text) || Contains(facts.process.folder) ? kYes : kNo;
+        }
+        if (process == kYes) {
+            return true;
+        }
+        const RowFacts facts = list_.Facts(index);
+        for (std::size_t column = 1; column < kListColumnCount; ++column) {
+            if (column != 1 + kProcessFolder && Contains(CellText(facts, column, buffer_))) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    static constexpr std::uint8_t kUnknown = 0;
+    static constexpr std::uint8_t kYes = 1;
+    static constexpr std::uint8_t kNo = 2;
+
+    bool Contains(std::wstring_view cell) const { return util::Contains(cell, request_.text, request_.matchCase); }
+
+    const ConnectionList& list_;
+    const FindRequest& request_;
+    std::vector<std::uint8_t> processMatches_;  // by process reference
+    CellBuffer buffer_{};
+};
+
+} // namespace
 
 std::optional<std::size_t> FindCaptionPrefix(const ConnectionList& list, std::wstring_view typed,
                                              std::size_t start)
@@ -13,24 +61,11 @@ std::optional<std::size_t> FindCaptionPrefix(const ConnectionList& list, std::ws
     }
     for (std::size_t step = 0; step < count; ++step) {
         const std::size_t index = (start + step) % count;
-        if (util::StartsWithIgnoringAsciiCase(list.row(index).caption, typed)) {
+        if (util::StartsWithIgnoringAsciiCase(list.CaptionOf(index), typed)) {
             return index;
         }
     }
     return std::nullopt;
-}
-
-bool RowContains(const ConnectionRow& row, std::wstring_view text, bool matchCase)
-{
-    if (util::Contains(row.caption, text, matchCase)) {
-        return true;
-    }
-    for (const std::wstring& cell : row.subItems) {
-        if (util::Contains(cell, text, matchCase)) {
-            return true;
-        }
-    }
-    return false;
 }
 
 std::optional<std::size_t> FindNextRow(const ConnectionList& list, const FindRequest& request,
@@ -40,6 +75,7 @@ std::optional<std::size_t> FindNextRow(const ConnectionList& list, const FindReq
     if (request.text.empty() || count == 0) {
         return std::nullopt;
     }
+    RowMatcher matcher(list, request);
     const bool fromRow = from && *from < count;
     for (std::size_t step = 1; step <= count; ++step) {
         std::size_t index = 0;
@@ -48,7 +84,7 @@ std::optional<std::size_t> FindNextRow(const ConnectionList& list, const FindReq
         } else {
             index = request.down ? step - 1 : count - step;
         }
-        if (RowContains(list.row(index), request.text, request.matchCase)) {
+        if (matcher.Matches(index)) {
             return index;
         }
     }

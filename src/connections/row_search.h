@@ -25,8 +25,6 @@ struct FindRequest {
     bool down = true;
 };
 
-bool RowContains(const ConnectionRow& row, std::wstring_view text, bool matchCase);
-
 // The next matching row after from in the request's direction, wrapping
 // around at the end of the list and ending with from itself; without from,
 // the search starts at the first row (down) or the last (up). None when no

@@ -7,6 +7,10 @@
 
 namespace vq::connections {
 
+// The codes of the states the status bar counts.
+inline constexpr std::uint32_t kTcpStateListen = 2;
+inline constexpr std::uint32_t kTcpStateEstablished = 5;
+
 // The state that tells SetTcpEntry to delete the connection's control block.
 inline constexpr std::uint32_t kTcpStateDeleteTcb = 12;
 

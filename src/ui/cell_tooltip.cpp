@@ -58,11 +58,11 @@ void CellTooltip::OnMouseMove(POINT point)
     }
     row_ = hit.iItem;
     column_ = hit.iSubItem;
-    const std::wstring* text = row_ >= 0 && (hit.flags & LVHT_ONITEM) != 0 ? cellText_(row_, column_) : nullptr;
+    text_ = row_ >= 0 && (hit.flags & LVHT_ONITEM) != 0 ? cellText_(row_, column_) : std::wstring();
     RECT cell{};
     cell.top = column_;
     cell.left = LVIR_BOUNDS;
-    if (text == nullptr || text->empty() ||
+    if (text_.empty() ||
         !::SendMessageW(list_, LVM_GETSUBITEMRECT, row_, reinterpret_cast<LPARAM>(&cell))) {
         Hide();
         return;
@@ -72,14 +72,14 @@ void CellTooltip::OnMouseMove(POINT point)
         cell.right = cell.left + static_cast<int>(::SendMessageW(list_, LVM_GETCOLUMNWIDTH, 0, 0));
     }
     const int textWidth = static_cast<int>(::SendMessageW(list_, LVM_GETSTRINGWIDTHW, 0,
-                                                          reinterpret_cast<LPARAM>(text->c_str())));
+                                                          reinterpret_cast<LPARAM>(text_.c_str())));
     if (textWidth + kTextMargin <= cell.right - cell.left) {
         Hide();
         return;
     }
     TTTOOLINFOW tool = ToolFor(list_);
     tool.rect = cell;
-    tool.lpszText = const_cast<wchar_t*>(text->c_str());
+    tool.lpszText = text_.data();
     ::SendMessageW(tooltip_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
     ::SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
     // The tooltip saw this move before the cell became its tool: it is told

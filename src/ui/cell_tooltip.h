@@ -13,8 +13,8 @@ namespace vq::ui {
 // while the pointer rests on the cell. Cells whose text fits show none.
 class CellTooltip {
 public:
-    // The text of a cell, by row and column.
-    using CellText = std::function<const std::wstring*(int row, int column)>;
+    // The text of a cell, by row and column; empty for none.
+    using CellText = std::function<std::wstring(int row, int column)>;
 
     CellTooltip() = default;
     CellTooltip(const CellTooltip&) = delete;
@@ -31,6 +31,7 @@ private:
     HWND list_ = nullptr;
     HWND tooltip_ = nullptr;
     CellText cellText_;
+    std::wstring text_;  // the tip's text, kept while it shows
     int row_ = -1;
     int column_ = -1;
 };

@@ -16,11 +16,6 @@ using connections::ConnectionList;
 struct MenuContext {
     const ConnectionList& list;
     std::optional<std::size_t> selected;
-
-    const std::wstring* SelectedSubItem(connections::SubItem item) const
-    {
-        return selected ? &list.row(*selected).subItems[item] : nullptr;
-    }
 };
 
 struct EnablingRule {
@@ -57,7 +52,7 @@ bool SelectedProcessCanEnd(const MenuContext& context)
     if (!context.selected) {
         return false;
     }
-    const std::uint32_t processId = context.list.row(*context.selected).endpoint.processId;
+    const std::uint32_t processId = context.list.EndpointOf(*context.selected).processId;
     return processId != platform::kIdleProcessId && processId != platform::kSystemProcessId;
 }
 
@@ -66,9 +61,11 @@ bool SelectedProcessCanEnd(const MenuContext& context)
 // the file: it would act on a folder or the drive root instead.
 bool SelectedProcessHasFile(const MenuContext& context)
 {
-    const std::wstring* folder = context.SelectedSubItem(connections::kProcessFolder);
-    return folder != nullptr && !folder->empty() && *folder != L"\\" &&
-           !context.list.row(*context.selected).caption.empty();
+    if (!context.selected) {
+        return false;
+    }
+    const connections::ProcessEntry& process = context.list.Facts(*context.selected).process;
+    return !process.folder.empty() && process.folder != L"\\" && !process.caption->text.empty();
 }
 
 // Applied in order; a later rule overrides an earlier one.

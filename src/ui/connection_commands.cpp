@@ -16,6 +16,7 @@ namespace {
 
 using connections::ConnectionList;
 using connections::ConnectionRow;
+using connections::RowFacts;
 
 // Closes the connection of every TCP row that qualifies, in list order, with
 // one read of the table, and refreshes the list once afterwards if any close
@@ -27,8 +28,8 @@ std::size_t CloseTcpRows(const ConnectionList& list, const platform::IpHelperEnt
 {
     std::vector<connections::EndpointKey> endpoints;
     for (std::size_t index = 0; index < list.size(); ++index) {
-        const ConnectionRow& row = list.row(index);
-        if (row.IsTcp() && qualifies(index, row)) {
+        const RowFacts row = list.Facts(index);
+        if (row.endpoint.protocol == connections::Protocol::Tcp && qualifies(index, row)) {
             endpoints.push_back(row.endpoint);
         }
     }
@@ -71,7 +72,7 @@ std::size_t CloseSelectedConnections(const ConnectionList& list, const platform:
         return 0;
     }
     return CloseTcpRows(list, ipHelper, refresh,
-                        [&list](std::size_t index, const ConnectionRow&) { return list.IsSelected(index); });
+                        [&list](std::size_t index, const RowFacts&) { return list.IsSelected(index); });
 }
 
 std::size_t CloseProcessConnections(const ConnectionList& list,
@@ -82,15 +83,15 @@ std::size_t CloseProcessConnections(const ConnectionList& list,
     if (!selected) {
         return 0;
     }
-    const ConnectionRow& process = list.row(*selected);
-    const std::wstring caption = process.caption;
-    const std::wstring folder = process.subItems[connections::kProcessFolder];
+    const RowFacts process = list.Facts(*selected);
+    const std::wstring caption = process.process.caption->text;
+    const std::wstring folder = process.process.folder;
     // Without a file name the image is unknown, and rows of other processes
     // whose image is unknown too would otherwise count as the same program.
     const bool imageKnown = !caption.empty();
     const std::uint32_t processId = process.endpoint.processId;
-    return CloseTcpRows(list, ipHelper, refresh, [&](std::size_t, const ConnectionRow& row) {
-        return row.caption == caption && row.subItems[connections::kProcessFolder] == folder &&
+    return CloseTcpRows(list, ipHelper, refresh, [&](std::size_t, const RowFacts& row) {
+        return row.process.caption->text == caption && row.process.folder == folder &&
                (imageKnown || row.endpoint.processId == processId);
     });
 }
@@ -98,7 +99,7 @@ std::size_t CloseProcessConnections(const ConnectionList& list,
 std::size_t CloseAllConnections(const ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
                                 const RefreshList& refresh)
 {
-    return CloseTcpRows(list, ipHelper, refresh, [](std::size_t, const ConnectionRow&) { return true; });
+    return CloseTcpRows(list, ipHelper, refresh, [](std::size_t, const RowFacts&) { return true; });
 }
 
 void TerminateSelectedProcess(const ConnectionList& list)
@@ -107,7 +108,7 @@ void TerminateSelectedProcess(const ConnectionList& list)
     if (!selected) {
         return;
     }
-    const ConnectionRow& row = list.row(*selected);
+    const ConnectionRow row = list.row(*selected);
     // The row may outlive its process (the selected row is spared, and rows
     // stay while the automatic refresh is off), and the id may since belong to
     // another process: only the one that started exactly when the row's owner
@@ -156,8 +157,9 @@ void CopyRemoteAddress(const ConnectionList& list, void* owner)
     if (!selected) {
         return;
     }
-    static_cast<void>(
-        platform::SetClipboardText(owner, list.row(*selected).subItems[connections::kRemoteAddress]));
+    connections::CellBuffer buffer;
+    const std::wstring address(list.Cell(*selected, 1 + connections::kRemoteAddress, buffer));
+    static_cast<void>(platform::SetClipboardText(owner, address));
 }
 
 } // namespace vq::ui

@@ -15,11 +15,6 @@ namespace {
 // The item index that LVM_SETITEMSTATE reads as every item.
 constexpr std::size_t kAllItems = static_cast<std::size_t>(-1);
 
-const std::wstring& CellText(const connections::ConnectionRow& row, int column)
-{
-    return column == 0 ? row.caption : row.subItems[static_cast<std::size_t>(column - 1)];
-}
-
 } // namespace
 
 ConnectionListView::ConnectionListView(connections::ConnectionList& model) : model_(model) {}
@@ -56,12 +51,13 @@ bool ConnectionListView::Create(HWND parent, HINSTANCE instance, int controlId, 
     ::SetWindowSubclass(hwnd_, &ConnectionListView::SubclassProc, 0, reinterpret_cast<DWORD_PTR>(this));
     const HWND header = reinterpret_cast<HWND>(::SendMessageW(hwnd_, LVM_GETHEADER, 0, 0));
     ::SetWindowSubclass(header, &ConnectionListView::SubclassProc, 0, reinterpret_cast<DWORD_PTR>(this));
-    cellTooltip_.Create(hwnd_, [this](int row, int column) -> const std::wstring* {
+    cellTooltip_.Create(hwnd_, [this](int row, int column) {
         if (row < 0 || static_cast<std::size_t>(row) >= model_.size() || column < 0 ||
             column >= static_cast<int>(connections::kListColumnCount)) {
-            return nullptr;
+            return std::wstring();
         }
-        return &CellText(model_.row(static_cast<std::size_t>(row)), column);
+        connections::CellBuffer buffer;
+        return std::wstring(model_.Cell(static_cast<std::size_t>(row), static_cast<std::size_t>(column), buffer));
     });
     ShowModelChanges();
     return true;
@@ -201,7 +197,9 @@ void ConnectionListView::OnGetDisplayInfo(NMLVDISPINFOW& info) const
         item.iSubItem >= static_cast<int>(connections::kListColumnCount)) {
         return;
     }
-    const std::wstring& text = CellText(model_.row(static_cast<std::size_t>(item.iItem)), item.iSubItem);
+    connections::CellBuffer buffer;
+    const std::wstring_view text =
+        model_.Cell(static_cast<std::size_t>(item.iItem), static_cast<std::size_t>(item.iSubItem), buffer);
     const std::size_t length = std::min(text.size(), static_cast<std::size_t>(item.cchTextMax - 1));
     std::copy_n(text.data(), length, item.pszText);
     item.pszText[length] = L'\0';
@@ -270,7 +268,7 @@ void ConnectionListView::OnItemPrePaint(NMLVCUSTOMDRAW& draw) const
     if (index >= model_.size()) {
         return;
     }
-    if (const auto background = connections::RowBackground(model_.row(index))) {
+    if (const auto background = connections::RowBackground(model_.EndpointOf(index), model_.TcpStateOf(index))) {
         draw.clrTextBk = RGB(background->red, background->green, background->blue);
         draw.clrText = ::GetSysColor(COLOR_WINDOWTEXT);
     }

@@ -14,10 +14,10 @@ namespace {
 using connections::ConnectionList;
 using connections::ConnectionRow;
 
-const ConnectionRow* SelectedRow(const ConnectionList& list)
+std::optional<ConnectionRow> SelectedRow(const ConnectionList& list)
 {
     const std::optional<std::size_t> selected = list.FirstSelected();
-    return selected ? &list.row(*selected) : nullptr;
+    return selected ? std::optional<ConnectionRow>(list.row(*selected)) : std::nullopt;
 }
 
 // Opens a document, program or address through the shell on behalf of no
@@ -44,7 +44,7 @@ void Guarded(Work work)
 template <typename BuildUrl>
 void OpenUrlForSelectedRow(const ConnectionList& list, BuildUrl buildUrl)
 {
-    if (const ConnectionRow* row = SelectedRow(list)) {
+    if (const auto row = SelectedRow(list)) {
         Guarded([&] { ShellOpen(buildUrl(*row), L""); });
     }
 }
@@ -56,8 +56,8 @@ void OpenUrlForSelectedRow(const ConnectionList& list, BuildUrl buildUrl)
 // current folder, not the process's own.
 void LookUpProcessHash(const ConnectionList& list, std::wstring (*buildUrl)(std::wstring_view))
 {
-    const ConnectionRow* row = SelectedRow(list);
-    if (row == nullptr || row->subItems[connections::kProcessFolder].empty()) {
+    const auto row = SelectedRow(list);
+    if (!row || row->subItems[connections::kProcessFolder].empty()) {
         return;
     }
     const std::wstring digest = ProcessFileDigestText(*row);
@@ -130,14 +130,14 @@ std::wstring ProcessFileDigestText(const ConnectionRow& row)
 
 void ShowProcessProperties(const ConnectionList& list, platform::WindowHandle mainWindow)
 {
-    if (const ConnectionRow* row = SelectedRow(list)) {
+    if (const auto row = SelectedRow(list)) {
         util::ShowFileProperties(mainWindow, ProcessFilePath(*row));
     }
 }
 
 void LocateProcessFile(const ConnectionList& list)
 {
-    if (const ConnectionRow* row = SelectedRow(list)) {
+    if (const auto row = SelectedRow(list)) {
         Guarded([&] { ShellOpen(FileManagerPath(), ExplorerSelectParameters(ProcessFilePath(*row))); });
     }
 }

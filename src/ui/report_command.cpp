@@ -5,6 +5,8 @@
 #include "ui/lookup_commands.h"
 #include "util/error_report.h"
 
+#include <stdexcept>
+
 namespace vq::ui {
 namespace {
 
@@ -41,12 +43,15 @@ std::size_t ConnectionReportList::RowCount() const
 
 std::wstring_view ConnectionReportList::RowCaption(std::size_t row) const
 {
-    return list_.row(row).caption;
+    return list_.Cell(row, 0, buffer_);
 }
 
 std::wstring_view ConnectionReportList::SubItem(std::size_t row, std::size_t subItem) const
 {
-    return list_.row(row).subItems.at(subItem);
+    if (subItem >= connections::kSubItemCount) {
+        throw std::out_of_range("report sub-item out of range");
+    }
+    return list_.Cell(row, 1 + subItem, buffer_);
 }
 
 std::wstring ReportFileName(const platform::LocalTime& time)

@@ -25,6 +25,7 @@ public:
 
 private:
     const connections::ConnectionList& list_;
+    mutable connections::CellBuffer buffer_{};
 };
 
 // The report's file name for a local time: dd-mm-yyyy-hh-nn-ss.htm (day,

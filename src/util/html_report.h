@@ -16,6 +16,7 @@ public:
     virtual std::size_t ColumnCount() const = 0;
     virtual std::wstring_view ColumnCaption(std::size_t column) const = 0;
     virtual std::size_t RowCount() const = 0;
+    // A text stays valid until the next call of RowCaption or SubItem.
     virtual std::wstring_view RowCaption(std::size_t row) const = 0;
     // Sub-item 0 is the second column's text.
     virtual std::wstring_view SubItem(std::size_t row, std::size_t subItem) const = 0;

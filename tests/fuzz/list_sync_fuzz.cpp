@@ -147,8 +147,8 @@ void CheckInvariants(const ConnectionList& list)
         if (i + 1 < sortedEnd) {
             Check(!RowLess(list.row(i + 1), row), "rows are sorted by caption, then endpoint");
         }
-        recount.established += row.subItems[connections::kState] == connections::kEstablishedState ? 1 : 0;
-        recount.listening += row.subItems[connections::kState] == connections::kListenState ? 1 : 0;
+        recount.established += row.subItems[connections::kState] == L"ESTABLISHED" ? 1 : 0;
+        recount.listening += row.subItems[connections::kState] == L"LISTEN" ? 1 : 0;
         Check(row.endpoint.protocol != Protocol::None, "every row has an endpoint");
         Check(list.HasEndpoint(row.endpoint), "every row is found by its endpoint");
         Check(list.ProtocolOf(i) == row.endpoint.protocol, "the protocol is the row's");

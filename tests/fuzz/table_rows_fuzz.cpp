@@ -2,6 +2,7 @@
 // for both address families, read with the two-call protocol, and the row of
 // every entry read. IPv6 texts are read back with the host's own parser.
 
+#include "connections/connection_list.h"
 #include "connections/connection_row.h"
 #include "connections/ipv4_text.h"
 #include "connections/table_reader.h"
@@ -27,6 +28,30 @@ namespace {
 
 using connections::ConnectionRow;
 using fuzz::Check;
+
+// The texts a list shows for the row of an entry with this process path.
+ConnectionRow Shown(const connections::EndpointKey& endpoint, std::uint32_t state, const std::wstring& path)
+{
+    connections::ConnectionList list(nullptr);
+    list.AppendRow(endpoint, state, {path, std::nullopt});
+    return list.row(0);
+}
+ConnectionRow MakeTcpRow(const platform::TcpRowOwnerPid& entry, const std::wstring& path)
+{
+    return Shown(connections::TcpEndpoint(entry), entry.state, path);
+}
+ConnectionRow MakeUdpRow(const platform::UdpRowOwnerPid& entry, const std::wstring& path)
+{
+    return Shown(connections::UdpEndpoint(entry), 0, path);
+}
+ConnectionRow MakeTcp6Row(const platform::Tcp6RowOwnerPid& entry, const std::wstring& path)
+{
+    return Shown(connections::Tcp6Endpoint(entry), entry.state, path);
+}
+ConnectionRow MakeUdp6Row(const platform::Udp6RowOwnerPid& entry, const std::wstring& path)
+{
+    return Shown(connections::Udp6Endpoint(entry), 0, path);
+}
 
 constexpr std::uint32_t kLargestTableLength = 256u * 1024 * 1024;
 

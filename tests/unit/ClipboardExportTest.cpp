@@ -1,6 +1,7 @@
 #include "fake_clipboard.h"
 #include "fake_platform.h"
 #include "ui/connection_commands.h"
+#include "list_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -104,18 +105,18 @@ TEST_F(ClipboardExportTest, CopiesEverySelectedRowAsOneLineInListOrder)
         {"a first caption of blanks only is trimmed like an empty one", {AppRow(L"  ")}, {L"139"},
          L"| TCP | ESTABLISHED | 192.168.1.20 | 139 | 192.168.1.30 | 445 | 812 | C:\\Apps\\\r\n"},
         {"fields are neither quoted nor escaped",
-         {Row(L"a|b.exe", L"TCP", L"SYN-SENT ", L"10.0.0.1", L"1", L"10.0.0.2", L"2", L"3", L"C:\\x\ty\\")},
+         {Row(L"a|b.exe", L"TCP", L"SYN-SENT", L"10.0.0.1", L"1", L"10.0.0.2", L"2", L"3", L"C:\\x\ty\\")},
          {L"1"},
-         L"a|b.exe | TCP | SYN-SENT  | 10.0.0.1 | 1 | 10.0.0.2 | 2 | 3 | C:\\x\ty\\\r\n"},
-        {"a row of empty texts", {Row(L"", L"", L"", L"", L"", L"", L"", L"", L"")}, {L""},
-         L"|  |  |  |  |  |  |  |\r\n"},
+         L"a|b.exe | TCP | SYN-SENT | 10.0.0.1 | 1 | 10.0.0.2 | 2 | 3 | C:\\x\ty\\\r\n"},
+        {"a row without caption or folder", {Row(L"", L"UDP", L"-", L"0.0.0.0", L"7", L"-", L"-", L"5", L"")}, {L"7"},
+         L"| UDP | - | 0.0.0.0 | 7 | - | - | 5 |\r\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         fake::ResetClipboard();
         ConnectionList rows{nullptr};
         for (const auto& row : c.rows) {
-            rows.AppendRow(row);
+            fake::AppendTexts(rows, row);
         }
         for (const auto& port : c.select) {
             Select(rows, port);
@@ -133,8 +134,8 @@ TEST_F(ClipboardExportTest, CopiesEverySelectedRowAsOneLineInListOrder)
 
 TEST_F(ClipboardExportTest, CopyRemoteIpPutsTheSelectedRowsAddressAloneOnTheClipboard)
 {
-    list.AppendRow(Row(L"b.exe", L"UDP", L"-", L"0.0.0.0", L"500", L"-", L"-", L"812", L"C:\\"));
-    list.AppendRow(AppRow());
+    fake::AppendTexts(list, Row(L"b.exe", L"UDP", L"-", L"0.0.0.0", L"500", L"-", L"-", L"812", L"C:\\"));
+    fake::AppendTexts(list, AppRow());
     Select(list, L"500");
 
     ui::CopyRemoteAddress(list, kOwner);
@@ -150,7 +151,7 @@ TEST_F(ClipboardExportTest, CopyRemoteIpPutsTheSelectedRowsAddressAloneOnTheClip
 
 TEST_F(ClipboardExportTest, NothingSelectedLeavesTheClipboardUntouched)
 {
-    list.AppendRow(AppRow());
+    fake::AppendTexts(list, AppRow());
     ui::CopySelectedRows(list, kOwner);
     ui::CopyRemoteAddress(list, kOwner);
     EXPECT_TRUE(Clipboard().sets.empty());
@@ -160,7 +161,7 @@ TEST_F(ClipboardExportTest, NothingSelectedLeavesTheClipboardUntouched)
 
 TEST_F(ClipboardExportTest, ARefusedClipboardFailsTheCommandSilently)
 {
-    list.AppendRow(AppRow());
+    fake::AppendTexts(list, AppRow());
     list.SetSelected(0, true);
 
     Clipboard().heldByAnotherProgram = true;

@@ -6,6 +6,7 @@
 #include "table_fixtures.h"
 #include "ui/command_controller.h"
 #include "ui/connection_commands.h"
+#include "list_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +18,6 @@ namespace vq {
 namespace {
 
 using connections::ConnectionList;
-using connections::ConnectionRow;
 using fake::Addr;
 using fake::Fake;
 using fake::Port;
@@ -151,35 +151,37 @@ TEST_F(CloseTcpConnectionTest, ReadsTheTableOnceForManyRowsAndClosesEachEntryOnc
 // processes start unless told.
 constexpr std::uint64_t kOwnerStarted = 1;
 
-// A row as the list makes it, with the caption and folder given.
-ConnectionRow Listed(ConnectionRow row, const wchar_t* caption, const wchar_t* folder)
+// A row as a refresh makes it, with the caption and folder of its path.
+fake::ListRow Listed(fake::ListRow row, const wchar_t* caption, const wchar_t* folder)
 {
-    row.processStartTime = kOwnerStarted;
-    row.caption = caption;
-    row.subItems[connections::kProcessFolder] = folder;
+    row.owner = {std::wstring(folder) + caption, kOwnerStarted};
     return row;
 }
 
-ConnectionRow ListTcpRow(const wchar_t* caption, const wchar_t* folder, const wchar_t* processId,
+fake::ListRow ListTcpRow(const wchar_t* caption, const wchar_t* folder, const wchar_t* processId,
                          std::uint32_t localPort)
 {
     const auto pid = static_cast<std::uint32_t>(std::stoul(processId));
-    return Listed(connections::MakeTcpRow({5, Addr(10, 0, 0, 1), Port(localPort), Addr(10, 0, 0, 9), Port(443), pid}, L""),
+    return Listed(fake::TcpListRow({5, Addr(10, 0, 0, 1), Port(localPort), Addr(10, 0, 0, 9), Port(443), pid}),
                   caption, folder);
 }
 
-ConnectionRow ListUdpRow(const wchar_t* caption, const wchar_t* folder, const wchar_t* processId,
+fake::ListRow ListUdpRow(const wchar_t* caption, const wchar_t* folder, const wchar_t* processId,
                          std::uint32_t localPort)
 {
     const auto pid = static_cast<std::uint32_t>(std::stoul(processId));
-    return Listed(connections::MakeUdpRow({0, Port(localPort), pid}, L""), caption, folder);
+    return Listed(fake::UdpListRow({0, Port(localPort), pid}), caption, folder);
+}
+
+bool IsTcp(const connections::EndpointKey& endpoint)
+{
+    return endpoint.protocol == connections::Protocol::Tcp;
 }
 
 // The table entry of a row made by ListTcpRow.
-TcpRowOwnerPid EntryOf(const ConnectionRow& row)
+TcpRowOwnerPid EntryOf(const connections::EndpointKey& endpoint)
 {
-    return {5, Addr(10, 0, 0, 1), Port(std::stoul(row.subItems[connections::kLocalPort])), Addr(10, 0, 0, 9),
-            Port(443), static_cast<std::uint32_t>(std::stoul(row.subItems[connections::kProcessId]))};
+    return {5, Addr(10, 0, 0, 1), Port(endpoint.localPort), Addr(10, 0, 0, 9), Port(443), endpoint.processId};
 }
 
 using CloseCommand = std::size_t (*)(const ConnectionList&, const platform::IpHelperEntryPoints&,
@@ -198,13 +200,13 @@ protected:
     void SetUp() override { fake::Reset(); }
 
     // Adds the rows to the list; the TCP rows' connections to the table too.
-    void AddRows(const std::vector<ConnectionRow>& rows)
+    void AddRows(const std::vector<fake::ListRow>& rows)
     {
         for (const auto& row : rows) {
-            if (row.IsTcp()) {
-                fake::AddTcpRow(Fake().tcpTable, EntryOf(row));
+            if (IsTcp(row.endpoint)) {
+                fake::AddTcpRow(Fake().tcpTable, EntryOf(row.endpoint));
             }
-            list.AppendRow(row);
+            fake::Append(list, row);
         }
     }
 
@@ -269,8 +271,8 @@ TEST_F(CloseCommandsTest, EachCommandClosesTheRowsItActsOnInListOrderThenRefresh
         SCOPED_TRACE(c.name);
         fake::Reset();
         for (std::size_t i = 0; i < list.size(); ++i) {
-            if (list.row(i).IsTcp()) {
-                fake::AddTcpRow(Fake().tcpTable, EntryOf(list.row(i)));
+            if (IsTcp(list.EndpointOf(i))) {
+                fake::AddTcpRow(Fake().tcpTable, EntryOf(list.EndpointOf(i)));
             }
         }
         list.SetAllSelected(false);
@@ -293,7 +295,7 @@ TEST_F(CloseCommandsTest, RefreshesOnlyWhenAtLeastOneCloseSucceeded)
 {
     struct RefreshCase {
         const char* name;
-        std::vector<ConnectionRow> rows;
+        std::vector<fake::ListRow> rows;
         bool inTable;
         std::vector<std::uint32_t> answers;  // SetTcpEntry, in turn
         bool withSetTcpEntry;
@@ -317,10 +319,10 @@ TEST_F(CloseCommandsTest, RefreshesOnlyWhenAtLeastOneCloseSucceeded)
         fake::Reset();
         ConnectionList rows{nullptr};
         for (const auto& row : c.rows) {
-            if (c.inTable && row.IsTcp()) {
-                fake::AddTcpRow(Fake().tcpTable, EntryOf(row));
+            if (c.inTable && IsTcp(row.endpoint)) {
+                fake::AddTcpRow(Fake().tcpTable, EntryOf(row.endpoint));
             }
-            rows.AppendRow(row);
+            fake::Append(rows, row);
         }
         Fake().setTcpEntryAnswers.assign(c.answers.begin(), c.answers.end());
         auto ipHelper = fake::FakeIpHelper();
@@ -408,18 +410,16 @@ TEST_F(TerminateProcessTest, DoesNothingWithoutASelectionOrAProcessToOpen)
     EXPECT_EQ(Fake().Count("CloseHandle"), 0u);
 }
 
-// The row holds the process id as the number the table gave; its cell is
-// text for the eye and is not read back.
+// The row holds the process id as the number the table gave, up to the
+// largest.
 TEST_F(TerminateProcessTest, OpensTheProcessIdTheRowHolds)
 {
     for (const std::uint32_t processId : {812u, 4294967295u}) {
         SCOPED_TRACE(processId);
         fake::Reset();
         Terminable(processId);
-        ConnectionRow row = ListTcpRow(L"a.exe", L"C:\\", std::to_wstring(processId).c_str(), 1);
-        row.subItems[connections::kProcessId] = L"12";
         ConnectionList rows{nullptr};
-        rows.AppendRow(row);
+        fake::Append(rows, ListTcpRow(L"a.exe", L"C:\\", std::to_wstring(processId).c_str(), 1));
         rows.SetSelected(0, true);
 
         ui::TerminateSelectedProcess(rows);
@@ -454,10 +454,10 @@ TEST_F(TerminateProcessTest, EndsOnlyTheProcessThatStartedExactlyWhenTheRowsOwne
         fake::Reset();
         Terminable(812);
         Fake().processes[812].startTime = c.startTime;
-        ConnectionRow row = ListTcpRow(L"a.exe", L"C:\\", L"812", 1);
-        row.processStartTime = c.rowStamp;
+        fake::ListRow row = ListTcpRow(L"a.exe", L"C:\\", L"812", 1);
+        row.owner.startTime = c.rowStamp;
         ConnectionList rows{nullptr};
-        rows.AppendRow(row);
+        fake::Append(rows, row);
         rows.SetSelected(0, true);
 
         ui::TerminateSelectedProcess(rows);
@@ -483,8 +483,8 @@ TEST_F(TerminateProcessTest, TheIdleProcessAndTheSystemAreNeverOpenedThroughTheM
         Terminable(0);
         Terminable(4);
         ConnectionList rows{nullptr};
-        rows.AppendRow(ListTcpRow(L"a.exe", L"C:\\", processId, 1));
-        rows.AppendRow(ListTcpRow(L"b.exe", L"C:\\", L"812", 2));
+        fake::Append(rows, ListTcpRow(L"a.exe", L"C:\\", processId, 1));
+        fake::Append(rows, ListTcpRow(L"b.exe", L"C:\\", L"812", 2));
         rows.SetAllSelected(true);
         ui::CommandController commands(rows, window);
         commands.SetHandler(ID_TERMINATE_PROCESS, [&rows] { ui::TerminateSelectedProcess(rows); });

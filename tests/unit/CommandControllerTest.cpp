@@ -2,6 +2,7 @@
 
 #include "resource.h"
 #include "table_fixtures.h"
+#include "list_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -46,7 +47,7 @@ protected:
             row.subItems = {L"TCP", L"LISTEN", L"0.0.0.0", std::to_wstring(++port), L"0.0.0.0", L"0",
                             wanted.processId, wanted.folder};
             row.endpoint.processId = static_cast<std::uint32_t>(std::stoul(wanted.processId));
-            list.AppendRow(row);
+            fake::AppendTexts(list, row);
         }
         for (std::size_t i = 0; i < list.size(); ++i) {
             for (const auto& wanted : rows) {
@@ -210,13 +211,13 @@ TEST_F(CommandControllerTest, CloseSelectedIsOfferedOnlyWhileASelectedRowIsIPv4)
 {
     using fake::Tcp6Entry;
     const fake::Groups6 loopback{0, 0, 0, 0, 0, 0, 0, 1};
-    const auto tcp6 = connections::MakeTcp6Row(Tcp6Entry(5, loopback, 0, 5000, loopback, 0, 5001, 7), L"C:\\a\\a.exe");
-    const auto udp6 = connections::MakeUdp6Row(fake::Udp6Entry(loopback, 0, 53, 7), L"C:\\a\\a.exe");
-    const auto tcp = connections::MakeTcpRow({5, fake::Addr(10, 0, 0, 1), fake::Port(1), 0, 0, 7}, L"C:\\a\\a.exe");
-    const auto udp = connections::MakeUdpRow({0, fake::Port(53), 7}, L"C:\\a\\a.exe");
+    const auto tcp6 = fake::Tcp6ListRow(Tcp6Entry(5, loopback, 0, 5000, loopback, 0, 5001, 7), L"C:\\a\\a.exe");
+    const auto udp6 = fake::Udp6ListRow(fake::Udp6Entry(loopback, 0, 53, 7), L"C:\\a\\a.exe");
+    const auto tcp = fake::TcpListRow({5, fake::Addr(10, 0, 0, 1), fake::Port(1), 0, 0, 7}, L"C:\\a\\a.exe");
+    const auto udp = fake::UdpListRow({0, fake::Port(53), 7}, L"C:\\a\\a.exe");
     struct Case {
         const char* name;
-        std::vector<ConnectionRow> selected;
+        std::vector<fake::ListRow> selected;
         bool closeSelected;
     };
     const Case cases[] = {
@@ -229,12 +230,12 @@ TEST_F(CommandControllerTest, CloseSelectedIsOfferedOnlyWhileASelectedRowIsIPv4)
         SCOPED_TRACE(c.name);
         list.RemoveRows(std::vector<bool>(list.size(), true));
         for (const auto& row : c.selected) {
-            list.AppendRow(row);
+            fake::Append(list, row);
         }
-        list.AppendRow(tcp.endpoint == c.selected.back().endpoint ? udp : tcp);  // an unselected IPv4 row
+        fake::Append(list, tcp.endpoint == c.selected.back().endpoint ? udp : tcp);  // an unselected IPv4 row
         for (std::size_t i = 0; i < list.size(); ++i) {
             for (const auto& row : c.selected) {
-                if (list.row(i).endpoint == row.endpoint) {
+                if (list.EndpointOf(i) == row.endpoint) {
                     list.SetSelected(i, true);
                 }
             }

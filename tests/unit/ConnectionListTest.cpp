@@ -1,5 +1,6 @@
 #include "connections/connection_list.h"
 #include "failing_allocation.h"
+#include "list_rows.h"
 #include "table_fixtures.h"
 
 #include <gtest/gtest.h>
@@ -19,18 +20,28 @@ int PlainCompare(const std::wstring& a, const std::wstring& b)
 }
 
 using fake::Addr;
+using fake::Append;
+using fake::ListRow;
 using fake::Port;
+using fake::TcpListRow;
+using fake::UdpListRow;
 
 constexpr platform::TcpRowOwnerPid kEntry{5, Addr(10, 0, 0, 1), Port(1000), Addr(10, 0, 0, 2), Port(80), 0};
 
+// Process ids from here on name the rows of Named; 0 would be the idle process.
+constexpr std::uint32_t kFirstNamedPid = 100;
+
 // A TCP row whose process id names it, so that tests can follow it.
-ConnectionRow Named(const std::wstring& caption, int id)
+ListRow Named(const std::wstring& caption, int id)
 {
     auto entry = kEntry;
-    entry.owningPid = static_cast<std::uint32_t>(id);
-    ConnectionRow row = MakeTcpRow(entry, L"C:\\x.exe");
-    row.caption = caption;
-    return row;
+    entry.owningPid = kFirstNamedPid + static_cast<std::uint32_t>(id);
+    return TcpListRow(entry, L"C:\\" + caption);
+}
+
+void Add(ConnectionList& list, const std::wstring& caption, int id)
+{
+    Append(list, Named(caption, id));
 }
 
 std::vector<std::wstring> Captions(const ConnectionList& list)
@@ -44,7 +55,7 @@ std::vector<std::wstring> Captions(const ConnectionList& list)
 
 std::wstring IdAt(const ConnectionList& list, std::size_t index)
 {
-    return list.row(index).subItems[kProcessId];
+    return std::to_wstring(list.EndpointOf(index).processId - kFirstNamedPid);
 }
 
 bool IsSortedByCaption(const ConnectionList& list)
@@ -58,15 +69,15 @@ using Captions_ = std::vector<std::wstring>;
 TEST(ConnectionListTest, SortsOnEveryNewCaptionAndLeavesEmptyCaptionsAtTheEndUntilThen)
 {
     ConnectionList list(PlainCompare);
-    list.AppendRow(Named(L"svchost.exe", 1));
-    list.AppendRow(Named(L"lsass.exe", 2));
+    Add(list, L"svchost.exe", 1);
+    Add(list, L"lsass.exe", 2);
     EXPECT_EQ(Captions(list), (Captions_{L"lsass.exe", L"svchost.exe"}));
 
-    list.AppendRow(Named(L"", 3));
-    list.AppendRow(Named(L"", 4));
+    Add(list, L"", 3);
+    Add(list, L"", 4);
     EXPECT_EQ(Captions(list), (Captions_{L"lsass.exe", L"svchost.exe", L"", L""})) << "no sort yet";
 
-    list.AppendRow(Named(L"app.exe", 5));
+    Add(list, L"app.exe", 5);
     EXPECT_EQ(Captions(list), (Captions_{L"", L"", L"app.exe", L"lsass.exe", L"svchost.exe"}))
         << "the next sort moves empty captions to the top";
 
@@ -121,16 +132,15 @@ TEST(ConnectionListTest, AnAppendThatFailsHalfWayLeavesTheListAsItWas)
         entry.owningPid = like;
         const std::wstring caption = n % 5 == 0 ? L"new" + std::to_wstring(n) + L".exe"
                                                 : L"app" + std::to_wstring(n % 3) + L".exe";
-        const ConnectionRow row = MakeTcpRow(entry, L"C:\\" + caption);
+        const ListRow row = TcpListRow(entry, L"C:\\" + caption);
 
         for (std::size_t succeeding = 0;; ++succeeding) {
             const auto before = StateOf(list);
-            ConnectionRow copy = row;
             bool threw = false;
             {
                 const fake::FailingAllocation failing(succeeding);
                 try {
-                    list.AppendRow(std::move(copy));
+                    Append(list, row);
                 } catch (const std::bad_alloc&) {
                     threw = true;
                 }
@@ -164,15 +174,9 @@ TEST(ConnectionListTest, EqualCaptionsKeepOneOrderByEndpointWhateverTheOrderOfAr
         entry.state = state;
         entry.localPort = Port(localPort);
         entry.owningPid = pid;
-        ConnectionRow made = MakeTcpRow(entry, L"");
-        made.caption = caption;
-        return made;
+        return TcpListRow(entry, caption);
     };
-    const auto udp = [](std::uint32_t localPort) {
-        ConnectionRow made = MakeUdpRow({0, Port(localPort), 9}, L"");
-        made.caption = L"a";
-        return made;
-    };
+    const auto udp = [](std::uint32_t localPort) { return UdpListRow({0, Port(localPort), 9}, L"a"); };
     const auto ids = [](const ConnectionList& list) {
         std::vector<std::wstring> texts;
         for (std::size_t i = 0; i < list.size(); ++i) {
@@ -183,13 +187,13 @@ TEST(ConnectionListTest, EqualCaptionsKeepOneOrderByEndpointWhateverTheOrderOfAr
     };
     ConnectionList forward(PlainCompare);
     ConnectionList backward(PlainCompare);
-    const std::vector<ConnectionRow> rows = {row(L"a", 5, 445, 7), row(L"a", 2, 80, 7), udp(53),
+    const std::vector<ListRow> rows = {row(L"a", 5, 445, 7), row(L"a", 2, 80, 7), udp(53),
                                              row(L"a", 5, 80, 3), row(L"b", 5, 1, 1), row(L"a", 5, 9000, 7)};
     for (const auto& r : rows) {
-        forward.AppendRow(r);
+        Append(forward, r);
     }
     for (auto r = rows.rbegin(); r != rows.rend(); ++r) {
-        backward.AppendRow(*r);
+        Append(backward, *r);
     }
     const std::vector<std::wstring> expected = {L"a:TCP:80:3", L"a:TCP:80:7", L"a:TCP:445:7",
                                                 L"a:TCP:9000:7", L"a:UDP:53:9", L"b:TCP:1:1"};
@@ -221,7 +225,7 @@ TEST(ConnectionListTest, RankedCaptionsSortLikeTheComparisonAndAskItOncePerNewCa
     int id = 0;
     for (int round = 0; round < 50; ++round) {
         for (const auto& caption : captions) {
-            list.AppendRow(Named(caption, id++));
+            Add(list, caption, id++);
             expected.push_back(caption);
         }
     }
@@ -233,24 +237,24 @@ TEST(ConnectionListTest, RankedCaptionsSortLikeTheComparisonAndAskItOncePerNewCa
 
     comparisons = 0;
     list.RemoveRows(std::vector<bool>(list.size(), true));
-    list.AppendRow(Named(L"Chrome.exe", 1));
+    Add(list, L"Chrome.exe", 1);
     EXPECT_EQ(comparisons, 0u) << "a caption that went with its last row is ranked afresh, against nothing";
 }
 
 TEST(ConnectionListTest, SelectionAndFocusFollowTheirRowsThroughSortsAndRemovals)
 {
     ConnectionList list(PlainCompare);
-    list.AppendRow(Named(L"m", 1));
-    list.AppendRow(Named(L"t", 2));
+    Add(list, L"m", 1);
+    Add(list, L"t", 2);
     list.SetSelected(0, true);  // m
     list.SetFocused(1);         // t
 
-    list.AppendRow(Named(L"c", 3));  // sorts: c m t
+    Add(list, L"c", 3);  // sorts: c m t
     EXPECT_EQ(list.SelectedIndices(), (std::vector<std::size_t>{1}));
     EXPECT_EQ(list.Focused(), std::optional<std::size_t>(2));
 
     list.SetAnchor(0);               // c
-    list.AppendRow(Named(L"a", 4));  // a c m t
+    Add(list, L"a", 4);  // a c m t
     EXPECT_EQ(IdAt(list, *list.Focused()), L"2");
     EXPECT_EQ(IdAt(list, *list.FirstSelected()), L"1");
     EXPECT_EQ(list.Anchor(), std::optional<std::size_t>(1));
@@ -285,7 +289,7 @@ TEST(ConnectionListTest, RemovalKeepsOrderSelectionAndMovesTheFocusToTheNextRow)
         SCOPED_TRACE(c.name);
         ConnectionList list(PlainCompare);
         for (int i = 0; i < 4; ++i) {
-            list.AppendRow(Named(std::wstring(1, static_cast<wchar_t>(L'a' + i)), i));
+            Add(list, std::wstring(1, static_cast<wchar_t>(L'a' + i)), i);
         }
         list.SetFocused(c.focusBefore);
         for (const auto index : c.selectedBefore) {
@@ -306,7 +310,7 @@ TEST(ConnectionListTest, SelectionCallsIgnoreIndicesOutsideTheList)
 {
     ConnectionList list(PlainCompare);
     for (int i = 0; i < 3; ++i) {
-        list.AppendRow(Named(L"x", i));
+        Add(list, L"x", i);
     }
     list.SetSelected(7, true);
     list.SetFocused(3);
@@ -331,11 +335,12 @@ TEST(ConnectionListTest, EndpointsAreFoundPerProtocolAndDuplicatesCount)
     auto tcp = kEntry;
     tcp.owningPid = 7;
     EXPECT_FALSE(list.HasEndpoint(TcpEndpoint(tcp)));
-    list.AppendRow(Named(L"a", 7));
-    list.AppendRow(Named(L"a", 7));  // the initial fill may list an entry twice
-    list.AppendRow(MakeUdpRow({0, Port(53), 7}, L""));
-    ConnectionRow noEndpoint;
-    list.AppendRow(noEndpoint);
+    Append(list, TcpListRow(tcp, L"a"));
+    Append(list, TcpListRow(tcp, L"a"));  // the initial fill may list an entry twice
+    Append(list, UdpListRow({0, Port(53), 7}, L""));
+    EndpointKey noEndpoint;
+    noEndpoint.processId = 1;
+    list.AppendRow(noEndpoint, 0, {});
 
     auto otherPid = tcp;
     otherPid.owningPid = 77;
@@ -385,7 +390,7 @@ TEST(ConnectionListTest, BatchedWorkOrdersRowsLikeSortingAfterEveryChange)
             const std::size_t what = list.empty() ? 0 : pick(5);  // 0-2 append, 3 remove, 4 select
             if (what <= 2) {
                 const auto& caption = captions[pick(std::size(captions))];
-                list.AppendRow(Named(caption, nextId));
+                Add(list, caption, nextId);
                 reference.rows.emplace_back(caption, nextId++);
                 if (!caption.empty()) {
                     reference.Sort();

@@ -7,16 +7,6 @@
 namespace vq::connections {
 namespace {
 
-ConnectionRow Row(const wchar_t* protocol, const wchar_t* state, const wchar_t* localAddress,
-                  const wchar_t* localPort, const wchar_t* remoteAddress, const wchar_t* remotePort,
-                  const wchar_t* processId, const wchar_t* caption = L"")
-{
-    ConnectionRow row;
-    row.caption = caption;
-    row.subItems = {protocol, state, localAddress, localPort, remoteAddress, remotePort, processId, L""};
-    return row;
-}
-
 struct PathCase {
     const wchar_t* path;
     const wchar_t* fileName;
@@ -49,11 +39,24 @@ TEST(ConnectionRowTest, TrimsBlanksAndControlCharactersFromBothEnds)
     EXPECT_EQ(util::TrimControlAndBlank(L" \x01 "), L"");
 }
 
-TEST(RowPaintingTest, ColoursEstablishedRows)
+TEST(RowPaintingTest, ColoursEstablishedConnectionsOnly)
 {
-    EXPECT_EQ(RowBackground(Row(L"TCP", L"ESTABLISHED", L"1", L"2", L"3", L"4", L"5")), (RowColour{184, 233, 148}));
-    EXPECT_EQ(RowBackground(Row(L"TCP", L"established", L"1", L"2", L"3", L"4", L"5")), std::nullopt);
-    EXPECT_EQ(RowBackground(Row(L"TCP", L"CLOSE-WAIT", L"1", L"2", L"3", L"4", L"5")), std::nullopt);
+    const struct {
+        Protocol protocol;
+        std::uint32_t state;
+        bool coloured;
+    } cases[] = {
+        {Protocol::Tcp, kTcpStateEstablished, true},   {Protocol::Tcp6, kTcpStateEstablished, true},
+        {Protocol::Tcp, kTcpStateListen, false},       {Protocol::Tcp, 8, false},  // CLOSE-WAIT
+        {Protocol::Udp, kTcpStateEstablished, false},  {Protocol::Udp6, kTcpStateEstablished, false},
+    };
+    for (const auto& c : cases) {
+        EndpointKey endpoint;
+        endpoint.protocol = c.protocol;
+        EXPECT_EQ(RowBackground(endpoint, c.state),
+                  c.coloured ? std::optional<RowColour>(RowColour{184, 233, 148}) : std::nullopt)
+            << static_cast<int>(c.protocol) << " " << c.state;
+    }
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "fake_platform.h"
 #include "fake_shell.h"
 #include "ui/report_command.h"
+#include "list_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -106,7 +107,7 @@ protected:
         fs::remove_all(directory_);
     }
 
-    void Add(const ConnectionRow& row) { list_.AppendRow(row); }
+    void Add(const ConnectionRow& row) { fake::AppendTexts(list_, row); }
 
     bool Export(const fs::path& file, std::wstring_view title = L"Quarvel Velquist")
     {
@@ -196,13 +197,13 @@ TEST_F(HtmlReportTest, RowsWriteTheirTextsAndADashOnlyForEmptySubItems)
                                                         L"4", L""}, {}, 0},
          kCell + "System</td>", Cells({"TCP", "LISTEN", "0.0.0.0", "445", "0.0.0.0", "0", "4", "-"})},
         {"no caption: empty caption cell",
-         ConnectionRow{L"", {L"TCP", L"TIME-WAIT", L"10.0.0.5", L"50000", L"10.0.0.9", L"80", L"0", L""}, {}, 0},
-         kCell + "</td>", Cells({"TCP", "TIME-WAIT", "10.0.0.5", "50000", "10.0.0.9", "80", "0", "-"})},
+         ConnectionRow{L"", {L"TCP", L"TIME-WAIT", L"10.0.0.5", L"50000", L"10.0.0.9", L"80", L"3", L""}, {}, 0},
+         kCell + "</td>", Cells({"TCP", "TIME-WAIT", "10.0.0.5", "50000", "10.0.0.9", "80", "3", "-"})},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ConnectionList list{[](const std::wstring& a, const std::wstring& b) { return a.compare(b); }};
-        list.AppendRow(c.row);
+        fake::AppendTexts(list, c.row);
         const fs::path file = directory_ / "r.htm";
         ASSERT_TRUE(util::ExportListToHtml(L"Quarvel Velquist", ui::ConnectionReportList{list}, file.wstring(),
                                            true));

@@ -567,7 +567,7 @@ TEST_F(ListSyncTest, StateUpdatesReachCountersAndPaintingWithoutMovingTheRow)
     SyncTcp({L"10.0.0.5|1|1.2.3.4|80|7|ESTABLISHED", L"0.0.0.0|80|0.0.0.0|0|8|LISTEN"});
     const std::size_t index = *IndexOfKey(list, L"10.0.0.5|1|1.2.3.4|80|7");
     list.SetSelected(index, true);
-    EXPECT_TRUE(IsEstablishedRow(list.row(index)));
+    EXPECT_TRUE(IsEstablished(list.EndpointOf(index), list.TcpStateOf(index)));
     EXPECT_EQ(CountRows(list).established, 1u);
     resolved.clear();
 
@@ -576,7 +576,7 @@ TEST_F(ListSyncTest, StateUpdatesReachCountersAndPaintingWithoutMovingTheRow)
     EXPECT_EQ(list.row(index).caption, L"x.exe");
     EXPECT_EQ(list.row(index).subItems[kState], L"CLOSE-WAIT");
     EXPECT_TRUE(list.IsSelected(index));
-    EXPECT_FALSE(IsEstablishedRow(list.row(index)));
+    EXPECT_FALSE(IsEstablished(list.EndpointOf(index), list.TcpStateOf(index)));
     const auto counts = CountRows(list);
     EXPECT_EQ(counts.established, 0u);
     EXPECT_EQ(counts.listening, 1u);

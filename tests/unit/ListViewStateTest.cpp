@@ -1,6 +1,7 @@
 #include "ui/list_view_state.h"
 
 #include "connections/connection_row.h"
+#include "list_rows.h"
 #include "table_fixtures.h"
 
 #include <gtest/gtest.h>
@@ -9,14 +10,11 @@ namespace vq::ui {
 namespace {
 
 using connections::ConnectionList;
-using connections::ConnectionRow;
 using Indices = std::vector<std::size_t>;
 
-ConnectionRow Named(const std::wstring& caption, std::uint32_t port)
+void AppendNamed(ConnectionList& model, const std::wstring& caption, std::uint32_t port)
 {
-    ConnectionRow row = connections::MakeTcpRow({2, 0, fake::Port(port), 0, 0, 7}, L"");
-    row.caption = caption;
-    return row;
+    fake::Append(model, fake::TcpListRow({2, 0, fake::Port(port), 0, 0, 7}, caption));
 }
 
 // The control is told exactly the items whose state moved: the model's rows
@@ -26,7 +24,7 @@ TEST(ListViewStateTest, UpdatesTouchOnlyTheItemsWhoseStateMoved)
 {
     ConnectionList model(nullptr);
     for (const wchar_t* caption : {L"b", L"d", L"f", L"h"}) {
-        model.AppendRow(Named(caption, static_cast<std::uint32_t>(caption[0])));
+        AppendNamed(model, caption, static_cast<std::uint32_t>(caption[0]));
     }
     model.SetSelected(2, true);  // f
     model.SetFocused(2);
@@ -34,7 +32,7 @@ TEST(ListViewStateTest, UpdatesTouchOnlyTheItemsWhoseStateMoved)
     ShownListState shown = StateOf(model);
     EXPECT_EQ(shown.selected, (Indices{2}));
 
-    model.AppendRow(Named(L"a", 1));  // a b d f h: everything moves down one
+    AppendNamed(model, L"a", 1);  // a b d f h: everything moves down one
     auto update = PlanListViewUpdate(shown, StateOf(model));
     EXPECT_EQ(update.deselect, (Indices{2}));
     EXPECT_EQ(update.select, (Indices{3}));
@@ -45,7 +43,7 @@ TEST(ListViewStateTest, UpdatesTouchOnlyTheItemsWhoseStateMoved)
     EXPECT_EQ(update.anchor, std::optional<std::size_t>(2));
     shown = StateOf(model);
 
-    model.AppendRow(Named(L"z", 2));  // after every selected row: nothing to say but the count
+    AppendNamed(model, L"z", 2);  // after every selected row: nothing to say but the count
     update = PlanListViewUpdate(shown, StateOf(model));
     EXPECT_TRUE(update.deselect.empty());
     EXPECT_TRUE(update.select.empty());

@@ -5,6 +5,7 @@
 #include "fake_shell.h"
 #include "util/error_report.h"
 #include "util/file_properties.h"
+#include "list_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -84,7 +85,7 @@ protected:
     // Adds the row and selects it; rows added unselected come from Add.
     void Select(const ConnectionRow& row)
     {
-        list_.AppendRow(row);
+        fake::AppendTexts(list_, row);
         for (std::size_t i = 0; i < list_.size(); ++i) {
             if (list_.row(i).caption == row.caption) {
                 list_.SetSelected(i, true);
@@ -93,11 +94,14 @@ protected:
     }
 
     // The folder of the temporary directory as a row holds it.
-    std::wstring Folder() const { return directory_.wstring() + L"/"; }
+    // The list splits a process path at its last "\\" or ":", which a host
+    // path has not got: the test's process files are named "in:<name>", so
+    // that their folder text ends in ":".
+    std::wstring Folder() const { return directory_.wstring() + L"/in:"; }
 
     void WriteProcessFile(const std::string& name, const std::string& content)
     {
-        std::ofstream(directory_ / name, std::ios::binary) << content;
+        std::ofstream(directory_ / ("in:" + name), std::ios::binary) << content;
     }
 
     // The one address opened, checked to be opened the way every look-up opens one.
@@ -148,7 +152,7 @@ TEST_F(LookupCommandsTest, AddressLookUpsAppendTheRowsTextsRawAndReputationPages
         SCOPED_TRACE(c.name);
         fake::ResetShell();
         ConnectionList list{[](const std::wstring& a, const std::wstring& b) { return a.compare(b); }};
-        list.AppendRow(c.row);
+        fake::AppendTexts(list, c.row);
         list.SetSelected(0, true);
         c.command(list);
         EXPECT_EQ(OpenedUrl(), c.url);
@@ -190,7 +194,7 @@ TEST_F(LookupCommandsTest, HashLookUpsSearchForTheUpperCaseDigestOfTheProcessFil
         SCOPED_TRACE(std::string(c.caption, c.caption + std::wcslen(c.caption)));
         fake::ResetShell();
         ConnectionList list{[](const std::wstring& a, const std::wstring& b) { return a.compare(b); }};
-        list.AppendRow(TcpRow(Folder(), c.caption));
+        fake::AppendTexts(list, TcpRow(Folder(), c.caption));
         list.SetSelected(0, true);
         c.command(list);
         EXPECT_EQ(OpenedUrl(), c.url);
@@ -238,7 +242,7 @@ TEST_F(LookupCommandsTest, HashLookUpsReportAnUnreadableProcessFileAndOpenNothin
             fake::Files().readFailsAt = c.readFailsAt;
             fake::Files().readError = c.readError;
             ConnectionList list{[](const std::wstring& a, const std::wstring& b) { return a.compare(b); }};
-            list.AppendRow(TcpRow(Folder(), c.caption));
+            fake::AppendTexts(list, TcpRow(Folder(), c.caption));
             list.SetSelected(0, true);
             try {
                 command(list);
@@ -308,7 +312,7 @@ TEST_F(LookupCommandsTest, UsesTheFirstSelectedRowInListOrder)
 TEST_F(LookupCommandsTest, WithoutASelectedRowNoCommandDoesAnything)
 {
     WriteProcessFile("abc.exe", "abc");
-    list_.AppendRow(TcpRow(Folder(), L"abc.exe"));
+    fake::AppendTexts(list_, TcpRow(Folder(), L"abc.exe"));
     int mainWindow = 0;
     for (const Command command :
          {LocateProcessFile, SearchProcessHash, CheckProcessHashReputation,

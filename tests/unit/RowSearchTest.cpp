@@ -1,4 +1,6 @@
 #include "connections/row_search.h"
+#include "list_rows.h"
+#include "table_fixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -11,10 +13,9 @@ namespace {
 TEST(RowSearchTest, TypedTextFindsTheNextCaptionFromTheStartWrappingAround)
 {
     ConnectionList list(nullptr);
+    std::uint32_t port = 0;
     for (const wchar_t* caption : {L"chrome.exe", L"Chrome.exe", L"lsass.exe", L"svchost.exe", L"svchost.exe"}) {
-        ConnectionRow row;
-        row.caption = caption;
-        list.AppendRow(row);
+        fake::Append(list, fake::TcpListRow({2, 0, fake::Port(++port), 0, 0, 7}, caption));
     }
     // Plain order: Chrome.exe chrome.exe lsass.exe svchost.exe svchost.exe
     struct Case {
@@ -49,7 +50,7 @@ TEST(RowSearchTest, FindLooksInEveryCellFromTheRowAfterTheFocusedOneAndWraps)
         ConnectionRow row;
         row.caption = captions[i];
         row.subItems = cells[i];
-        list.AppendRow(row);
+        fake::AppendTexts(list, row);
     }
     // Plain order: Mail.exe (3) a.exe (0) b.exe (1) c.exe (2)
     struct Case {

@@ -3,6 +3,7 @@
 #include "connections/connection_row.h"
 #include "connections/tcp_state_names.h"
 #include "fake_platform.h"
+#include "list_rows.h"
 #include "table_fixtures.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +19,24 @@ using fake::Groups6;
 using fake::Port;
 using fake::Tcp6Entry;
 using fake::Udp6Entry;
+
+// The texts the list shows for the row of an entry with this process path.
+connections::ConnectionRow MakeTcpRow(const platform::TcpRowOwnerPid& entry, const std::wstring& path)
+{
+    return fake::ShownRow(fake::TcpListRow(entry, path));
+}
+connections::ConnectionRow MakeUdpRow(const platform::UdpRowOwnerPid& entry, const std::wstring& path)
+{
+    return fake::ShownRow(fake::UdpListRow(entry, path));
+}
+connections::ConnectionRow MakeTcp6Row(const platform::Tcp6RowOwnerPid& entry, const std::wstring& path)
+{
+    return fake::ShownRow(fake::Tcp6ListRow(entry, path));
+}
+connections::ConnectionRow MakeUdp6Row(const platform::Udp6RowOwnerPid& entry, const std::wstring& path)
+{
+    return fake::ShownRow(fake::Udp6ListRow(entry, path));
+}
 
 TEST(Ipv4TextTest, FormatsAddressesAndPortsInTheirPlatformLayout)
 {
@@ -94,7 +113,7 @@ class TcpRowTextTest : public ::testing::TestWithParam<TcpRowCase> {};
 TEST_P(TcpRowTextTest, WritesTheTextsOfOneTableEntry)
 {
     const auto& c = GetParam();
-    const auto row = connections::MakeTcpRow(c.entry, L"C:\\apps\\a.exe");
+    const auto row = MakeTcpRow(c.entry, L"C:\\apps\\a.exe");
     const auto& s = row.subItems;
     EXPECT_EQ(s[connections::kProtocol], L"TCP");
     EXPECT_EQ((std::array<std::wstring, 6>{s[connections::kLocalAddress], s[connections::kLocalPort],
@@ -125,11 +144,11 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(RowTextTest, CaptionAndFolderComeFromThePathAndProcessZeroIsTheIdleProcess)
 {
-    const auto tcp = connections::MakeTcpRow({11, Addr(127, 0, 0, 1), Port(5000), Addr(127, 0, 0, 1), Port(5001), 0}, L"");
+    const auto tcp = MakeTcpRow({11, Addr(127, 0, 0, 1), Port(5000), Addr(127, 0, 0, 1), Port(5001), 0}, L"");
     EXPECT_EQ(tcp.caption, L"System Idle Process");
     EXPECT_EQ(tcp.subItems[connections::kProcessFolder], L"");
 
-    const auto udp = connections::MakeUdpRow({Addr(127, 0, 0, 1), Port(53), 912}, L"C:\\Windows\\dns.exe");
+    const auto udp = MakeUdpRow({Addr(127, 0, 0, 1), Port(53), 912}, L"C:\\Windows\\dns.exe");
     EXPECT_EQ(udp.caption, L"dns.exe");
     EXPECT_EQ(udp.subItems, (std::array<std::wstring, connections::kSubItemCount>{
                                 L"UDP", L"-", L"127.0.0.1", L"53", L"-", L"-", L"912", L"C:\\Windows\\"}));
@@ -140,7 +159,7 @@ TEST(RowTextTest, Ipv6RowsShowTheirProtocolAddressesAndScopes)
 {
     const Groups6 local{0xfe80, 0, 0, 0, 0, 0, 0, 1};
     const Groups6 remote{0x2001, 0xdb8, 0, 0, 0, 0, 0, 0x2a};
-    const auto tcp = connections::MakeTcp6Row(Tcp6Entry(5, local, 3, 49152, remote, 0, 443, 912),
+    const auto tcp = MakeTcp6Row(Tcp6Entry(5, local, 3, 49152, remote, 0, 443, 912),
                                               L"C:\\apps\\browser.exe");
     EXPECT_EQ(tcp.caption, L"browser.exe");
     EXPECT_EQ(tcp.subItems, (std::array<std::wstring, connections::kSubItemCount>{
@@ -150,13 +169,13 @@ TEST(RowTextTest, Ipv6RowsShowTheirProtocolAddressesAndScopes)
     EXPECT_EQ(tcp.tcpState, 5u);
 
     auto listening = Tcp6Entry(2, {}, 0, 445, {}, 0, 4711, 4);
-    const auto listen = connections::MakeTcp6Row(listening, L"");
+    const auto listen = MakeTcp6Row(listening, L"");
     EXPECT_EQ(listen.subItems[connections::kLocalAddress], L"::");
     EXPECT_EQ(listen.subItems[connections::kRemoteAddress], L"::");
     EXPECT_EQ(listen.subItems[connections::kRemotePort], L"0") << "no remote end, no remote port";
     EXPECT_EQ(listen.subItems[connections::kState], L"LISTEN");
 
-    const auto udp = connections::MakeUdp6Row(Udp6Entry({0, 0, 0, 0, 0, 0, 0, 1}, 0, 5353, 0), L"");
+    const auto udp = MakeUdp6Row(Udp6Entry({0, 0, 0, 0, 0, 0, 0, 1}, 0, 5353, 0), L"");
     EXPECT_EQ(udp.caption, L"System Idle Process");
     EXPECT_EQ(udp.subItems, (std::array<std::wstring, connections::kSubItemCount>{
                                 L"UDPv6", L"-", L"::1", L"5353", L"-", L"-", L"0", L""}));
@@ -167,8 +186,6 @@ TEST(RowTextTest, Ipv6RowsShowTheirProtocolAddressesAndScopes)
 // identity texts: matching on raw values gives what matching texts gave.
 TEST(RowTextTest, EqualEndpointsExactlyWhenTheIdentityTextsAreEqual)
 {
-    using connections::MakeTcpRow;
-    using connections::MakeUdpRow;
     const platform::TcpRowOwnerPid base{5, Addr(10, 0, 0, 5), Port(555), Addr(10, 0, 0, 9), Port(443), 912};
     auto otherState = base;
     otherState.state = 8;
@@ -202,8 +219,6 @@ TEST(RowTextTest, EqualEndpointsExactlyWhenTheIdentityTextsAreEqual)
     EXPECT_FALSE(same(MakeTcpRow({2, 0, Port(53), 0, 0, 7}, L""), MakeUdpRow({0, Port(53), 7}, L"")))
         << "a TCP row is no UDP row";
 
-    using connections::MakeTcp6Row;
-    using connections::MakeUdp6Row;
     const Groups6 zero{};
     const auto base6 = Tcp6Entry(5, {0x2001, 0xdb8, 0, 0, 0, 0, 0, 1}, 0, 555, {0x2001, 0xdb8, 0, 0, 0, 0, 0, 9}, 0,
                                  443, 912);
