@@ -1,24 +1,14 @@
 #include "connections/connection_list.h"
 
+#include "util/vector_room.h"
+
 #include <algorithm>
 #include <memory>
 #include <new>
 #include <stdexcept>
 
 namespace vq::connections {
-namespace {
-
-// Room for one more item, growing the way push_back would, so that the
-// push_back after it cannot fail.
-template <typename T>
-void ReserveOneMore(std::vector<T>& items)
-{
-    if (items.size() == items.capacity()) {
-        items.reserve(std::max<std::size_t>(16, items.size() * 2));
-    }
-}
-
-} // namespace
+using util::ReserveOneMore;
 
 ConnectionList::ConnectionList(CaptionCompare compare) : processes_(std::move(compare)) {}
 
@@ -79,6 +69,10 @@ void ConnectionList::AppendRow(const EndpointKey& endpoint, std::uint32_t tcpSta
         ReserveOneMore(places_);
     }
     const std::uint32_t id = newId ? static_cast<std::uint32_t>(rows_.size()) : freeIds_.back();
+    const bool inFillOrder = filling_ && endpoint.protocol == passProtocol_;
+    if (inFillOrder) {
+        ReserveOneMore(passOrder_);
+    }
     const ProcessTable::Ref process = processes_.Acquire(endpoint.processId, owner);
     const bool indexed = endpoint.protocol != Protocol::None;
     const std::size_t hash = indexed ? EndpointHash(endpoint) : 0;
@@ -117,6 +111,10 @@ void ConnectionList::AppendRow(const EndpointKey& endpoint, std::uint32_t tcpSta
     CountState(rows_[id], +1);
     const bool sortDue = !processes_[process].caption->text.empty();
     order_.push_back(id);
+    if (inFillOrder) {
+        passOrder_.push_back(id);
+        place.matchedIn = pass_;
+    }
     if (sortDue) {
         sortEnd_ = order_.size();
     }
@@ -200,6 +198,14 @@ void ConnectionList::RemoveRows(const std::vector<bool>& remove)
     Changed();
 }
 
+void ConnectionList::Reserve(std::size_t rows)
+{
+    rows_.reserve(rows);
+    places_.reserve(rows);
+    order_.reserve(rows);
+    index_.Reserve(rows);
+}
+
 void ConnectionList::BeginUpdate()
 {
     ++updateDepth_;
@@ -275,8 +281,15 @@ void ConnectionList::BeginMatch(Protocol protocol)
     passOrder_.reserve(TableOrder(protocol).size());
 }
 
+void ConnectionList::BeginFill(Protocol protocol)
+{
+    BeginMatch(protocol);
+    filling_ = true;
+}
+
 void ConnectionList::EndMatch()
 {
+    filling_ = false;
     std::vector<std::uint32_t>& order = TableOrder(passProtocol_);
     order.swap(passOrder_);
     for (std::size_t place = 0; place < order.size(); ++place) {

@@ -83,6 +83,10 @@ public:
     // previous one at the end of the list).
     void RemoveRows(const std::vector<bool>& remove);
 
+    // Room for this many rows in all, so that appending up to that many
+    // moves nothing already held.
+    void Reserve(std::size_t rows);
+
     // Defers sorting until the outermost EndUpdate. Prefer BatchUpdate.
     void BeginUpdate();
     void EndUpdate();
@@ -150,6 +154,10 @@ public:
         return first != kNoRow;
     }
     void EndMatch();
+    // The initial fill of one protocol's table: the rows of the protocol
+    // appended until EndMatch are taken as that table's order, so that the
+    // first refresh walks them in step instead of looking up every entry.
+    void BeginFill(Protocol protocol);
     // The rows of the protocol that the pass did not match, ascending.
     std::vector<std::size_t> UnmatchedRows(Protocol protocol) const;
 
@@ -243,6 +251,7 @@ private:
     std::array<std::vector<std::uint32_t>, kProtocolCount> tableOrders_;
     std::vector<std::uint32_t> passOrder_;
     Protocol passProtocol_ = Protocol::None;
+    bool filling_ = false;
     std::size_t cursor_ = 0;
     std::size_t established_ = 0;
     std::size_t listening_ = 0;

@@ -22,6 +22,19 @@ public:
         ++count_;
     }
 
+    // Room for count ids in all, so that inserting up to that many does not
+    // grow the table again.
+    void Reserve(std::size_t count)
+    {
+        std::size_t size = slots_.empty() ? 16 : slots_.size();
+        while (count * 2 > size) {
+            size *= 2;
+        }
+        if (size != slots_.size()) {
+            Rehash(size);
+        }
+    }
+
     // Removes the slot that holds id; nothing when it has none.
     void Erase(std::size_t hash, std::uint32_t id)
     {
@@ -84,9 +97,11 @@ private:
         slots_[i] = Slot{static_cast<std::uint32_t>(hash), id};
     }
 
-    void Grow()
+    void Grow() { Rehash(slots_.empty() ? 16 : slots_.size() * 2); }
+
+    void Rehash(std::size_t size)
     {
-        std::vector<Slot> old(slots_.empty() ? 16 : slots_.size() * 2);
+        std::vector<Slot> old(size);
         old.swap(slots_);
         for (const Slot& slot : old) {
             if (slot.id != kEmpty) {

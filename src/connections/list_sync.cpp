@@ -117,13 +117,28 @@ void SyncRows(ConnectionList& list, const TableBuffer<Row>& table, const Process
     }
 }
 
+// The fill's rows are the table's order for the first refresh, also when a
+// failure cuts the fill short.
+class FillPass {
+public:
+    FillPass(ConnectionList& list, Protocol protocol) : list_(list) { list_.BeginFill(protocol); }
+    ~FillPass() { list_.EndMatch(); }
+    FillPass(const FillPass&) = delete;
+    FillPass& operator=(const FillPass&) = delete;
+
+private:
+    ConnectionList& list_;
+};
+
 template <typename Row>
 void FillRows(ConnectionList& list, const TableRead<Row>& read, const ProcessPathResolver& resolve)
 {
-    if (read.outcome != ReadOutcome::Read) {
+    if (read.outcome != ReadOutcome::Read || read.table.size() == 0) {
         return;
     }
+    list.Reserve(list.size() + read.table.size());
     BatchUpdate batch(list);
+    const FillPass pass(list, EndpointOf(read.table[0]).protocol);
     for (std::size_t i = 0; i < read.table.size(); ++i) {
         const Row entry = read.table[i];
         AppendEntryRow(list, EndpointOf(entry), entry, resolve);
@@ -188,24 +203,39 @@ void RemoveIPv6Rows(ConnectionList& list)
     }
 }
 
-void RefreshRows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
-                 const ProcessPathResolver& resolve, bool includeIPv6)
+namespace {
+
+// Reads one table and, when it was read, brings its rows in step; its room
+// goes back to the rooms for the next refresh.
+template <typename Read, typename Sync>
+void RefreshTable(Read read, Sync sync, TableRoom* room)
 {
-    if (const auto tcp = ReadTcpTable(ipHelper); tcp.outcome == ReadOutcome::Read) {
-        SyncTcpRows(list, tcp.table, resolve);
+    auto table = read(room);
+    if (table.outcome == ReadOutcome::Read) {
+        sync(table.table);
+        if (room != nullptr) {
+            *room = table.table.TakeRoom();
+        }
     }
-    if (const auto udp = ReadUdpTable(ipHelper); udp.outcome == ReadOutcome::Read) {
-        SyncUdpRows(list, udp.table, resolve);
-    }
+}
+
+} // namespace
+
+void RefreshRows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
+                 const ProcessPathResolver& resolve, bool includeIPv6, TableRooms* rooms)
+{
+    const auto room = [rooms](TableRoom TableRooms::*member) { return rooms ? &(rooms->*member) : nullptr; };
+    RefreshTable([&](TableRoom* spare) { return ReadTcpTable(ipHelper, spare); },
+                 [&](const auto& table) { SyncTcpRows(list, table, resolve); }, room(&TableRooms::tcp));
+    RefreshTable([&](TableRoom* spare) { return ReadUdpTable(ipHelper, spare); },
+                 [&](const auto& table) { SyncUdpRows(list, table, resolve); }, room(&TableRooms::udp));
     if (!includeIPv6) {
         return;
     }
-    if (const auto tcp6 = ReadTcp6Table(ipHelper); tcp6.outcome == ReadOutcome::Read) {
-        SyncTcp6Rows(list, tcp6.table, resolve);
-    }
-    if (const auto udp6 = ReadUdp6Table(ipHelper); udp6.outcome == ReadOutcome::Read) {
-        SyncUdp6Rows(list, udp6.table, resolve);
-    }
+    RefreshTable([&](TableRoom* spare) { return ReadTcp6Table(ipHelper, spare); },
+                 [&](const auto& table) { SyncTcp6Rows(list, table, resolve); }, room(&TableRooms::tcp6));
+    RefreshTable([&](TableRoom* spare) { return ReadUdp6Table(ipHelper, spare); },
+                 [&](const auto& table) { SyncUdp6Rows(list, table, resolve); }, room(&TableRooms::udp6));
 }
 
 } // namespace vq::connections

@@ -51,7 +51,9 @@ void RemoveIPv6Rows(ConnectionList& list);
 // same for UDP, and with includeIPv6 for TCPv6 and UDPv6. Each table stands
 // alone: one that cannot be read leaves its own rows as they are and the
 // others are still brought in step.
+// With rooms, every read reuses the room of the table's last read and leaves
+// its own there for the next refresh.
 void RefreshRows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
-                 const ProcessPathResolver& resolve, bool includeIPv6 = false);
+                 const ProcessPathResolver& resolve, bool includeIPv6 = false, TableRooms* rooms = nullptr);
 
 } // namespace vq::connections

@@ -2,6 +2,7 @@
 
 #include "connections/connection_row.h"
 #include "platform/process.h"
+#include "util/vector_room.h"
 
 namespace vq::connections {
 
@@ -42,9 +43,11 @@ ProcessTable::Ref ProcessTable::Acquire(std::uint32_t processId, const OwningPro
     entry.folder = std::move(parts.folder);
     entry.users = 1;
     if (freeRefs_.empty()) {
-        entries_.reserve(entries_.size() + 1);
+        util::ReserveOneMore(entries_);
     }
-    freeRefs_.reserve(entries_.size() + 1);  // so that Release never fails
+    if (freeRefs_.capacity() <= entries_.size()) {
+        freeRefs_.reserve(entries_.capacity() + 1);  // so that Release never fails
+    }
     const Ref ref = freeRefs_.empty() ? static_cast<Ref>(entries_.size()) : freeRefs_.back();
     const auto place = byProcess_.emplace(key, ref);
     try {

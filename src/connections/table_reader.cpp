@@ -13,9 +13,11 @@ namespace {
 // is a fault of the library that reports it, not a table to allocate for.
 constexpr std::uint32_t kLargestTableLength = 256u * 1024 * 1024;
 
-// The buffer for a table of `size` bytes, twice that to leave room for a
-// table that grows between the two calls.
-std::vector<std::uint32_t> TableRoom(std::uint32_t size, const wchar_t* tableName)
+// The room for a table of `size` bytes, twice that to leave room for a table
+// that grows between the two calls: spare room when it is at least that and
+// at most four times that, so a table that shrank for good gives its pages
+// back.
+TableRoom MakeTableRoom(std::uint32_t size, const wchar_t* tableName, TableRoom* spare)
 {
     const auto refuse = [&](const wchar_t* why) {
         return util::AppError(std::wstring(L"Could not read the ") + tableName + L" table: the system reported " +
@@ -24,18 +26,21 @@ std::vector<std::uint32_t> TableRoom(std::uint32_t size, const wchar_t* tableNam
     if (size > kLargestTableLength) {
         throw refuse(L"more than any table of connections takes");
     }
-    const std::size_t words = (static_cast<std::size_t>(size) * 2 + sizeof(std::uint32_t) - 1) /
-                              sizeof(std::uint32_t);
-    try {
-        return std::vector<std::uint32_t>(words < 1 ? 1 : words, 0);
-    } catch (const std::bad_alloc&) {
+    const std::size_t words = std::max<std::size_t>(
+        1, (static_cast<std::size_t>(size) * 2 + sizeof(std::uint32_t) - 1) / sizeof(std::uint32_t));
+    if (spare != nullptr && spare->words && spare->wordCount >= words && spare->wordCount <= 4 * words) {
+        return std::move(*spare);
+    }
+    TableRoom room{std::unique_ptr<std::uint32_t[]>(new (std::nothrow) std::uint32_t[words]), words};
+    if (!room.words) {
         throw refuse(L"more than there is memory for");
     }
+    return room;
 }
 
 template <typename Row>
 TableRead<Row> ReadTable(platform::GetExtendedTableFn getTable, std::uint32_t family, int tableClass,
-                         const wchar_t* tableName)
+                         const wchar_t* tableName, TableRoom* spare)
 {
     TableRead<Row> read;
     if (getTable == nullptr) {
@@ -49,11 +54,14 @@ TableRead<Row> ReadTable(platform::GetExtendedTableFn getTable, std::uint32_t fa
 
     // The second call is told the room it really has, and says how much of
     // it the table took.
-    std::vector<std::uint32_t> buffer = TableRoom(size, tableName);
+    TableRoom buffer = MakeTableRoom(size, tableName, spare);
     std::uint32_t room = static_cast<std::uint32_t>(
-        std::min<std::size_t>(buffer.size() * sizeof(std::uint32_t), UINT32_MAX));
-    if (getTable(buffer.data(), &room, 1, family, tableClass, 0) != platform::kNoError) {
+        std::min<std::size_t>(buffer.wordCount * sizeof(std::uint32_t), UINT32_MAX));
+    if (getTable(buffer.words.get(), &room, 1, family, tableClass, 0) != platform::kNoError) {
         read.outcome = ReadOutcome::Failed;
+        if (spare != nullptr) {
+            *spare = std::move(buffer);
+        }
         return read;
     }
     read.outcome = ReadOutcome::Read;
@@ -63,28 +71,32 @@ TableRead<Row> ReadTable(platform::GetExtendedTableFn getTable, std::uint32_t fa
 
 } // namespace
 
-TableRead<platform::TcpRowOwnerPid> ReadTcpTable(const platform::IpHelperEntryPoints& ipHelper)
+TableRead<platform::TcpRowOwnerPid> ReadTcpTable(const platform::IpHelperEntryPoints& ipHelper,
+                                                 TableRoom* spare)
 {
     return ReadTable<platform::TcpRowOwnerPid>(ipHelper.getExtendedTcpTable, platform::kAfInet,
-                                               platform::kTcpTableOwnerPidAll, L"TCP");
+                                               platform::kTcpTableOwnerPidAll, L"TCP", spare);
 }
 
-TableRead<platform::UdpRowOwnerPid> ReadUdpTable(const platform::IpHelperEntryPoints& ipHelper)
+TableRead<platform::UdpRowOwnerPid> ReadUdpTable(const platform::IpHelperEntryPoints& ipHelper,
+                                                 TableRoom* spare)
 {
     return ReadTable<platform::UdpRowOwnerPid>(ipHelper.getExtendedUdpTable, platform::kAfInet,
-                                               platform::kUdpTableOwnerPid, L"UDP");
+                                               platform::kUdpTableOwnerPid, L"UDP", spare);
 }
 
-TableRead<platform::Tcp6RowOwnerPid> ReadTcp6Table(const platform::IpHelperEntryPoints& ipHelper)
+TableRead<platform::Tcp6RowOwnerPid> ReadTcp6Table(const platform::IpHelperEntryPoints& ipHelper,
+                                                   TableRoom* spare)
 {
     return ReadTable<platform::Tcp6RowOwnerPid>(ipHelper.getExtendedTcpTable, platform::kAfInet6,
-                                                platform::kTcpTableOwnerPidAll, L"TCPv6");
+                                                platform::kTcpTableOwnerPidAll, L"TCPv6", spare);
 }
 
-TableRead<platform::Udp6RowOwnerPid> ReadUdp6Table(const platform::IpHelperEntryPoints& ipHelper)
+TableRead<platform::Udp6RowOwnerPid> ReadUdp6Table(const platform::IpHelperEntryPoints& ipHelper,
+                                                   TableRoom* spare)
 {
     return ReadTable<platform::Udp6RowOwnerPid>(ipHelper.getExtendedUdpTable, platform::kAfInet6,
-                                                platform::kUdpTableOwnerPid, L"UDPv6");
+                                                platform::kUdpTableOwnerPid, L"UDPv6", spare);
 }
 
 } // namespace vq::connections

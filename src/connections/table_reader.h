@@ -6,21 +6,43 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace vq::connections {
 
+// Room for one read of a table: words, uninitialised until the platform
+// writes them.
+struct TableRoom {
+    std::unique_ptr<std::uint32_t[]> words;
+    std::size_t wordCount = 0;
+};
+
 // One read of an extended table: the buffer the platform filled, owned for
-// as long as its rows are walked.
+// as long as its rows are walked. The buffer is not cleared before the read:
+// at a million rows that would write twice the table for nothing, and only
+// what the platform says it wrote is ever read.
 template <typename Row>
 class TableBuffer {
 public:
     TableBuffer() = default;
     // writtenLength: the bytes the platform says it wrote, when it says so.
-    explicit TableBuffer(std::vector<std::uint32_t> words, std::size_t writtenLength = SIZE_MAX)
-        : words_(std::move(words)),
-          writtenLength_(std::min(writtenLength, words_.size() * sizeof(std::uint32_t)))
+    TableBuffer(TableRoom room, std::size_t writtenLength = SIZE_MAX)
+        : room_(std::move(room)),
+          writtenLength_(std::min(writtenLength, room_.wordCount * sizeof(std::uint32_t)))
     {
+    }
+    explicit TableBuffer(const std::vector<std::uint32_t>& words, std::size_t writtenLength = SIZE_MAX)
+        : TableBuffer(TableRoom{std::make_unique<std::uint32_t[]>(words.size()), words.size()}, writtenLength)
+    {
+        std::copy(words.begin(), words.end(), room_.words.get());
+    }
+
+    // The buffer, for the next read of the table to reuse; the table is empty after.
+    TableRoom TakeRoom() noexcept
+    {
+        writtenLength_ = 0;
+        return std::move(room_);
     }
 
     // Entries the platform reported, never more than it wrote.
@@ -30,25 +52,25 @@ public:
             return 0;
         }
         const std::size_t fits = (writtenLength_ - sizeof(std::uint32_t)) / sizeof(Row);
-        return words_[0] < fits ? words_[0] : fits;
+        return room_.words[0] < fits ? room_.words[0] : fits;
     }
 
     Row operator[](std::size_t index) const noexcept
     {
         Row row;
-        std::memcpy(&row, reinterpret_cast<const unsigned char*>(words_.data() + 1) + index * sizeof(Row),
+        std::memcpy(&row, reinterpret_cast<const unsigned char*>(room_.words.get() + 1) + index * sizeof(Row),
                     sizeof(Row));
         return row;
     }
 
 private:
-    std::vector<std::uint32_t> words_;
+    TableRoom room_;
     std::size_t writtenLength_ = 0;
 };
 
 enum class ReadOutcome {
     Unavailable,  // entry point missing or the size query did not answer 122: nothing allocated
-    Failed,       // the table read itself failed; the buffer is already released
+    Failed,       // the table read itself failed; its room is released or back in spare
     Read,
 };
 
@@ -58,12 +80,29 @@ struct TableRead {
     TableBuffer<Row> table;
 };
 
+// The rooms of the last reads, one per table, for the next reads to reuse:
+// at a million rows, fresh memory for every read costs more in page faults
+// than the read itself. A kept room holds the pages its last read wrote.
+struct TableRooms {
+    TableRoom tcp;
+    TableRoom udp;
+    TableRoom tcp6;
+    TableRoom udp6;
+};
+
 // The two-call protocol: ask for the size, allocate twice that, read into it.
-// A size that cannot be allocated throws util::AppError naming the table.
-TableRead<platform::TcpRowOwnerPid> ReadTcpTable(const platform::IpHelperEntryPoints& ipHelper);
-TableRead<platform::UdpRowOwnerPid> ReadUdpTable(const platform::IpHelperEntryPoints& ipHelper);
+// With spare room that is large enough (and not far too large), the read
+// reuses it instead of allocating; room the read did not take stays in
+// spare. A size that cannot be allocated throws util::AppError naming the
+// table.
+TableRead<platform::TcpRowOwnerPid> ReadTcpTable(const platform::IpHelperEntryPoints& ipHelper,
+                                                 TableRoom* spare = nullptr);
+TableRead<platform::UdpRowOwnerPid> ReadUdpTable(const platform::IpHelperEntryPoints& ipHelper,
+                                                 TableRoom* spare = nullptr);
 // The same for the IPv6 tables, through the same entry points.
-TableRead<platform::Tcp6RowOwnerPid> ReadTcp6Table(const platform::IpHelperEntryPoints& ipHelper);
-TableRead<platform::Udp6RowOwnerPid> ReadUdp6Table(const platform::IpHelperEntryPoints& ipHelper);
+TableRead<platform::Tcp6RowOwnerPid> ReadTcp6Table(const platform::IpHelperEntryPoints& ipHelper,
+                                                   TableRoom* spare = nullptr);
+TableRead<platform::Udp6RowOwnerPid> ReadUdp6Table(const platform::IpHelperEntryPoints& ipHelper,
+                                                   TableRoom* spare = nullptr);
 
 } // namespace vq::connections

@@ -29,7 +29,7 @@ void ConnectionFeed::Fill(bool withIPv6)
 
 void ConnectionFeed::Refresh(bool withIPv6)
 {
-    connections::RefreshRows(list_, ipHelper_, StartPathPass(), withIPv6);
+    connections::RefreshRows(list_, ipHelper_, StartPathPass(), withIPv6, &tableRooms_);
 }
 
 void ConnectionFeed::ShowIPv6(bool show)
@@ -38,6 +38,8 @@ void ConnectionFeed::ShowIPv6(bool show)
         connections::FillIPv6Rows(list_, ipHelper_, StartPathPass());
     } else {
         connections::RemoveIPv6Rows(list_);
+        tableRooms_.tcp6 = {};
+        tableRooms_.udp6 = {};
     }
 }
 

@@ -34,6 +34,7 @@ private:
     connections::ConnectionList& list_;
     const platform::IpHelperEntryPoints& ipHelper_;
     support::ProcessPathCache processPaths_;
+    connections::TableRooms tableRooms_;  // the reads of one refresh, kept for the next
 };
 
 } // namespace vq::ui

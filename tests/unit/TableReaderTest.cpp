@@ -117,6 +117,43 @@ TEST_F(TableReaderTest, AFailingSecondCallFailsTheRead)
     EXPECT_EQ(read.table.size(), 0u);
 }
 
+// A table of one TCP entry takes 28 bytes, so its read wants 14 words.
+TEST_F(TableReaderTest, AReadReusesSpareRoomThatFitsAndIsNotFarTooLarge)
+{
+    struct Case {
+        std::size_t spareWords;
+        bool reused;
+    };
+    for (const Case c : {Case{14, true}, Case{56, true}, Case{13, false}, Case{57, false}}) {
+        SCOPED_TRACE(c.spareWords);
+        fake::Reset();
+        fake::AddTcpRow(Fake().tcpTable, {2, 0, Port(135), 0, 0, 912});
+        connections::TableRoom spare{std::make_unique<std::uint32_t[]>(c.spareWords), c.spareWords};
+        const std::uint32_t* const spareWords = spare.words.get();
+
+        auto read = connections::ReadTcpTable(fake::FakeIpHelper(), &spare);
+
+        ASSERT_EQ(read.outcome, ReadOutcome::Read);
+        ASSERT_EQ(read.table.size(), 1u);
+        EXPECT_EQ(read.table[0].owningPid, 912u);
+        EXPECT_EQ(Fake().tcpTable.calls[1].sizeIn, (c.reused ? c.spareWords : 14u) * 4u);
+        EXPECT_EQ(read.table.TakeRoom().words.get() == spareWords, c.reused);
+        EXPECT_EQ(spare.words.get() == spareWords, !c.reused) << "room not taken stays in spare";
+        EXPECT_EQ(read.table.size(), 0u) << "a table whose room was taken is empty";
+    }
+}
+
+TEST_F(TableReaderTest, AFailedReadLeavesTheRoomItTookInSpare)
+{
+    fake::AddTcpRow(Fake().tcpTable, {2, 0, Port(135), 0, 0, 912});
+    Fake().tcpTable.secondAnswer = 87;
+    connections::TableRoom spare{std::make_unique<std::uint32_t[]>(20), 20};
+    const std::uint32_t* const spareWords = spare.words.get();
+    EXPECT_EQ(connections::ReadTcpTable(fake::FakeIpHelper(), &spare).outcome, ReadOutcome::Failed);
+    EXPECT_EQ(spare.words.get(), spareWords);
+    EXPECT_EQ(spare.wordCount, 20u);
+}
+
 TEST_F(TableReaderTest, ATableThatGrewWithinTheSlackIsStillRead)
 {
     for (int rows = 1; rows <= 3; ++rows) {
