@@ -62,6 +62,14 @@ public:
         --count_;
     }
 
+    // Asks the processor to fetch the slot where hash's run begins.
+    void Prefetch(std::size_t hash) const
+    {
+        if (!slots_.empty()) {
+            __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]);
+        }
+    }
+
     // Calls visit(id) for every id stored under hash.
     template <typename Visit>
     void ForEach(std::size_t hash, Visit&& visit) const

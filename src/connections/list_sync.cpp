@@ -2,6 +2,7 @@
 
 #include "platform/process.h"
 
+#include <unordered_map>
 #include <vector>
 
 namespace vq::connections {
@@ -45,11 +46,36 @@ std::uint32_t StateOf(const platform::Udp6RowOwnerPid&)
     return 0;
 }
 
+// The owners of one table's entries. The resolver answers the same for a
+// process id throughout a pass, so each id is resolved once per table, not
+// once per entry, and an entry costs no copy of its path.
+class Owners {
+public:
+    explicit Owners(const ProcessPathResolver& resolve) : resolve_(resolve) {}
+
+    const OwningProcess& Of(std::uint32_t processId)
+    {
+        const auto [found, added] = known_.try_emplace(processId);
+        if (added) {
+            try {
+                found->second = OwnerOf(resolve_, processId);
+            } catch (...) {
+                known_.erase(found);
+                throw;
+            }
+        }
+        return found->second;
+    }
+
+private:
+    const ProcessPathResolver& resolve_;
+    std::unordered_map<std::uint32_t, OwningProcess> known_;
+};
+
 template <typename Row>
-void AppendEntryRow(ConnectionList& list, const EndpointKey& endpoint, const Row& entry,
-                    const ProcessPathResolver& resolve)
+void AppendEntryRow(ConnectionList& list, const EndpointKey& endpoint, const Row& entry, Owners& owners)
 {
-    list.AppendRow(endpoint, StateOf(entry), OwnerOf(resolve, entry.owningPid));
+    list.AppendRow(endpoint, StateOf(entry), owners.Of(entry.owningPid));
 }
 
 // A matched TCP row's State follows the connection.
@@ -108,11 +134,12 @@ void SyncRows(ConnectionList& list, const TableBuffer<Row>& table, const Process
     const auto unmatched = MatchRows(list, table, protocol);
     // Rows added here count for the entries after them.
     BatchUpdate batch(list);
+    Owners owners(resolve);
     for (const std::size_t i : unmatched) {
         const Row entry = table[i];
         const EndpointKey endpoint = EndpointOf(entry);
         if (!list.HasEndpoint(endpoint)) {
-            AppendEntryRow(list, endpoint, entry, resolve);
+            AppendEntryRow(list, endpoint, entry, owners);
         }
     }
 }
@@ -130,33 +157,66 @@ private:
     ConnectionList& list_;
 };
 
+// Keeps a read's room for the next read of its table, also when a failure
+// cuts the work on it short.
 template <typename Row>
-void FillRows(ConnectionList& list, const TableRead<Row>& read, const ProcessPathResolver& resolve)
+class KeptRoom {
+public:
+    KeptRoom(TableRead<Row>& read, TableRoom* room) : read_(read), room_(room) {}
+    ~KeptRoom()
+    {
+        if (room_ != nullptr && read_.outcome == ReadOutcome::Read) {
+            *room_ = read_.table.TakeRoom();
+        }
+    }
+    KeptRoom(const KeptRoom&) = delete;
+    KeptRoom& operator=(const KeptRoom&) = delete;
+
+private:
+    TableRead<Row>& read_;
+    TableRoom* room_;
+};
+
+TableRoom* RoomIn(TableRooms* rooms, TableRoom TableRooms::*member)
 {
+    return rooms != nullptr ? &(rooms->*member) : nullptr;
+}
+
+template <typename Row>
+void FillRows(ConnectionList& list, TableRead<Row> read, const ProcessPathResolver& resolve, TableRoom* room)
+{
+    const KeptRoom<Row> kept(read, room);
     if (read.outcome != ReadOutcome::Read || read.table.size() == 0) {
         return;
     }
     list.Reserve(list.size() + read.table.size());
     BatchUpdate batch(list);
     const FillPass pass(list, EndpointOf(read.table[0]).protocol);
+    Owners owners(resolve);
+    // The index's slots of a large table lie far apart: the slot of an entry
+    // some way ahead is fetched while this one is added.
+    constexpr std::size_t kAhead = 16;
     for (std::size_t i = 0; i < read.table.size(); ++i) {
+        if (i + kAhead < read.table.size()) {
+            list.PrefetchEndpoint(EndpointOf(read.table[i + kAhead]));
+        }
         const Row entry = read.table[i];
-        AppendEntryRow(list, EndpointOf(entry), entry, resolve);
+        AppendEntryRow(list, EndpointOf(entry), entry, owners);
     }
 }
 
 } // namespace
 
 void FillTcpRows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
-                 const ProcessPathResolver& resolve)
+                 const ProcessPathResolver& resolve, TableRooms* rooms)
 {
-    FillRows(list, ReadTcpTable(ipHelper), resolve);
+    FillRows(list, ReadTcpTable(ipHelper), resolve, RoomIn(rooms, &TableRooms::tcp));
 }
 
 void FillUdpRows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
-                 const ProcessPathResolver& resolve)
+                 const ProcessPathResolver& resolve, TableRooms* rooms)
 {
-    FillRows(list, ReadUdpTable(ipHelper), resolve);
+    FillRows(list, ReadUdpTable(ipHelper), resolve, RoomIn(rooms, &TableRooms::udp));
 }
 
 void SyncTcpRows(ConnectionList& list, const TableBuffer<platform::TcpRowOwnerPid>& table,
@@ -172,10 +232,10 @@ void SyncUdpRows(ConnectionList& list, const TableBuffer<platform::UdpRowOwnerPi
 }
 
 void FillIPv6Rows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
-                  const ProcessPathResolver& resolve)
+                  const ProcessPathResolver& resolve, TableRooms* rooms)
 {
-    FillRows(list, ReadTcp6Table(ipHelper), resolve);
-    FillRows(list, ReadUdp6Table(ipHelper), resolve);
+    FillRows(list, ReadTcp6Table(ipHelper), resolve, RoomIn(rooms, &TableRooms::tcp6));
+    FillRows(list, ReadUdp6Table(ipHelper), resolve, RoomIn(rooms, &TableRooms::udp6));
 }
 
 void SyncTcp6Rows(ConnectionList& list, const TableBuffer<platform::Tcp6RowOwnerPid>& table,
@@ -211,11 +271,9 @@ template <typename Read, typename Sync>
 void RefreshTable(Read read, Sync sync, TableRoom* room)
 {
     auto table = read(room);
+    const KeptRoom kept(table, room);
     if (table.outcome == ReadOutcome::Read) {
         sync(table.table);
-        if (room != nullptr) {
-            *room = table.table.TakeRoom();
-        }
     }
 }
 
@@ -224,7 +282,7 @@ void RefreshTable(Read read, Sync sync, TableRoom* room)
 void RefreshRows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
                  const ProcessPathResolver& resolve, bool includeIPv6, TableRooms* rooms)
 {
-    const auto room = [rooms](TableRoom TableRooms::*member) { return rooms ? &(rooms->*member) : nullptr; };
+    const auto room = [rooms](TableRoom TableRooms::*member) { return RoomIn(rooms, member); };
     RefreshTable([&](TableRoom* spare) { return ReadTcpTable(ipHelper, spare); },
                  [&](const auto& table) { SyncTcpRows(list, table, resolve); }, room(&TableRooms::tcp));
     RefreshTable([&](TableRoom* spare) { return ReadUdpTable(ipHelper, spare); },

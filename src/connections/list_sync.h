@@ -16,24 +16,25 @@ using ProcessPathResolver = std::function<OwningProcess(std::uint32_t processId)
 // The initial fill: one row per table entry in table order, duplicates
 // included, without looking at the rows already listed. A failed read adds
 // no row.
+// With rooms, the read's room is kept there for the first refresh.
 void FillTcpRows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
-                 const ProcessPathResolver& resolve);
+                 const ProcessPathResolver& resolve, TableRooms* rooms = nullptr);
 void FillUdpRows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
-                 const ProcessPathResolver& resolve);
+                 const ProcessPathResolver& resolve, TableRooms* rooms = nullptr);
 
 // The initial fill of the IPv6 rows, TCPv6 then UDPv6, as for IPv4.
 void FillIPv6Rows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
-                  const ProcessPathResolver& resolve);
+                  const ProcessPathResolver& resolve, TableRooms* rooms = nullptr);
 
 // Brings the rows of one protocol in step with a table read. Entries are
 // matched to rows on their raw endpoint. A row stays when an entry has
 // exactly its endpoint (its state follows the entry's), or when it is the
 // selected row; every other row of the protocol goes. An entry whose
-// endpoint is not listed yet becomes a new row, with the caption and folder
-// of its process path; no text is made. Rows of the other protocols are not touched. A TCP or
-// UDP table without entries changes nothing; a TCPv6 or UDPv6 one is synchronised
-// like any other, so that its rows go. Linear in rows plus entries, plus
-// sorting the new rows in.
+// endpoint is not listed yet becomes a new row of its process; no text is
+// made. Rows of the other protocols are not touched. A TCP or UDP table
+// without entries changes nothing; a TCPv6 or UDPv6 one is synchronised like
+// any other, so that its rows go. Linear in rows plus entries, plus placing
+// the new rows.
 void SyncTcpRows(ConnectionList& list, const TableBuffer<platform::TcpRowOwnerPid>& table,
                  const ProcessPathResolver& resolve);
 void SyncUdpRows(ConnectionList& list, const TableBuffer<platform::UdpRowOwnerPid>& table,

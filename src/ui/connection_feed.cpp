@@ -20,10 +20,10 @@ connections::ProcessPathResolver ConnectionFeed::StartPathPass()
 void ConnectionFeed::Fill(bool withIPv6)
 {
     const auto resolve = StartPathPass();
-    connections::FillTcpRows(list_, ipHelper_, resolve);
-    connections::FillUdpRows(list_, ipHelper_, resolve);
+    connections::FillTcpRows(list_, ipHelper_, resolve, &tableRooms_);
+    connections::FillUdpRows(list_, ipHelper_, resolve, &tableRooms_);
     if (withIPv6) {
-        connections::FillIPv6Rows(list_, ipHelper_, resolve);
+        connections::FillIPv6Rows(list_, ipHelper_, resolve, &tableRooms_);
     }
 }
 
@@ -35,7 +35,7 @@ void ConnectionFeed::Refresh(bool withIPv6)
 void ConnectionFeed::ShowIPv6(bool show)
 {
     if (show) {
-        connections::FillIPv6Rows(list_, ipHelper_, StartPathPass());
+        connections::FillIPv6Rows(list_, ipHelper_, StartPathPass(), &tableRooms_);
     } else {
         connections::RemoveIPv6Rows(list_);
         tableRooms_.tcp6 = {};
