@@ -1,9 +1,5 @@
 #include "connections/connection_row.h"
 
-#include "connections/ipv4_text.h"
-#include "connections/ipv6_text.h"
-#include "connections/tcp_state_names.h"
-#include "util/ascii_text.h"
 
 namespace vq::connections {
 
@@ -22,21 +18,6 @@ std::wstring_view ProtocolText(Protocol protocol)
         break;
     }
     return {};
-}
-
-std::wstring AddressText(const IpAddress& address, Protocol protocol)
-{
-    if (!IsIPv6(protocol)) {
-        return FormatIPv4(address.IPv4Field());
-    }
-    std::uint8_t bytes[16];
-    AddressBytes(address, bytes);
-    return FormatIPv6(bytes, address.scopeId);
-}
-
-std::wstring TcpStateText(std::uint32_t state)
-{
-    return std::wstring(util::TrimControlAndBlank(TcpStateName(state)));
 }
 
 ProcessPathParts SplitProcessPath(const std::wstring& path)

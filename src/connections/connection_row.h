@@ -47,9 +47,6 @@ struct ConnectionRow {
     // unknown. A process that holds the id with another start time is not the
     // row's owner.
     std::optional<std::uint64_t> processStartTime = std::nullopt;
-
-    bool IsTcp() const { return endpoint.protocol == Protocol::Tcp; }
-    bool IsUdp() const { return endpoint.protocol == Protocol::Udp; }
 };
 
 struct ProcessPathParts {
@@ -63,12 +60,5 @@ ProcessPathParts SplitProcessPath(const std::wstring& path);
 
 // The Protocol text of an endpoint's protocol; empty for Protocol::None.
 std::wstring_view ProtocolText(Protocol protocol);
-
-// The text of an endpoint's address: a dotted quad for IPv4, the canonical
-// IPv6 text for IPv6.
-std::wstring AddressText(const IpAddress& address, Protocol protocol);
-
-// The State text of a TCP state code: its name without surrounding blanks.
-std::wstring TcpStateText(std::uint32_t state);
 
 } // namespace vq::connections

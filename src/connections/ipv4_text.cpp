@@ -27,11 +27,4 @@ wchar_t* AppendIPv4(wchar_t* out, std::uint32_t address)
     return AppendDecimal(out, address >> 24);
 }
 
-std::wstring FormatIPv4(std::uint32_t address)
-{
-    wchar_t text[16];
-    const wchar_t* end = AppendIPv4(text, address);
-    return std::wstring(text, static_cast<std::size_t>(end - text));
-}
-
 } // namespace vq::connections

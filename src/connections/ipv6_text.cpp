@@ -88,11 +88,4 @@ wchar_t* AppendIPv6(wchar_t* out, const std::uint8_t (&address)[16], std::uint32
     return out;
 }
 
-std::wstring FormatIPv6(const std::uint8_t (&address)[16], std::uint32_t scopeId)
-{
-    wchar_t text[kIPv6TextCapacity];
-    const wchar_t* end = AppendIPv6(text, address, scopeId);
-    return std::wstring(text, static_cast<std::size_t>(end - text));
-}
-
 } // namespace vq::connections

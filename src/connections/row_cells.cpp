@@ -32,12 +32,12 @@ std::wstring_view Address(const IpAddress& address, Protocol protocol, CellBuffe
     return Written(buffer, AppendIPv6(buffer.text.data(), bytes, address.scopeId));
 }
 
-std::wstring_view State(std::uint32_t code, CellBuffer& buffer)
-{
-    return util::TrimControlAndBlank(Written(buffer, AppendTcpStateName(buffer.text.data(), code)));
-}
-
 } // namespace
+
+std::wstring_view TcpStateText(std::uint32_t state, CellBuffer& buffer)
+{
+    return util::TrimControlAndBlank(Written(buffer, AppendTcpStateName(buffer.text.data(), state)));
+}
 
 std::wstring_view CellText(const RowFacts& facts, std::size_t column, CellBuffer& buffer)
 {
@@ -49,7 +49,7 @@ std::wstring_view CellText(const RowFacts& facts, std::size_t column, CellBuffer
     case 1 + kProtocol:
         return ProtocolText(endpoint.protocol);
     case 1 + kState:
-        return connection ? State(facts.tcpState, buffer) : kNoValue;
+        return connection ? TcpStateText(facts.tcpState, buffer) : kNoValue;
     case 1 + kLocalAddress:
         return Address(endpoint.localAddress, endpoint.protocol, buffer);
     case 1 + kLocalPort:

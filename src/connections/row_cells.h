@@ -33,6 +33,9 @@ struct CellBuffer {
 // buffer is used again or the row goes. A column past the last is empty.
 std::wstring_view CellText(const RowFacts& facts, std::size_t column, CellBuffer& buffer);
 
+// The State text of a TCP state code: its name without surrounding blanks.
+std::wstring_view TcpStateText(std::uint32_t state, CellBuffer& buffer);
+
 // Every text of a row at once, for the commands that hand rows on.
 ConnectionRow RowTexts(const RowFacts& facts);
 

@@ -17,11 +17,4 @@ wchar_t* AppendTcpStateName(wchar_t* out, std::uint32_t code)
     return out;
 }
 
-std::wstring TcpStateName(std::uint32_t code)
-{
-    wchar_t text[20];
-    const wchar_t* end = AppendTcpStateName(text, code);
-    return std::wstring(text, static_cast<std::size_t>(end - text));
-}
-
 } // namespace vq::connections

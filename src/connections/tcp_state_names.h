@@ -21,11 +21,9 @@ inline constexpr std::array<std::wstring_view, 12> TcpStateNames = {
     L"FIN-WAIT-2", L"CLOSE-WAIT", L"CLOSING",   L"LAST-ACK",     L"TIME-WAIT",   L"delete TCB",
 };
 
-// The name of a state code; a code the table does not know reads
-// "UNKNOWN(<code>)", which no real state name can be mistaken for.
-std::wstring TcpStateName(std::uint32_t code);
-
-// Appends TcpStateName(code) to out; returns the new end. Needs 18 characters.
+// Appends the name of a state code to out; returns the new end. Needs 18
+// characters. A code the table does not know reads "UNKNOWN(<code>)", which
+// no real state name can be mistaken for.
 wchar_t* AppendTcpStateName(wchar_t* out, std::uint32_t code);
 
 } // namespace vq::connections

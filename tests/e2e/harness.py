@@ -153,7 +153,13 @@ def _base_env(prefix):
 
 
 def _registry(env, key, name, kind, data):
-    run_command([WINE, "reg", "add", key, "/v", name, "/t", kind, "/d", data, "/f"], env)
+    # Wine's reg.exe now and then answers 1 without a word under load (seen
+    # once in hundreds of writes); a second try writes the value.
+    args = [WINE, "reg", "add", key, "/v", name, "/t", kind, "/d", data, "/f"]
+    for _ in range(2):
+        if run_command(args, env, check_rc=False).returncode == 0:
+            return
+    run_command(args, env)
 
 
 def template_prefix(arch):

@@ -154,7 +154,8 @@ void CheckInvariants(const ConnectionList& list)
         Check(list.ProtocolOf(i) == row.endpoint.protocol, "the protocol is the row's");
         if (row.endpoint.protocol == Protocol::Tcp || row.endpoint.protocol == Protocol::Tcp6) {
             Check(list.TcpStateOf(i) == row.tcpState, "the state code is the row's");
-            Check(row.subItems[connections::kState] == connections::TcpStateText(row.tcpState),
+            connections::CellBuffer buffer;
+            Check(row.subItems[connections::kState] == connections::TcpStateText(row.tcpState, buffer),
                   "the State text is the state code's");
         }
         selected += list.IsSelected(i) ? 1 : 0;

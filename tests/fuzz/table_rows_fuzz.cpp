@@ -187,7 +187,7 @@ void CheckTcpRow(const platform::TcpRowOwnerPid& entry, const std::wstring& proc
     using namespace connections;
     const ConnectionRow row = MakeTcpRow(entry, processPath);
     CheckCommonTexts(row, processPath, entry.localAddr, entry.localPort, entry.owningPid);
-    Check(row.IsTcp() && !row.IsUdp(), "a TCP row");
+    Check(row.endpoint.protocol == Protocol::Tcp && row.subItems[kProtocol] == kTcpProtocol, "a TCP row");
     Check(IsTrimmedNonEmpty(row.subItems[kState]), "the state text is trimmed and not empty");
     if (entry.state == 0 || entry.state > TcpStateNames.size()) {
         Check(row.subItems[kState] == L"UNKNOWN(" + std::to_wstring(entry.state) + L")", "an unknown state");
@@ -204,7 +204,7 @@ void CheckUdpRow(const platform::UdpRowOwnerPid& entry, const std::wstring& proc
     using namespace connections;
     const ConnectionRow row = MakeUdpRow(entry, processPath);
     CheckCommonTexts(row, processPath, entry.localAddr, entry.localPort, entry.owningPid);
-    Check(row.IsUdp() && !row.IsTcp(), "a UDP row");
+    Check(row.endpoint.protocol == Protocol::Udp && row.subItems[kProtocol] == kUdpProtocol, "a UDP row");
     Check(row.subItems[kState] == kNoValue && row.subItems[kRemoteAddress] == kNoValue &&
               row.subItems[kRemotePort] == kNoValue,
           "a UDP row shows no state and no remote end");
@@ -215,7 +215,8 @@ void CheckTcp6Row(const platform::Tcp6RowOwnerPid& entry, const std::wstring& pr
 {
     using namespace connections;
     const ConnectionRow row = MakeTcp6Row(entry, processPath);
-    Check(row.subItems[kProtocol] == kTcp6Protocol && !row.IsTcp(), "a TCPv6 row, not a TCP one");
+    Check(row.subItems[kProtocol] == kTcp6Protocol && row.endpoint.protocol == Protocol::Tcp6,
+          "a TCPv6 row, not a TCP one");
     CheckIPv6Text(row.subItems[kLocalAddress], entry.localAddr, entry.localScopeId);
     CheckIPv6Text(row.subItems[kRemoteAddress], entry.remoteAddr, entry.remoteScopeId);
     Check(row.subItems[kLocalPort] == std::to_wstring(PortFromNetwork(entry.localPort)), "the local port text");
@@ -232,7 +233,8 @@ void CheckUdp6Row(const platform::Udp6RowOwnerPid& entry, const std::wstring& pr
 {
     using namespace connections;
     const ConnectionRow row = MakeUdp6Row(entry, processPath);
-    Check(row.subItems[kProtocol] == kUdp6Protocol && !row.IsUdp(), "a UDPv6 row, not a UDP one");
+    Check(row.subItems[kProtocol] == kUdp6Protocol && row.endpoint.protocol == Protocol::Udp6,
+          "a UDPv6 row, not a UDP one");
     CheckIPv6Text(row.subItems[kLocalAddress], entry.localAddr, entry.localScopeId);
     Check(row.subItems[kRemoteAddress] == kNoValue && row.subItems[kRemotePort] == kNoValue, "no remote end");
     Check(row.endpoint == Udp6Endpoint(entry), "the row's endpoint is the entry's");
@@ -248,7 +250,7 @@ void ReadAndCheck(ReadFn read, CheckRowFn checkRow, const std::wstring& processP
 
     connections::TableRead<Row> result;
     try {
-        result = read(ipHelper);
+        result = read(ipHelper, nullptr);
     } catch (const util::AppError&) {
         Check(g_script.reportedSize > kLargestTableLength && g_script.calls == 1,
               "only an absurd size is refused, before the read");

@@ -113,7 +113,7 @@ TEST_F(CloseTcpConnectionTest, MatchesTheFiveFieldsAndDeletesTheFirstMatchingEnt
         const auto& entry = c.table[static_cast<std::size_t>(c.handedOver)];
         const auto& record = Fake().setTcpEntries[0];
         EXPECT_EQ(record.state, 12u);
-        EXPECT_EQ(connections::TcpStateName(record.state), L"delete TCB");
+        EXPECT_EQ(record.state, connections::kTcpStateDeleteTcb);
         EXPECT_EQ(record.localAddr, entry.localAddr);
         EXPECT_EQ(record.localPort, entry.localPort) << "the field as the table gave it";
         EXPECT_EQ(record.remoteAddr, entry.remoteAddr);

@@ -20,6 +20,24 @@ using fake::Port;
 using fake::Tcp6Entry;
 using fake::Udp6Entry;
 
+std::wstring FormatIPv4(std::uint32_t address)
+{
+    wchar_t text[16];
+    return {text, connections::AppendIPv4(text, address)};
+}
+
+std::wstring FormatIPv6(const std::uint8_t (&address)[16], std::uint32_t scopeId)
+{
+    wchar_t text[connections::kIPv6TextCapacity];
+    return {text, connections::AppendIPv6(text, address, scopeId)};
+}
+
+std::wstring TcpStateName(std::uint32_t code)
+{
+    wchar_t text[18];
+    return {text, connections::AppendTcpStateName(text, code)};
+}
+
 // The texts the list shows for the row of an entry with this process path.
 connections::ConnectionRow MakeTcpRow(const platform::TcpRowOwnerPid& entry, const std::wstring& path)
 {
@@ -40,10 +58,10 @@ connections::ConnectionRow MakeUdp6Row(const platform::Udp6RowOwnerPid& entry, c
 
 TEST(Ipv4TextTest, FormatsAddressesAndPortsInTheirPlatformLayout)
 {
-    EXPECT_EQ(connections::FormatIPv4(Addr(192, 168, 1, 10)), L"192.168.1.10");
-    EXPECT_EQ(connections::FormatIPv4(0xC0A8010Au), L"10.1.168.192") << "lowest byte first";
-    EXPECT_EQ(connections::FormatIPv4(0), L"0.0.0.0");
-    EXPECT_EQ(connections::FormatIPv4(0xFFFFFFFFu), L"255.255.255.255");
+    EXPECT_EQ(FormatIPv4(Addr(192, 168, 1, 10)), L"192.168.1.10");
+    EXPECT_EQ(FormatIPv4(0xC0A8010Au), L"10.1.168.192") << "lowest byte first";
+    EXPECT_EQ(FormatIPv4(0), L"0.0.0.0");
+    EXPECT_EQ(FormatIPv4(0xFFFFFFFFu), L"255.255.255.255");
 
     EXPECT_EQ(connections::PortFromNetwork(0x0000BB01u), 443u) << "bytes 01 BB 00 00";
     EXPECT_EQ(connections::PortFromNetwork(0x00005000u), 80u) << "bytes 00 50 00 00";
@@ -65,7 +83,7 @@ TEST_P(Ipv6TextTest, WritesTheCanonicalText)
     const auto& c = GetParam();
     std::uint8_t bytes[16];
     fake::PutAddress6(bytes, c.groups);
-    EXPECT_EQ(connections::FormatIPv6(bytes, c.scopeId), c.text);
+    EXPECT_EQ(FormatIPv6(bytes, c.scopeId), c.text);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -92,13 +110,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(TcpStateNamesTest, UsesThePlatformNumbering)
 {
-    EXPECT_EQ(connections::TcpStateName(3), L"SYN-SENT ");
-    EXPECT_EQ(connections::TcpStateName(9), L"CLOSING");
-    EXPECT_EQ(connections::TcpStateName(10), L"LAST-ACK");
-    EXPECT_EQ(connections::TcpStateName(12), L"delete TCB");
-    EXPECT_EQ(connections::TcpStateName(0), L"UNKNOWN(0)");
-    EXPECT_EQ(connections::TcpStateName(13), L"UNKNOWN(13)");
-    EXPECT_EQ(connections::TcpStateName(0xFFFFFFFFu), L"UNKNOWN(4294967295)");
+    EXPECT_EQ(TcpStateName(3), L"SYN-SENT ");
+    EXPECT_EQ(TcpStateName(9), L"CLOSING");
+    EXPECT_EQ(TcpStateName(10), L"LAST-ACK");
+    EXPECT_EQ(TcpStateName(12), L"delete TCB");
+    EXPECT_EQ(TcpStateName(0), L"UNKNOWN(0)");
+    EXPECT_EQ(TcpStateName(13), L"UNKNOWN(13)");
+    EXPECT_EQ(TcpStateName(0xFFFFFFFFu), L"UNKNOWN(4294967295)");
 }
 
 struct TcpRowCase {

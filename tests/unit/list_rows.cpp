@@ -71,8 +71,9 @@ Protocol ProtocolOf(const std::wstring& text)
 
 std::uint32_t StateOf(const std::wstring& text)
 {
+    connections::CellBuffer buffer;
     for (std::uint32_t code = 1; code <= connections::TcpStateNames.size(); ++code) {
-        if (connections::TcpStateText(code) == text) {
+        if (connections::TcpStateText(code, buffer) == text) {
             return code;
         }
     }
