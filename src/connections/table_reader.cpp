@@ -3,6 +3,7 @@
 #include "util/error_report.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 #include <string>
 
@@ -14,9 +15,10 @@ namespace {
 constexpr std::uint32_t kLargestTableLength = 256u * 1024 * 1024;
 
 // The room for a table of `size` bytes, twice that to leave room for a table
-// that grows between the two calls: spare room when it is at least that and
-// at most four times that, so a table that shrank for good gives its pages
-// back.
+// that grows between the two calls, all zero: spare room when it is at least
+// that and at most four times that, so a table that shrank for good gives its
+// pages back. A new room is zeroed whole; a spare one only where its last
+// read wrote, which touches no page that read left alone.
 TableRoom MakeTableRoom(std::uint32_t size, const wchar_t* tableName, TableRoom* spare)
 {
     const auto refuse = [&](const wchar_t* why) {
@@ -29,9 +31,12 @@ TableRoom MakeTableRoom(std::uint32_t size, const wchar_t* tableName, TableRoom*
     const std::size_t words = std::max<std::size_t>(
         1, (static_cast<std::size_t>(size) * 2 + sizeof(std::uint32_t) - 1) / sizeof(std::uint32_t));
     if (spare != nullptr && spare->words && spare->wordCount >= words && spare->wordCount <= 4 * words) {
-        return std::move(*spare);
+        TableRoom room = std::move(*spare);
+        std::memset(room.words.get(), 0, std::min(room.usedBytes, room.wordCount * sizeof(std::uint32_t)));
+        room.usedBytes = 0;
+        return room;
     }
-    TableRoom room{std::unique_ptr<std::uint32_t[]>(new (std::nothrow) std::uint32_t[words]), words};
+    TableRoom room{AllocateTableWords(words), words, 0};
     if (!room.words) {
         throw refuse(L"more than there is memory for");
     }
@@ -60,6 +65,7 @@ TableRead<Row> ReadTable(platform::GetExtendedTableFn getTable, std::uint32_t fa
     if (getTable(buffer.words.get(), &room, 1, family, tableClass, 0) != platform::kNoError) {
         read.outcome = ReadOutcome::Failed;
         if (spare != nullptr) {
+            buffer.usedBytes = buffer.wordCount * sizeof(std::uint32_t);
             *spare = std::move(buffer);
         }
         return read;

@@ -6,22 +6,39 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <cstdlib>
 #include <memory>
+#include <new>
 #include <vector>
 
 namespace vq::connections {
 
-// Room for one read of a table: words, uninitialised until the platform
-// writes them.
+// Frees what calloc gave.
+struct CallocFree {
+    void operator()(std::uint32_t* words) const noexcept { std::free(words); }
+};
+using TableWords = std::unique_ptr<std::uint32_t[], CallocFree>;
+
+// Zeroed words for a table, or null when there is no memory for them. The
+// system hands a large block over in fresh pages, already zero: a page the
+// platform never writes is never touched.
+inline TableWords AllocateTableWords(std::size_t count)
+{
+    return TableWords(static_cast<std::uint32_t*>(std::calloc(count, sizeof(std::uint32_t))));
+}
+
+// Room for one read of a table, all zero where the platform did not write.
 struct TableRoom {
-    std::unique_ptr<std::uint32_t[]> words;
+    TableWords words;
     std::size_t wordCount = 0;
+    // What the last read said it wrote (all of it when the read failed):
+    // zeroed before the room is read into again.
+    std::size_t usedBytes = 0;
 };
 
 // One read of an extended table: the buffer the platform filled, owned for
-// as long as its rows are walked. The buffer is not cleared before the read:
-// at a million rows that would write twice the table for nothing, and only
-// what the platform says it wrote is ever read.
+// as long as its rows are walked. Bytes the platform did not write read as
+// zero, also when it claims to have written more than it did.
 template <typename Row>
 class TableBuffer {
 public:
@@ -33,14 +50,18 @@ public:
     {
     }
     explicit TableBuffer(const std::vector<std::uint32_t>& words, std::size_t writtenLength = SIZE_MAX)
-        : TableBuffer(TableRoom{std::make_unique<std::uint32_t[]>(words.size()), words.size()}, writtenLength)
+        : TableBuffer(TableRoom{AllocateTableWords(words.size()), words.size(), 0}, writtenLength)
     {
+        if (!room_.words && !words.empty()) {
+            throw std::bad_alloc();
+        }
         std::copy(words.begin(), words.end(), room_.words.get());
     }
 
     // The buffer, for the next read of the table to reuse; the table is empty after.
     TableRoom TakeRoom() noexcept
     {
+        room_.usedBytes = writtenLength_;
         writtenLength_ = 0;
         return std::move(room_);
     }

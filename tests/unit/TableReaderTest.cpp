@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace vq {
 namespace {
 
@@ -128,7 +130,10 @@ TEST_F(TableReaderTest, AReadReusesSpareRoomThatFitsAndIsNotFarTooLarge)
         SCOPED_TRACE(c.spareWords);
         fake::Reset();
         fake::AddTcpRow(Fake().tcpTable, {2, 0, Port(135), 0, 0, 912});
-        connections::TableRoom spare{std::make_unique<std::uint32_t[]>(c.spareWords), c.spareWords};
+        // Left over from a read that wrote it all: nothing of it may show.
+        connections::TableRoom spare{connections::AllocateTableWords(c.spareWords), c.spareWords,
+                                     c.spareWords * 4};
+        std::fill_n(spare.words.get(), c.spareWords, 0xFFFFFFFFu);
         const std::uint32_t* const spareWords = spare.words.get();
 
         auto read = connections::ReadTcpTable(fake::FakeIpHelper(), &spare);
@@ -137,7 +142,11 @@ TEST_F(TableReaderTest, AReadReusesSpareRoomThatFitsAndIsNotFarTooLarge)
         ASSERT_EQ(read.table.size(), 1u);
         EXPECT_EQ(read.table[0].owningPid, 912u);
         EXPECT_EQ(Fake().tcpTable.calls[1].sizeIn, (c.reused ? c.spareWords : 14u) * 4u);
-        EXPECT_EQ(read.table.TakeRoom().words.get() == spareWords, c.reused);
+        const connections::TableRoom room = read.table.TakeRoom();
+        EXPECT_EQ(room.words.get() == spareWords, c.reused);
+        EXPECT_EQ(std::count(room.words.get() + 7, room.words.get() + room.wordCount, 0u),
+                  static_cast<std::ptrdiff_t>(room.wordCount - 7))
+            << "past the 28 bytes written, the room is zero";
         EXPECT_EQ(spare.words.get() == spareWords, !c.reused) << "room not taken stays in spare";
         EXPECT_EQ(read.table.size(), 0u) << "a table whose room was taken is empty";
     }
@@ -147,7 +156,7 @@ TEST_F(TableReaderTest, AFailedReadLeavesTheRoomItTookInSpare)
 {
     fake::AddTcpRow(Fake().tcpTable, {2, 0, Port(135), 0, 0, 912});
     Fake().tcpTable.secondAnswer = 87;
-    connections::TableRoom spare{std::make_unique<std::uint32_t[]>(20), 20};
+    connections::TableRoom spare{connections::AllocateTableWords(20), 20};
     const std::uint32_t* const spareWords = spare.words.get();
     EXPECT_EQ(connections::ReadTcpTable(fake::FakeIpHelper(), &spare).outcome, ReadOutcome::Failed);
     EXPECT_EQ(spare.words.get(), spareWords);
