@@ -21,7 +21,7 @@ inline constexpr std::array<std::wstring_view, 12> TcpStateNames = {
     L"FIN-WAIT-2", L"CLOSE-WAIT", L"CLOSING",   L"LAST-ACK",     L"TIME-WAIT",   L"delete TCB",
 };
 
-// Appends the name of a state code to out; returns the new end. Needs 18
+// Appends the name of a state code to out; returns the new end. Needs 19
 // characters. A code the table does not know reads "UNKNOWN(<code>)", which
 // no real state name can be mistaken for.
 wchar_t* AppendTcpStateName(wchar_t* out, std::uint32_t code);

@@ -34,7 +34,7 @@ std::wstring FormatIPv6(const std::uint8_t (&address)[16], std::uint32_t scopeId
 
 std::wstring TcpStateName(std::uint32_t code)
 {
-    wchar_t text[18];
+    wchar_t text[19];  // UNKNOWN(4294967295)
     return {text, connections::AppendTcpStateName(text, code)};
 }
 
