@@ -205,6 +205,18 @@ void FillRows(ConnectionList& list, TableRead<Row> read, const ProcessPathResolv
     }
 }
 
+// Reads one table and, when it was read, brings its rows in step; its room
+// goes back to the rooms for the next refresh.
+template <typename Read, typename Sync>
+void RefreshTable(Read read, Sync sync, TableRoom* room)
+{
+    auto table = read(room);
+    const KeptRoom kept(table, room);
+    if (table.outcome == ReadOutcome::Read) {
+        sync(table.table);
+    }
+}
+
 } // namespace
 
 void FillTcpRows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
@@ -263,37 +275,20 @@ void RemoveIPv6Rows(ConnectionList& list)
     }
 }
 
-namespace {
-
-// Reads one table and, when it was read, brings its rows in step; its room
-// goes back to the rooms for the next refresh.
-template <typename Read, typename Sync>
-void RefreshTable(Read read, Sync sync, TableRoom* room)
-{
-    auto table = read(room);
-    const KeptRoom kept(table, room);
-    if (table.outcome == ReadOutcome::Read) {
-        sync(table.table);
-    }
-}
-
-} // namespace
-
 void RefreshRows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
                  const ProcessPathResolver& resolve, bool includeIPv6, TableRooms* rooms)
 {
-    const auto room = [rooms](TableRoom TableRooms::*member) { return RoomIn(rooms, member); };
     RefreshTable([&](TableRoom* spare) { return ReadTcpTable(ipHelper, spare); },
-                 [&](const auto& table) { SyncTcpRows(list, table, resolve); }, room(&TableRooms::tcp));
+                 [&](const auto& table) { SyncTcpRows(list, table, resolve); }, RoomIn(rooms, &TableRooms::tcp));
     RefreshTable([&](TableRoom* spare) { return ReadUdpTable(ipHelper, spare); },
-                 [&](const auto& table) { SyncUdpRows(list, table, resolve); }, room(&TableRooms::udp));
+                 [&](const auto& table) { SyncUdpRows(list, table, resolve); }, RoomIn(rooms, &TableRooms::udp));
     if (!includeIPv6) {
         return;
     }
     RefreshTable([&](TableRoom* spare) { return ReadTcp6Table(ipHelper, spare); },
-                 [&](const auto& table) { SyncTcp6Rows(list, table, resolve); }, room(&TableRooms::tcp6));
+                 [&](const auto& table) { SyncTcp6Rows(list, table, resolve); }, RoomIn(rooms, &TableRooms::tcp6));
     RefreshTable([&](TableRoom* spare) { return ReadUdp6Table(ipHelper, spare); },
-                 [&](const auto& table) { SyncUdp6Rows(list, table, resolve); }, room(&TableRooms::udp6));
+                 [&](const auto& table) { SyncUdp6Rows(list, table, resolve); }, RoomIn(rooms, &TableRooms::udp6));
 }
 
 } // namespace vq::connections
