@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -66,14 +67,34 @@ private:
         AnyCell, Process, Path, Protocol, State, LocalAddress, RemoteAddress,
         LocalPort, RemotePort, EitherPort, ProcessId,
     };
+    // State codes below this have their State text's answer worked out when
+    // the query is read; the last bit of Term::states stands for the "-" of
+    // a row that has no state.
+    static constexpr std::uint32_t kStatesWorkedOut = 63;
     struct Term {
         Field field = Field::AnyCell;
         bool exclude = false;
-        std::wstring value;          // what the word looks for
+        std::wstring value;          // what the word looks for: ASCII letters upper case, a state's "_" as "-"
         std::uint32_t number = 0;    // a number field's value
         bool numberInRange = true;   // a number no port or id can have matches nothing
+        // The Protocol and State cells have few texts, so whether the value
+        // selects each is known before any row: a bit per Protocol value, a
+        // bit per state code below kStatesWorkedOut.
+        std::uint8_t protocols = 0;
+        std::uint64_t states = 0;
+        // Whether the value can occur in an address or a number cell at all,
+        // so a row makes those texts only for a word that could be in them.
+        bool canBeInAddress = false;
+        bool canBeInNumber = false;
     };
-    bool MatchesRow(const Term& term, const RowFacts& row) const;
+    static std::optional<Field> FieldOfKey(std::wstring_view key);
+    static void WorkOutFixedCells(Term& term);
+    bool AddWord(std::wstring_view word, std::size_t keyLength, bool exclude);
+    static bool MatchesProcess(const Term& term, const ProcessEntry& process);
+    // The row's own cells, the process's two left out.
+    static bool MatchesRow(const Term& term, const RowFacts& row, CellBuffer& buffer);
+    static bool StateMatches(const Term& term, const RowFacts& row, CellBuffer& buffer);
+    bool Shown(const RowFacts& row) const;
 
     std::vector<Term> terms_;
     std::wstring error_;
