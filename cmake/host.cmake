@@ -35,6 +35,7 @@ set(VQ_UNIT_TEST_SOURCES
   tests/unit/ViewOptionsTest.cpp
   tests/unit/ListViewStateTest.cpp
   tests/unit/RowSearchTest.cpp
+  tests/unit/RowFilterTest.cpp
   tests/unit/DesignSizeTest.cpp
   tests/unit/fake_process_control.cpp
   tests/unit/fake_clipboard.cpp
