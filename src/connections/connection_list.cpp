@@ -57,6 +57,15 @@ void ConnectionList::CountState(const Row& row, int change)
     }
 }
 
+bool ConnectionList::Passes(std::uint32_t id) const
+{
+    if (filterPassesAll_) {
+        return true;
+    }
+    const Row& row = rows_[id];
+    return filter_.Passes(RowFacts{row.endpoint, row.tcpState, processes_[row.process]});
+}
+
 void ConnectionList::AppendRow(const EndpointKey& endpoint, std::uint32_t tcpState, const OwningProcess& owner)
 {
     // Everything that can fail happens before the list changes: room for one
@@ -104,34 +113,85 @@ void ConnectionList::AppendRow(const EndpointKey& endpoint, std::uint32_t tcpSta
     rows_[id] = Row{endpoint, tcpState, process};
     Place& place = places_[id];
     place = Place{};
-    place.position = static_cast<std::uint32_t>(order_.size());
     place.protocol = endpoint.protocol;
     place.live = true;
     place.twin = twin;
-    CountState(rows_[id], +1);
-    const bool sortDue = !processes_[process].caption->text.empty();
-    order_.push_back(id);
+    ++liveRows_;
     if (inFillOrder) {
         passOrder_.push_back(id);
         place.matchedIn = pass_;
     }
-    if (sortDue) {
+    if (!Passes(id)) {
+        return;
+    }
+    place.shown = true;
+    place.position = static_cast<std::uint32_t>(order_.size());
+    CountState(rows_[id], +1);
+    order_.push_back(id);
+    if (!processes_[process].caption->text.empty()) {
         sortEnd_ = order_.size();
     }
     Changed();
     SortIfDue();
 }
 
+void ConnectionList::ApplyState(std::uint32_t id, std::uint32_t tcpState)
+{
+    Row& row = rows_[id];
+    Place& place = places_[id];
+    if (place.shown) {
+        CountState(row, -1);
+        row.tcpState = tcpState;
+        CountState(row, +1);
+        Changed();
+        if (!Passes(id)) {
+            Hide(id);
+        }
+    } else {
+        // Room first: a row that comes back goes to the end of order_.
+        ReserveOneMore(order_);
+        row.tcpState = tcpState;
+        if (Passes(id)) {
+            Show(id);
+        }
+    }
+}
+
 void ConnectionList::SetTcpState(std::size_t index, std::uint32_t tcpState)
 {
-    Row& row = rows_[IdAt(index)];
-    if (row.tcpState == tcpState) {
+    const std::uint32_t id = IdAt(index);
+    if (rows_[id].tcpState == tcpState) {
         return;
     }
-    CountState(row, -1);
-    row.tcpState = tcpState;
-    CountState(row, +1);
+    ApplyState(id, tcpState);
+    CompactOrder();
+}
+
+void ConnectionList::Hide(std::uint32_t id)
+{
+    Place& place = places_[id];
+    place.shown = false;
+    CountState(rows_[id], -1);
+    if (place.selected) {
+        SetRowSelected(id, false);
+    }
+    if (anchor_ == id) {
+        anchor_ = kNoRow;
+    }
+    compactFrom_ = std::min<std::size_t>(compactFrom_, place.position);
     Changed();
+}
+
+void ConnectionList::Show(std::uint32_t id)
+{
+    Place& place = places_[id];
+    place.shown = true;
+    place.position = static_cast<std::uint32_t>(order_.size());
+    CountState(rows_[id], +1);
+    order_.push_back(id);
+    sortEnd_ = order_.size();
+    Changed();
+    SortIfDue();
 }
 
 void ConnectionList::Forget(std::uint32_t id)
@@ -142,41 +202,66 @@ void ConnectionList::Forget(std::uint32_t id)
         index_.Erase(EndpointHash(row.endpoint), id);
     }
     processes_.Release(row.process);
-    CountState(row, -1);
-    if (place.selected) {
-        selected_.erase(id);
-    }
-    if (anchor_ == id) {
-        anchor_ = kNoRow;
+    if (place.shown) {
+        Hide(id);
     }
     place.live = false;
-    place.selected = false;
+    --liveRows_;
     freeIds_.push_back(id);
 }
 
 void ConnectionList::RemoveRows(const std::vector<bool>& remove)
 {
-    const std::size_t count = order_.size();
-    const std::size_t end = std::min(count, remove.size());
-    const std::size_t first = static_cast<std::size_t>(std::find(remove.begin(), remove.begin() +
-                                                                 static_cast<std::ptrdiff_t>(end), true) -
-                                                       remove.begin());
-    if (first >= end) {
+    const std::size_t end = std::min(order_.size(), remove.size());
+    const auto first = std::find(remove.begin(), remove.begin() + static_cast<std::ptrdiff_t>(end), true);
+    if (first == remove.begin() + static_cast<std::ptrdiff_t>(end)) {
         return;
     }
     // Forgetting a row frees its id: room for every id first, so no removal fails half-way.
-    freeIds_.reserve(freeIds_.size() + (end - first));
+    const auto last = remove.begin() + static_cast<std::ptrdiff_t>(end);
+    freeIds_.reserve(freeIds_.size() + static_cast<std::size_t>(std::count(first, last, true)));
+    for (std::size_t i = static_cast<std::size_t>(first - remove.begin()); i < end; ++i) {
+        if (remove[i]) {
+            Forget(order_[i]);
+        }
+    }
+    CompactOrder();
+}
+
+void ConnectionList::RemoveRowsOfProtocol(Protocol protocol)
+{
+    std::vector<std::uint32_t> ids;
+    for (std::uint32_t id = 0; id < places_.size(); ++id) {
+        if (places_[id].live && places_[id].protocol == protocol) {
+            ids.push_back(id);
+        }
+    }
+    freeIds_.reserve(freeIds_.size() + ids.size());
+    for (const std::uint32_t id : ids) {
+        Forget(id);
+    }
+    CompactOrder();
+}
+
+void ConnectionList::CompactOrder()
+{
+    if (compactFrom_ >= order_.size()) {
+        compactFrom_ = SIZE_MAX;
+        return;
+    }
+    const std::size_t count = order_.size();
+    const std::size_t first = compactFrom_;
+    compactFrom_ = SIZE_MAX;
     std::size_t kept = first;
     std::size_t keptSorted = std::min(first, sortedCount_);
     std::size_t keptBeforeSortEnd = std::min(first, sortEnd_);
     std::optional<std::size_t> focus;
     for (std::size_t i = first; i < count; ++i) {
         const std::uint32_t id = order_[i];
-        if (i < end && remove[i]) {
+        if (!places_[id].shown) {
             if (id == focused_) {
                 focus = kept;  // the next remaining row takes its place
             }
-            Forget(id);
             continue;
         }
         if (i < sortedCount_) {
@@ -196,6 +281,54 @@ void ConnectionList::RemoveRows(const std::vector<bool>& remove)
         focused_ = kept == 0 ? kNoRow : order_[std::min(*focus, kept - 1)];
     }
     Changed();
+}
+
+void ConnectionList::SetFilter(RowFilter filter)
+{
+    const bool passesAll = filter.PassesEverything();
+    // What a process's own cells match is worked out once per process.
+    std::vector<RowFilter::ProcessMatches> processMatches;
+    std::vector<bool> processKnown;
+    if (filter.HasWords()) {
+        processMatches.resize(processes_.capacity());
+        processKnown.resize(processes_.capacity());
+    }
+    const auto passes = [&](std::uint32_t id) {
+        if (passesAll) {
+            return true;
+        }
+        const Row& row = rows_[id];
+        const ProcessEntry& process = processes_[row.process];
+        RowFilter::ProcessMatches matches = 0;
+        if (!processMatches.empty()) {
+            if (!processKnown[row.process]) {
+                processMatches[row.process] = filter.MatchProcess(process);
+                processKnown[row.process] = true;
+            }
+            matches = processMatches[row.process];
+        }
+        return filter.Passes(RowFacts{row.endpoint, row.tcpState, process}, matches);
+    };
+    std::vector<std::uint32_t> coming;
+    for (std::uint32_t id = 0; id < places_.size(); ++id) {
+        if (places_[id].live && !places_[id].shown && passes(id)) {
+            coming.push_back(id);
+        }
+    }
+    order_.reserve(liveRows_);
+    // Nothing below fails.
+    for (const std::uint32_t id : order_) {
+        if (!passes(id)) {
+            Hide(id);
+        }
+    }
+    CompactOrder();
+    filter_ = std::move(filter);
+    filterPassesAll_ = passesAll;
+    BatchUpdate batch(*this);
+    for (const std::uint32_t id : coming) {
+        Show(id);
+    }
 }
 
 void ConnectionList::Reserve(std::size_t rows)
@@ -268,7 +401,7 @@ void ConnectionList::SortIfDue()
 bool ConnectionList::HasEndpoint(const EndpointKey& endpoint) const
 {
     bool found = false;
-    VisitRowsWithEndpoint(endpoint, [&](std::size_t) { found = true; });
+    index_.ForEach(EndpointHash(endpoint), [&](std::uint32_t id) { found = found || rows_[id].endpoint == endpoint; });
     return found;
 }
 
@@ -290,6 +423,7 @@ void ConnectionList::BeginFill(Protocol protocol)
 void ConnectionList::EndMatch()
 {
     filling_ = false;
+    CompactOrder();
     std::vector<std::uint32_t>& order = TableOrder(passProtocol_);
     order.swap(passOrder_);
     for (std::size_t place = 0; place < order.size(); ++place) {
@@ -299,16 +433,21 @@ void ConnectionList::EndMatch()
     }
 }
 
-std::vector<std::size_t> ConnectionList::UnmatchedRows(Protocol protocol) const
+void ConnectionList::RemoveUnmatchedRows(Protocol protocol, std::optional<std::size_t> spared)
 {
-    std::vector<std::size_t> rows;
-    for (const Place& place : places_) {
-        if (place.live && place.protocol == protocol && place.matchedIn != pass_) {
-            rows.push_back(place.position);
+    const std::uint32_t sparedId = spared && *spared < order_.size() ? order_[*spared] : kNoRow;
+    std::vector<std::uint32_t> ids;
+    for (std::uint32_t id = 0; id < places_.size(); ++id) {
+        const Place& place = places_[id];
+        if (place.live && place.protocol == protocol && place.matchedIn != pass_ && id != sparedId) {
+            ids.push_back(id);
         }
     }
-    std::sort(rows.begin(), rows.end());
-    return rows;
+    freeIds_.reserve(freeIds_.size() + ids.size());
+    for (const std::uint32_t id : ids) {
+        Forget(id);
+    }
+    CompactOrder();
 }
 
 bool ConnectionList::IsSelected(std::size_t index) const

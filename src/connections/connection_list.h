@@ -5,6 +5,7 @@
 #include "connections/identity_index.h"
 #include "connections/process_table.h"
 #include "connections/row_cells.h"
+#include "connections/row_filter.h"
 
 #include <array>
 #include <cstddef>
@@ -17,11 +18,12 @@
 
 namespace vq::connections {
 
-// The three numbers of the status bar.
+// The numbers of the status bar, of the rows the list shows.
 struct RowCounts {
-    std::size_t connections = 0;  // every row
+    std::size_t connections = 0;  // every row shown
     std::size_t established = 0;  // State "ESTABLISHED"
     std::size_t listening = 0;    // State "LISTEN"
+    std::size_t hidden = 0;       // rows kept but not shown
 };
 
 // The rows of the connection list, in the order the list shows them, with the
@@ -45,6 +47,12 @@ struct RowCounts {
 // endpoint costs no scan, and the status counts are kept as rows come, go and
 // change state, so reading them costs the same at any size. Facts other
 // than the state never change once a row is added.
+//
+// A filter (RowFilter) decides which rows are shown. The list keeps every
+// row, and its indices, order, selection, counts and searches are those of
+// the shown rows only: nothing acts on a row the user cannot see. A row is
+// tested when it comes, when its state changes and when the filter changes;
+// a row that stops passing loses its selection.
 //
 // Layout: each row has a stable id, a 64-byte record of its facts and a
 // 16-byte record of its place by id, so renumbering and the search for
@@ -74,16 +82,24 @@ public:
 
     // Appends the row of an endpoint, unselected; a non-empty caption sorts
     // the list. tcpState is the state code of a TCP row; a UDP row shows
-    // none.
+    // none. A row the filter does not pass is kept hidden.
     void AppendRow(const EndpointKey& endpoint, std::uint32_t tcpState, const OwningProcess& owner);
     // Sets a TCP row's state code (and so its State text); identity, caption
-    // and order stay.
+    // and order stay, unless the filter no longer passes the row.
     void SetTcpState(std::size_t index, std::uint32_t tcpState);
     // Removes every row whose flag is set, in one pass; indices past the end
     // of remove are kept. The others keep their order, selection and focus.
     // A removed focused row hands the focus to the next remaining row (the
-    // previous one at the end of the list).
+    // previous one at the end of the list); so does a row the filter hides.
     void RemoveRows(const std::vector<bool>& remove);
+    // Removes every row of a protocol, shown or hidden.
+    void RemoveRowsOfProtocol(Protocol protocol);
+
+    // Tests every row against a new filter: rows that pass are shown in
+    // their places, the others hidden. Costs one test per row and placing
+    // the rows that come back.
+    void SetFilter(RowFilter filter);
+    const RowFilter& Filter() const { return filter_; }
 
     // Room for this many rows in all, so that appending up to that many
     // moves nothing already held.
@@ -96,15 +112,16 @@ public:
     // Asks the processor to fetch where an endpoint's row is indexed, for a
     // caller that will add or look up that endpoint soon.
     void PrefetchEndpoint(const EndpointKey& endpoint) const { index_.Prefetch(EndpointHash(endpoint)); }
-    // Whether a row has this endpoint; never for Protocol::None.
+    // Whether a row, shown or hidden, has this endpoint; never for
+    // Protocol::None.
     bool HasEndpoint(const EndpointKey& endpoint) const;
-    // Calls visit(index) for every row with this endpoint (the initial fill
-    // may list an endpoint more than once). visit may change states, not rows.
+    // Calls visit(index) for every shown row with this endpoint (the initial
+    // fill may list an endpoint more than once).
     template <typename Visit>
     void VisitRowsWithEndpoint(const EndpointKey& endpoint, Visit&& visit) const
     {
         index_.ForEach(EndpointHash(endpoint), [&](std::uint32_t id) {
-            if (rows_[id].endpoint == endpoint) {
+            if (rows_[id].endpoint == endpoint && places_[id].shown) {
                 visit(static_cast<std::size_t>(places_[id].position));
             }
         });
@@ -114,23 +131,26 @@ public:
     const EndpointKey& EndpointOf(std::size_t index) const { return RowAt(index).endpoint; }
 
     // A matching pass of a refresh: BeginMatch, then MatchEndpoint for every
-    // table entry in table order, then EndMatch, then UnmatchedRows.
-    // MatchEndpoint calls visit(index) for each row with the endpoint that no
-    // earlier call of the pass matched, and answers whether any row has it.
-    // visit may change states, not rows.
+    // table entry in table order, then EndMatch, then RemoveUnmatchedRows.
+    // MatchEndpoint gives each row with the endpoint, shown or hidden, that
+    // no earlier call of the pass matched the entry's state code (0 for UDP),
+    // and answers whether any row has the endpoint. A row the new state hides
+    // leaves the shown rows at EndMatch.
     //
     // Tables come back in much the same order each time, so an entry is first
     // compared with the row that the entry at the same place matched in the
     // protocol's last pass: a refresh walks its rows nearly in sequence and
     // asks the index only where the table changed.
     void BeginMatch(Protocol protocol);
-    template <typename Visit>
-    bool MatchEndpoint(const EndpointKey& endpoint, Visit&& visit)
+    bool MatchEndpoint(const EndpointKey& endpoint, std::uint32_t tcpState)
     {
-        const auto matched = [&](Place& place) {
+        const auto matched = [&](std::uint32_t id) {
+            Place& place = places_[id];
             if (place.matchedIn != pass_) {
                 place.matchedIn = pass_;
-                visit(static_cast<std::size_t>(place.position));
+                if (rows_[id].tcpState != tcpState) {
+                    ApplyState(id, tcpState);
+                }
             }
         };
         const std::vector<std::uint32_t>& previous = TableOrder(endpoint.protocol);
@@ -140,7 +160,7 @@ public:
             if (place.live && !place.twin && rows_[id].endpoint == endpoint) {
                 ++cursor_;
                 passOrder_.push_back(id);
-                matched(place);
+                matched(id);
                 return true;
             }
         }
@@ -148,7 +168,7 @@ public:
         index_.ForEach(EndpointHash(endpoint), [&](std::uint32_t id) {
             if (rows_[id].endpoint == endpoint) {
                 first = first == kNoRow ? id : first;
-                matched(places_[id]);
+                matched(id);
             }
         });
         // A new entry's place stays empty; a known one puts the walk back in step.
@@ -163,11 +183,13 @@ public:
     // appended until EndMatch are taken as that table's order, so that the
     // first refresh walks them in step instead of looking up every entry.
     void BeginFill(Protocol protocol);
-    // The rows of the protocol that the pass did not match, ascending.
-    std::vector<std::size_t> UnmatchedRows(Protocol protocol) const;
+    // Removes the rows of the protocol, shown or hidden, that the pass did
+    // not match, except the shown row at spared.
+    void RemoveUnmatchedRows(Protocol protocol, std::optional<std::size_t> spared);
 
-    // The status counts, kept up to date: equal to counting every row now.
-    RowCounts Counts() const { return {order_.size(), established_, listening_}; }
+    // The status counts, kept up to date: equal to counting every shown row
+    // now.
+    RowCounts Counts() const { return {order_.size(), established_, listening_, liveRows_ - order_.size()}; }
 
     // Selection and focus: the view reports the user's changes here; the list
     // keeps them attached to their rows across removals, additions and
@@ -216,9 +238,10 @@ private:
         std::uint32_t matchedIn = 0;            // the matching pass that last found it
         std::uint32_t tablePlace = UINT32_MAX;  // in its protocol's last table order
         Protocol protocol = Protocol::None;
-        bool live = false;
-        bool selected = false;
-        bool twin = false;  // another row was added with the same endpoint
+        bool live : 1 = false;
+        bool selected : 1 = false;
+        bool twin : 1 = false;  // another row was added with the same endpoint
+        bool shown : 1 = false;  // in order_; the filter passes it
     };
     static_assert(sizeof(Row) == 64 && sizeof(Place) == 16, "a row's records keep their sizes");
     static constexpr std::uint32_t kNoRow = UINT32_MAX;
@@ -228,7 +251,17 @@ private:
     const Row& RowAt(std::size_t index) const { return rows_[IdAt(index)]; }
     bool Less(std::uint32_t a, std::uint32_t b) const;
     void CountState(const Row& row, int change);
+    bool Passes(std::uint32_t id) const;
+    // A matched row's new state; a shown row it hides leaves order_ at the
+    // next CompactOrder.
+    void ApplyState(std::uint32_t id, std::uint32_t tcpState);
+    void Hide(std::uint32_t id);
+    // Puts a hidden row at the end of order_, to be sorted in; room for it
+    // must be reserved.
+    void Show(std::uint32_t id);
     void Forget(std::uint32_t id);
+    // Drops from order_ the rows that are gone or hidden since the last call.
+    void CompactOrder();
     void Renumber(std::size_t first, std::size_t last);
     void Changed() { ++version_; }
     void SortIfDue();
@@ -261,6 +294,11 @@ private:
     std::size_t cursor_ = 0;
     std::size_t established_ = 0;
     std::size_t listening_ = 0;
+    std::size_t liveRows_ = 0;
+    RowFilter filter_;
+    bool filterPassesAll_ = true;
+    // The first position of order_ that CompactOrder has to look at.
+    std::size_t compactFrom_ = SIZE_MAX;
     std::uint64_t version_ = 0;
 };
 

@@ -78,16 +78,6 @@ void AppendEntryRow(ConnectionList& list, const EndpointKey& endpoint, const Row
     list.AppendRow(endpoint, StateOf(entry), owners.Of(entry.owningPid));
 }
 
-// A matched TCP row's State follows the connection.
-template <typename Row>
-void FollowState(ConnectionList& list, std::size_t index, const Row& entry)
-{
-    list.SetTcpState(index, entry.state);
-}
-
-void FollowState(ConnectionList&, std::size_t, const platform::UdpRowOwnerPid&) {}
-void FollowState(ConnectionList&, std::size_t, const platform::Udp6RowOwnerPid&) {}
-
 // Matches every entry with the rows that have its endpoint; a matched row
 // takes the state of the first entry that matches it. Rows of the protocol
 // that no entry matches go, except the selected row. Answers the entries
@@ -99,25 +89,13 @@ std::vector<std::size_t> MatchRows(ConnectionList& list, const TableBuffer<Row>&
     list.BeginMatch(protocol);
     for (std::size_t i = 0; i < table.size(); ++i) {
         const Row entry = table[i];
-        const bool found =
-            list.MatchEndpoint(EndpointOf(entry), [&](std::size_t index) { FollowState(list, index, entry); });
-        if (!found) {
+        // A matched TCP row's State follows the connection.
+        if (!list.MatchEndpoint(EndpointOf(entry), StateOf(entry))) {
             unmatched.push_back(i);
         }
     }
     list.EndMatch();
-
-    const auto spared = list.FirstSelected();
-    std::vector<bool> remove;
-    for (const std::size_t index : list.UnmatchedRows(protocol)) {
-        if (index != spared) {
-            remove.resize(list.size(), false);
-            remove[index] = true;
-        }
-    }
-    if (!remove.empty()) {
-        list.RemoveRows(remove);
-    }
+    list.RemoveUnmatchedRows(protocol, list.FirstSelected());
     return unmatched;
 }
 
@@ -131,9 +109,10 @@ void SyncRows(ConnectionList& list, const TableBuffer<Row>& table, const Process
     if (table.size() == 0 && !IsIPv6(protocol)) {
         return;
     }
+    // Rows the filter passes again and rows added are sorted in once.
+    BatchUpdate batch(list);
     const auto unmatched = MatchRows(list, table, protocol);
     // Rows added here count for the entries after them.
-    BatchUpdate batch(list);
     Owners owners(resolve);
     for (const std::size_t i : unmatched) {
         const Row entry = table[i];
@@ -264,15 +243,8 @@ void SyncUdp6Rows(ConnectionList& list, const TableBuffer<platform::Udp6RowOwner
 
 void RemoveIPv6Rows(ConnectionList& list)
 {
-    std::vector<bool> remove(list.size(), false);
-    bool any = false;
-    for (std::size_t index = 0; index < list.size(); ++index) {
-        remove[index] = IsIPv6(list.ProtocolOf(index));
-        any = any || remove[index];
-    }
-    if (any) {
-        list.RemoveRows(remove);
-    }
+    list.RemoveRowsOfProtocol(Protocol::Tcp6);
+    list.RemoveRowsOfProtocol(Protocol::Udp6);
 }
 
 void RefreshRows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,

@@ -1,6 +1,7 @@
 // Random sequences of fills, refreshes (TCP, UDP and TCPv6), selection,
-// focus and removals on the connection list, with the model's invariants
-// checked after every step.
+// focus, removals and filters on the connection list, with the model's
+// invariants checked after every step, and the rows a filter shows compared
+// now and then with the rows a new pass over every row shows.
 // Addresses, ports and process ids come from small sets so that identities
 // collide, and some processes share a caption or have none.
 
@@ -135,7 +136,7 @@ void ServeTable(fake::FakeTable& table, const std::vector<std::uint32_t>& words,
 void CheckInvariants(const ConnectionList& list)
 {
     const std::size_t size = list.size();
-    connections::RowCounts recount{size, 0, 0};
+    connections::RowCounts recount{size, 0, 0, list.Counts().hidden};
     // Rows appended with an empty caption wait at the end for the next sort.
     std::size_t sortedEnd = size;
     while (sortedEnd > 0 && list.row(sortedEnd - 1).caption.empty()) {
@@ -152,6 +153,7 @@ void CheckInvariants(const ConnectionList& list)
         Check(row.endpoint.protocol != Protocol::None, "every row has an endpoint");
         Check(list.HasEndpoint(row.endpoint), "every row is found by its endpoint");
         Check(list.ProtocolOf(i) == row.endpoint.protocol, "the protocol is the row's");
+        Check(list.Filter().Passes(list.Facts(i)), "every row shown passes the filter");
         if (row.endpoint.protocol == Protocol::Tcp || row.endpoint.protocol == Protocol::Tcp6) {
             Check(list.TcpStateOf(i) == row.tcpState, "the state code is the row's");
             connections::CellBuffer buffer;
@@ -249,9 +251,15 @@ void CheckSynced(const ConnectionList& list, const connections::TableBuffer<Row>
     }
     Check(strays <= 1, "at most one row outlives its entry");
     if (spared && spared->protocol == protocol) {
+        bool shown = false;
         bool kept = false;
-        list.VisitRowsWithEndpoint(*spared, [&](std::size_t index) { kept = kept || list.IsSelected(index); });
-        Check(kept, "the first selected row stays selected");
+        list.VisitRowsWithEndpoint(*spared, [&](std::size_t index) {
+            shown = true;
+            kept = kept || list.IsSelected(index);
+        });
+        // Only a new state the filter does not pass may take it away.
+        const bool listed = std::find(entries.begin(), entries.end(), *spared) != entries.end();
+        Check(kept || (listed && !shown), "the first selected row stays selected");
     }
     const Snapshot otherAfter = Take(list, protocol, true);
     Check(otherAfter.rows == otherBefore.rows, "the other protocols' rows are untouched");
@@ -286,6 +294,73 @@ void Sync(ConnectionList& list, const std::vector<std::uint32_t>& words, Protoco
     CheckSynced(list, table, protocol, spared, otherBefore, before);
 }
 
+// Filters over the fuzzed rows' texts: words, exclusions, keys, an error.
+constexpr std::array<const wchar_t*, 12> kQueries = {
+    L"",          L"alpha",       L"-beta",      L"state:listen", L"proto:udp", L"port:443",
+    L"10.0.0",    L"-state:time", L"pid:3 tcp",  L"fe80",         L"foo:bar",   L"\\apps -1.0",
+};
+
+connections::RowFilter SomeFilter(FuzzedDataProvider& data)
+{
+    connections::RowFilter filter(Pick(data, kQueries));
+    filter.ShowUnconnected(data.ConsumeIntegralInRange(0, 3) != 0);
+    filter.ShowWaiting(data.ConsumeIntegralInRange(0, 3) != 0);
+    return filter;
+}
+
+struct ShownRow {
+    EndpointKey endpoint;
+    std::uint32_t tcpState;
+    std::wstring caption;
+    bool operator==(const ShownRow&) const = default;
+};
+
+std::vector<ShownRow> ShownRows(const ConnectionList& list)
+{
+    std::vector<ShownRow> rows;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        rows.push_back({list.EndpointOf(i), list.TcpStateOf(i), list.CaptionOf(i)});
+    }
+    return rows;
+}
+
+// The rows the filter shows, kept up to date step by step, are the rows a
+// pass over every row finds, in the same order; the rows it hides are
+// counted. The selection of rows that pass both survives.
+void CheckAgainstNewPass(ConnectionList& list)
+{
+    const connections::RowFilter filter = list.Filter();
+    const std::vector<ShownRow> shown = ShownRows(list);
+    const std::size_t hidden = list.Counts().hidden;
+    const std::vector<std::size_t> selected = list.SelectedIndices();
+    list.SetFilter(connections::RowFilter{});
+    Check(list.Counts().hidden == 0, "no row is hidden without a filter");
+    Check(list.size() == shown.size() + hidden, "the hidden count is what the filter hid");
+    std::vector<ShownRow> passing;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        if (filter.Passes(list.Facts(i))) {
+            passing.push_back({list.EndpointOf(i), list.TcpStateOf(i), list.CaptionOf(i)});
+        }
+    }
+    // Rows with an empty caption may still wait at the end: compare as sets.
+    const auto less = [](const ShownRow& a, const ShownRow& b) {
+        const int captions = CompareCaptions(a.caption, b.caption);
+        if (captions != 0) {
+            return captions < 0;
+        }
+        return connections::EndpointLess(a.endpoint, b.endpoint) ||
+               (a.endpoint == b.endpoint && a.tcpState < b.tcpState);
+    };
+    std::vector<ShownRow> sortedShown = shown;
+    std::vector<ShownRow> sortedPassing = passing;
+    std::sort(sortedShown.begin(), sortedShown.end(), less);
+    std::sort(sortedPassing.begin(), sortedPassing.end(), less);
+    Check(sortedShown == sortedPassing, "the rows shown are the rows that pass");
+    list.SetFilter(filter);
+    Check(ShownRows(list) == passing, "a new pass shows the rows that pass, in order");
+    Check(list.SelectedIndices().size() == selected.size(), "the selection of rows that pass survives");
+}
+
 std::optional<std::size_t> SomeIndex(FuzzedDataProvider& data, const ConnectionList& list)
 {
     // Now and then one past the end, which the list ignores.
@@ -295,7 +370,7 @@ std::optional<std::size_t> SomeIndex(FuzzedDataProvider& data, const ConnectionL
 
 void Step(FuzzedDataProvider& data, ConnectionList& list)
 {
-    switch (data.ConsumeIntegralInRange(0, 12)) {
+    switch (data.ConsumeIntegralInRange(0, 14)) {
     case 0:
         ServeTable(fake::Fake().tcpTable, TcpWords(data), 6);
         connections::FillTcpRows(list, fake::FakeIpHelper(), &ResolvePath);
@@ -344,6 +419,18 @@ void Step(FuzzedDataProvider& data, ConnectionList& list)
               "the IPv4 rows stay");
         break;
     }
+    case 13: {
+        const std::size_t selected = list.SelectedCount();
+        const connections::RowCounts before = list.Counts();
+        list.SetFilter(SomeFilter(data));
+        const connections::RowCounts after = list.Counts();
+        Check(after.connections + after.hidden == before.connections + before.hidden, "a filter keeps every row");
+        Check(list.SelectedCount() <= selected, "a filter selects no row");
+        break;
+    }
+    case 14:
+        CheckAgainstNewPass(list);
+        break;
     case 9: {
         std::vector<bool> remove(data.ConsumeIntegralInRange<std::size_t>(0, list.size() + 2));
         for (std::size_t i = 0; i < remove.size(); ++i) {

@@ -666,5 +666,96 @@ TEST_F(ListSyncTest, ASyncComparesCaptionsOnlyForNewCaptions)
     EXPECT_TRUE(std::is_sorted(captions.begin(), captions.end()));
 }
 
+// The rows shown, each as Describe gives it, in list order.
+std::vector<std::wstring> DescribeShown(const ConnectionList& list)
+{
+    std::vector<std::wstring> rows;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        rows.push_back(Describe(list.row(i)));
+    }
+    return rows;
+}
+
+RowFilter WithoutWaiting()
+{
+    RowFilter filter;
+    filter.ShowWaiting(false);
+    return filter;
+}
+
+TEST_F(ListSyncTest, AFilterShowsThePassingRowsInOrderAndEverythingElseActsOnThemOnly)
+{
+    paths[1] = L"C:\\apps\\alpha.exe";
+    paths[2] = L"C:\\apps\\beta.exe";
+    SyncTcp({L"10.0.0.5|1|10.0.0.9|80|1|ESTABLISHED", L"10.0.0.5|2|10.0.0.9|80|2|ESTABLISHED",
+             L"0.0.0.0|135|0.0.0.0|0|1|LISTEN", L"0.0.0.0|445|0.0.0.0|0|2|LISTEN"});
+    SyncUdp({L"0.0.0.0|53|2"});
+    const auto all = DescribeShown(list);
+    list.SetSelected(*IndexOfKey(list, L"10.0.0.5|2|10.0.0.9|80|2"), true);
+    list.SetSelected(*IndexOfKey(list, L"10.0.0.5|1|10.0.0.9|80|1"), true);
+    list.SetFocused(IndexOfKey(list, L"0.0.0.0|445|0.0.0.0|0|2"));
+
+    list.SetFilter(RowFilter(L"alpha"));
+    EXPECT_EQ(DescribeShown(list), (std::vector<std::wstring>{L"TCP 0.0.0.0|135|0.0.0.0|0|1 LISTEN",
+                                                              L"TCP 10.0.0.5|1|10.0.0.9|80|1 ESTABLISHED"}));
+    const RowCounts counts = list.Counts();
+    EXPECT_EQ(std::make_tuple(counts.connections, counts.established, counts.listening, counts.hidden),
+              std::make_tuple(2u, 1u, 1u, 3u));
+    EXPECT_EQ(list.SelectedIndices(), (std::vector<std::size_t>{1})) << "a hidden row loses its selection";
+    EXPECT_TRUE(list.Focused()) << "the focus of a hidden row moves to a shown one";
+    const EndpointKey hidden = TcpEndpoint(TcpEntry(L"10.0.0.5|2|10.0.0.9|80|2|ESTABLISHED"));
+    bool visited = false;
+    list.VisitRowsWithEndpoint(hidden, [&](std::size_t) { visited = true; });
+    EXPECT_TRUE(list.HasEndpoint(hidden) && !visited) << "a hidden row is kept, not shown";
+
+    list.SetFilter(RowFilter{});
+    EXPECT_EQ(DescribeShown(list), all) << "every row comes back to its place";
+    EXPECT_EQ(list.Counts().hidden, 0u);
+    EXPECT_EQ(list.SelectedIndices(), (std::vector<std::size_t>{*IndexOfKey(list, L"10.0.0.5|1|10.0.0.9|80|1")}));
+}
+
+TEST_F(ListSyncTest, ARefreshTestsNewAndChangedRowsAndRemovesHiddenRowsThatWent)
+{
+    list.SetFilter(WithoutWaiting());
+    SyncTcp({L"10.0.0.5|1|10.0.0.9|80|7|ESTABLISHED", L"10.0.0.5|2|10.0.0.9|80|7|TIME-WAIT"});
+    EXPECT_EQ(DescribeShown(list), (std::vector<std::wstring>{L"TCP 10.0.0.5|1|10.0.0.9|80|7 ESTABLISHED"}));
+    EXPECT_EQ(list.Counts().hidden, 1u);
+
+    list.SetSelected(0, true);
+    SyncTcp({L"10.0.0.5|1|10.0.0.9|80|7|CLOSE-WAIT", L"10.0.0.5|2|10.0.0.9|80|7|ESTABLISHED",
+             L"10.0.0.5|3|10.0.0.9|80|7|FIN-WAIT-1", L"10.0.0.5|4|10.0.0.9|80|7|SYN-SENT"});
+    EXPECT_EQ(DescribeShown(list), (std::vector<std::wstring>{L"TCP 10.0.0.5|2|10.0.0.9|80|7 ESTABLISHED",
+                                                              L"TCP 10.0.0.5|4|10.0.0.9|80|7 SYN-SENT"}));
+    EXPECT_FALSE(list.AnySelected()) << "a selected row the new state hides is deselected";
+    EXPECT_EQ(list.Counts().hidden, 2u);
+    EXPECT_EQ(list.Counts().established, 1u);
+
+    list.SetSelected(0, true);
+    SyncTcp({L"10.0.0.5|4|10.0.0.9|80|7|SYN-SENT"});
+    EXPECT_EQ(DescribeShown(list), (std::vector<std::wstring>{L"TCP 10.0.0.5|2|10.0.0.9|80|7 ESTABLISHED",
+                                                              L"TCP 10.0.0.5|4|10.0.0.9|80|7 SYN-SENT"}))
+        << "the selected row that passes is spared";
+    EXPECT_EQ(list.Counts().hidden, 0u) << "hidden rows whose connections went are removed";
+
+    list.SetFilter(RowFilter{});
+    EXPECT_EQ(list.size(), 2u);
+}
+
+TEST_F(ListSyncTest, TurningIPv6OffRemovesItsHiddenRowsToo)
+{
+    SetTcpTable({{2, 0, Port(135), 0, 0, 9}});
+    Fake().tcp6Table.rowWords.clear();
+    fake::AddTcp6Row(Fake().tcp6Table, fake::Tcp6Entry(2, {}, 0, 135, {}, 0, 0, 9));
+    fake::AddTcp6Row(Fake().tcp6Table, fake::Tcp6Entry(5, {}, 0, 136, {0, 0, 0, 0, 0, 0, 0, 1}, 0, 80, 9));
+    RefreshRows(list, fake::FakeIpHelper(), resolve, true);
+    list.SetFilter(RowFilter(L"LISTEN"));
+    ASSERT_EQ(list.Counts().hidden, 1u);
+
+    RemoveIPv6Rows(list);
+    EXPECT_EQ(list.size(), 1u);
+    list.SetFilter(RowFilter{});
+    EXPECT_EQ(DescribeShown(list), (std::vector<std::wstring>{L"TCP 0.0.0.0|135|0.0.0.0|0|9 LISTEN"}));
+}
+
 } // namespace
 } // namespace vq::connections
