@@ -22,6 +22,7 @@ set(VQ_UI_SOURCES
   src/ui/row_finder.cpp
   src/ui/connection_list_view.cpp
   src/ui/cell_tooltip.cpp
+  src/ui/filter_bar.cpp
   src/ui/find_dialog.cpp
   src/ui/about_window.cpp
   src/app/main_win32.cpp

@@ -12,6 +12,7 @@
 // Controls of the main window.
 #define IDC_LIST 100
 #define IDC_STATUS_BAR 101
+#define IDC_FILTER_BAR 102
 
 // The menu bar
 #define ID_OPEN_CHANGELOG 200
@@ -23,6 +24,9 @@
 #define ID_FIND 206
 #define ID_FIND_NEXT 207
 #define ID_SELECT_ALL 208
+#define ID_FILTER_BAR 209
+#define ID_SHOW_UNCONNECTED 210
+#define ID_SHOW_WAITING 211
 
 // The context menu, top to bottom (separators have no command)
 #define ID_REFRESH 300

@@ -20,4 +20,9 @@ inline RowCounts CountRows(const ConnectionList& list)
 // of the status bar.
 std::array<std::wstring, 3> StatusPanelTexts(const RowCounts& counts);
 
+// The fourth panel, there only while the filter hides rows: what is wrong
+// with the filter's query, or else "Hidden: N" with N grouped in thousands
+// ("Hidden: 41,870"); empty when nothing is hidden.
+std::wstring FilterPanelText(const RowCounts& counts, const std::wstring& filterError);
+
 } // namespace vq::connections

@@ -100,6 +100,9 @@ CommandController::CommandController(connections::ConnectionList& list, WindowAc
     }
     checked_[ID_DISABLE_AUTO_REFRESH] = false;
     checked_[ID_SHOW_IPV6_ENDPOINTS] = false;
+    checked_[ID_FILTER_BAR] = false;
+    checked_[ID_SHOW_UNCONNECTED] = true;
+    checked_[ID_SHOW_WAITING] = true;
 }
 
 const std::vector<int>& CommandController::PopupItems()
@@ -129,9 +132,12 @@ const std::vector<int>& CommandController::PopupItems()
 
 const std::vector<int>& CommandController::MainMenuItems()
 {
-    static const std::vector<int> items = {ID_OPEN_CHANGELOG, ID_OPEN_EULA,           ID_EXIT,
-                                           ID_FIND,           ID_FIND_NEXT,           ID_SELECT_ALL,
-                                           ID_SHOW_IPV6_ENDPOINTS, ID_OPEN_HOMEPAGE, ID_SHOW_ABOUT};
+    static const std::vector<int> items = {
+        ID_OPEN_CHANGELOG,      ID_OPEN_EULA,  ID_EXIT,
+        ID_FIND,                ID_FIND_NEXT,  ID_SELECT_ALL,
+        ID_SHOW_IPV6_ENDPOINTS, ID_FILTER_BAR, ID_SHOW_UNCONNECTED,
+        ID_SHOW_WAITING,        ID_OPEN_HOMEPAGE, ID_SHOW_ABOUT,
+    };
     return items;
 }
 

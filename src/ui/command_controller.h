@@ -38,8 +38,10 @@ public:
     // Rule 1 at the last evaluation: the separators of the context menu are
     // enabled exactly when a row was selected (they start enabled).
     bool SeparatorsEnabled() const { return separatorsEnabled_; }
-    // The check marks of "Disable Auto-Refresh" and of the View menu's
-    // "Show IPv6 Endpoints" (both start cleared); false for other ids.
+    // The check marks of "Disable Auto-Refresh" and of the View menu's "Show
+    // IPv6 Endpoints" and "Filter Bar" (these start cleared), "Show
+    // Unconnected Endpoints" and "Show Waiting Connections" (these start
+    // checked); false for other ids.
     bool IsChecked(int commandId) const;
     // Sets a check item's mark without choosing it (a stored option at
     // start-up); ignored for other ids.
@@ -53,7 +55,7 @@ public:
     // travels to the caller.
     bool Choose(int commandId);
     // A shortcut (Ctrl+R, Ctrl+D, Ctrl+C, Ctrl+S, and the View menu's Ctrl+F,
-    // F3 and Ctrl+A): the enabling rules run
+    // F3, Ctrl+A and Ctrl+E): the enabling rules run
     // first, then the item is chosen if it came out enabled.
     bool ChooseByShortcut(int commandId);
 

@@ -5,12 +5,15 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 namespace vq::ui {
 namespace {
 
 constexpr int kStatusBarHeight = 19;
 constexpr int kStatusPanelWidth = 145;
-constexpr int kStatusPanels = 3;
+constexpr int kStatusPanels = 3;  // the counts; the filter's panel comes after them
+constexpr int kFilterBarHeight = 22;
 
 } // namespace
 
@@ -41,48 +44,72 @@ void MainLayout::CreateStatusBar(HINSTANCE instance, int controlId)
                                    0, 0, 0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)),
                                    instance, nullptr);
     ::SendMessageW(statusBar_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
-    SetStatusPanels();
-    ShowCounts({0, 0, 0});
+    SetStatusPanels(kStatusPanels);
+    ShowCounts({}, {});
 }
 
-void MainLayout::SetStatusPanels()
+// The count panels have one width; the filter's panel takes the rest.
+void MainLayout::SetStatusPanels(int count)
 {
-    int edges[kStatusPanels];
+    int edges[kStatusPanels + 1];
     for (int i = 0; i < kStatusPanels; ++i) {
         edges[i] = Scaled(kStatusPanelWidth) * (i + 1);
     }
-    ::SendMessageW(statusBar_, SB_SETPARTS, kStatusPanels, reinterpret_cast<LPARAM>(edges));
+    edges[kStatusPanels] = -1;
+    ::SendMessageW(statusBar_, SB_SETPARTS, count, reinterpret_cast<LPARAM>(edges));
+    statusPanels_ = count;
 }
 
-void MainLayout::ShowCounts(const connections::RowCounts& counts)
+void MainLayout::ShowCounts(const connections::RowCounts& counts, const std::wstring& filterText)
 {
+    const int panels = filterText.empty() ? kStatusPanels : kStatusPanels + 1;
+    if (panels != statusPanels_) {
+        SetStatusPanels(panels);
+    }
     const auto texts = connections::StatusPanelTexts(counts);
     for (int i = 0; i < kStatusPanels; ++i) {
         ::SendMessageW(statusBar_, SB_SETTEXTW, i,
                        reinterpret_cast<LPARAM>(texts[static_cast<std::size_t>(i)].c_str()));
     }
+    if (!filterText.empty() && filterText != filterText_) {
+        ::SendMessageW(statusBar_, SB_SETTEXTW, kStatusPanels, reinterpret_cast<LPARAM>(filterText.c_str()));
+    }
+    filterText_ = filterText;
 }
 
-void MainLayout::Arrange(HWND list, int clientWidth, int clientHeight)
+void MainLayout::Arrange(HWND filterBar, HWND list, int clientWidth, int clientHeight)
 {
     const int statusHeight = Scaled(kStatusBarHeight);
-    const int listHeight = clientHeight > statusHeight ? clientHeight - statusHeight : 0;
-    ::MoveWindow(list, 0, 0, clientWidth, listHeight, TRUE);
-    ::MoveWindow(statusBar_, 0, listHeight, clientWidth, statusHeight, TRUE);
+    const int barHeight = ::IsWindowVisible(filterBar) ? Scaled(kFilterBarHeight) : 0;
+    const int listTop = std::min(barHeight, clientHeight);
+    const int listHeight = std::max(clientHeight - statusHeight - listTop, 0);
+    if (barHeight != 0) {
+        ::MoveWindow(filterBar, 0, 0, clientWidth, barHeight, TRUE);
+    }
+    ::MoveWindow(list, 0, listTop, clientWidth, listHeight, TRUE);
+    ::MoveWindow(statusBar_, 0, listTop + listHeight, clientWidth, statusHeight, TRUE);
     // Under Wine a status bar moved by a maximise or a restore stays unpainted
     // until one of its texts changes; it is redrawn whole after every move.
     ::RedrawWindow(statusBar_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
 }
 
-void MainLayout::ChangeDpi(int dpi, HWND list)
+void MainLayout::Rearrange(HWND filterBar, HWND list)
+{
+    RECT client{};
+    if (::GetClientRect(window_, &client)) {
+        Arrange(filterBar, list, client.right, client.bottom);
+    }
+}
+
+void MainLayout::ChangeDpi(int dpi, HWND filterBar, HWND list)
 {
     dpi_ = dpi > 0 ? dpi : kDesignDpi;
     platform::win32::UniqueHfont font(CreateTahoma(8, false, dpi_));
-    for (const HWND control : {window_, list, statusBar_}) {
+    for (const HWND control : {window_, filterBar, list, statusBar_}) {
         ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
     }
     font_ = std::move(font);
-    SetStatusPanels();
+    SetStatusPanels(statusPanels_);
     minimumSize_ = MinimumSize();
 }
 

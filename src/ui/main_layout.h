@@ -1,8 +1,9 @@
 #pragma once
 
 // The main window's layout at the density of the screen it stands on: its
-// font, the list filling the client area above the status bar and its three
-// panels, and the smallest size the window can be dragged to. Sizes are
+// font, the filter bar (when shown) and the list filling the client area
+// above the status bar and its panels, and the smallest size the window can
+// be dragged to. Sizes are
 // designed at 96 dots per inch (design_size.h); bars added above or below the
 // list take their height from it here.
 
@@ -32,29 +33,35 @@ public:
 
     // The status bar with its panels, before any row is counted.
     void CreateStatusBar(HINSTANCE instance, int controlId);
-    // The panels' texts for the counts.
-    void ShowCounts(const connections::RowCounts& counts);
+    // The panels' texts for the counts; a fourth panel shows filterText
+    // while it is not empty.
+    void ShowCounts(const connections::RowCounts& counts, const std::wstring& filterText);
 
-    // The list fills the client area above the status bar.
-    void Arrange(HWND list, int clientWidth, int clientHeight);
+    // The filter bar, when shown, spans the top; the list fills the client
+    // area between it and the status bar.
+    void Arrange(HWND filterBar, HWND list, int clientWidth, int clientHeight);
+    // The same for the window's client area as it is now.
+    void Rearrange(HWND filterBar, HWND list);
 
     // The window moved to a screen of another density: the font (given to
-    // the window, the list and the status bar), the panels and the smallest
-    // size are made again for it.
-    void ChangeDpi(int dpi, HWND list);
+    // the window, its controls and the status bar), the panels and the
+    // smallest size are made again for it.
+    void ChangeDpi(int dpi, HWND filterBar, HWND list);
 
     // No smaller than the smallest size, once the font is made.
     void LimitTrackSize(MINMAXINFO& limits) const;
 
 private:
     int Scaled(int designSize) const;
-    void SetStatusPanels();
+    void SetStatusPanels(int count);
     SIZE MinimumSize() const;
 
     HWND window_ = nullptr;
     HWND statusBar_ = nullptr;
     platform::win32::UniqueHfont font_;
     SIZE minimumSize_{};  // none until the font is made
+    int statusPanels_ = 0;
+    std::wstring filterText_;  // the fourth panel's
     int dpi_ = kDesignDpi;
 };
 

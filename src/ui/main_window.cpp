@@ -27,7 +27,7 @@ MainWindow::MainWindow(const support::StartupState& startup)
     : list_(&CompareCaptions),
       feed_(list_, startup),
       commands_(list_, *this),
-      viewOptions_(commands_, feed_),
+      viewOptions_(commands_, feed_, list_),
       listView_(list_),
       settings_(listView_),
       finder_(list_, listView_)
@@ -66,9 +66,10 @@ bool MainWindow::Create(HINSTANCE instance, int showCommand)
     // The stored View options come first, so that the fill lists what they
     // ask for; an option the registry cannot give is reported on its own and
     // stays off.
+    viewOptions_.Load([&](const auto& read) { Handle(read); });
     Handle([&] {
-        viewOptions_.Load();
         ShowMenuBarChecks(hwnd_, commands_);
+        ShowFilterBar(false);
     });
     // A failure ends the creation handler at the failing step; the window is
     // still shown.
@@ -91,6 +92,13 @@ bool MainWindow::PreTranslateMessage(MSG& message)
     }
     if (hwnd_ == nullptr || (message.hwnd != hwnd_ && !::IsChild(hwnd_, message.hwnd))) {
         return false;
+    }
+    // The bar's edit keys go to the bar, past the shortcuts.
+    if (filterBar_.KeyActionOf(message) == FilterBar::KeyAction::EditOnly) {
+        return false;
+    }
+    if (OnFilterBarKey(message)) {
+        return true;
     }
     if (shortcuts_ != nullptr && ::TranslateAcceleratorW(hwnd_, shortcuts_, &message)) {
         return true;
@@ -122,6 +130,12 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         OnTimer(static_cast<UINT_PTR>(wParam));
         return 0;
     case WM_COMMAND:
+        if (lParam != 0 && reinterpret_cast<HWND>(lParam) == filterBar_.hwnd()) {
+            if (HIWORD(wParam) == EN_CHANGE) {
+                OnFilterTextChanged();
+            }
+            return 0;
+        }
         OnCommand(LOWORD(wParam), HIWORD(wParam) == 1 && lParam == 0);
         return 0;
     case WM_NOTIFY:
@@ -160,6 +174,7 @@ void MainWindow::OnCreate(HINSTANCE instance)
 void MainWindow::CreateControls(HINSTANCE instance)
 {
     layout_.Begin(hwnd_);
+    filterBar_.Create(hwnd_, instance, IDC_FILTER_BAR, layout_.Font());
     listView_.Create(hwnd_, instance, IDC_LIST, layout_.Font(), kListMouseLeftMessage, layout_.Dpi());
     layout_.CreateStatusBar(instance, IDC_STATUS_BAR);
     contextMenu_.Load(instance, IDM_POPUP_MENU);
@@ -215,6 +230,19 @@ void MainWindow::RegisterCommandHandlers()
         ShowMenuBarChecks(hwnd_, commands_);
         viewOptions_.ApplyShowIPv6();
     });
+    commands_.SetHandler(ID_FILTER_BAR, [this] {
+        ShowMenuBarChecks(hwnd_, commands_);
+        ShowFilterBar(true);
+        viewOptions_.ApplyFilterBar();
+    });
+    commands_.SetHandler(ID_SHOW_UNCONNECTED, [this] {
+        ShowMenuBarChecks(hwnd_, commands_);
+        viewOptions_.ApplyShowUnconnected();
+    });
+    commands_.SetHandler(ID_SHOW_WAITING, [this] {
+        ShowMenuBarChecks(hwnd_, commands_);
+        viewOptions_.ApplyShowWaiting();
+    });
 
     commands_.SetHandler(ID_OPEN_CHANGELOG, [this] { OpenChangelog(hwnd_); });
     commands_.SetHandler(ID_OPEN_EULA, [this] { OpenEula(hwnd_); });
@@ -228,7 +256,7 @@ void MainWindow::RegisterCommandHandlers()
 
 void MainWindow::OnSize(int clientWidth, int clientHeight)
 {
-    layout_.Arrange(listView_.hwnd(), clientWidth, clientHeight);
+    layout_.Arrange(filterBar_.hwnd(), listView_.hwnd(), clientWidth, clientHeight);
     if (placementSavesOn_) {
         Handle([&] { SaveWindowPlacement(settings_); });
     }
@@ -245,7 +273,7 @@ void MainWindow::OnGetMinMaxInfo(MINMAXINFO& limits) const
 void MainWindow::OnDpiChanged(int dpi, const RECT& suggested)
 {
     const int previous = layout_.Dpi();
-    layout_.ChangeDpi(dpi, listView_.hwnd());
+    layout_.ChangeDpi(dpi, filterBar_.hwnd(), listView_.hwnd());
     listView_.RescaleColumns(previous, layout_.Dpi());
     ::SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                    suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -266,6 +294,8 @@ void MainWindow::OnTimer(UINT_PTR timerId)
         Handle([&] { OnRefreshTimer(); });
     } else if (timerId == kCountersTimer) {
         Handle([&] { OnCountersTimer(); });
+    } else if (timerId == kFilterTimer) {
+        Handle([&] { OnFilterTimer(); });
     }
 }
 
@@ -277,7 +307,65 @@ void MainWindow::OnRefreshTimer()
 
 void MainWindow::OnCountersTimer()
 {
-    layout_.ShowCounts(connections::CountRows(list_));
+    const connections::RowCounts counts = connections::CountRows(list_);
+    layout_.ShowCounts(counts, connections::FilterPanelText(counts, list_.Filter().Error()));
+}
+
+// The bar comes or goes with its menu item's mark; one that comes when the
+// user asks for it takes the focus, one that goes hands it to the list.
+void MainWindow::ShowFilterBar(bool focus)
+{
+    const bool show = viewOptions_.ShowsFilterBar();
+    if (show != filterBar_.IsShown()) {
+        filterBar_.Show(show);
+        ::KillTimer(hwnd_, kFilterTimer);
+        layout_.Rearrange(filterBar_.hwnd(), listView_.hwnd());
+    }
+    if (focus) {
+        ::SetFocus(show ? filterBar_.hwnd() : listView_.hwnd());
+    }
+}
+
+// Keys in the filter bar that mean something else there: answers whether
+// the message was consumed. Ctrl+E with the bar shown elsewhere focuses it.
+bool MainWindow::OnFilterBarKey(const MSG& message)
+{
+    if (message.message == WM_KEYDOWN && message.wParam == 'E' && (::GetKeyState(VK_CONTROL) & 0x8000) != 0 &&
+        filterBar_.IsShown() && !filterBar_.HasFocus()) {
+        filterBar_.Focus();
+        return true;
+    }
+    switch (filterBar_.KeyActionOf(message)) {
+    case FilterBar::KeyAction::None:
+    case FilterBar::KeyAction::EditOnly:
+        return false;
+    case FilterBar::KeyAction::ClearOrHide:
+        Handle([&] {
+            if (filterBar_.Text().empty()) {
+                commands_.Choose(ID_FILTER_BAR);
+            } else {
+                filterBar_.ClearText();
+                OnFilterTimer();
+            }
+        });
+        return true;
+    case FilterBar::KeyAction::ToList:
+        ::SetFocus(listView_.hwnd());
+        return true;
+    }
+    return false;
+}
+
+void MainWindow::OnFilterTextChanged()
+{
+    ::SetTimer(hwnd_, kFilterTimer, kFilterDelay, nullptr);
+}
+
+void MainWindow::OnFilterTimer()
+{
+    ::KillTimer(hwnd_, kFilterTimer);
+    viewOptions_.SetFilterText(filterBar_.Text());
+    OnCountersTimer();
 }
 
 void MainWindow::OnCommand(int commandId, bool fromShortcut)

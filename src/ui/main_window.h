@@ -6,6 +6,7 @@
 #include "ui/command_controller.h"
 #include "ui/connection_feed.h"
 #include "ui/connection_list_view.h"
+#include "ui/filter_bar.h"
 #include "ui/main_layout.h"
 #include "ui/main_window_settings.h"
 #include "ui/menus.h"
@@ -45,8 +46,11 @@ public:
 private:
     static constexpr UINT_PTR kRefreshTimer = 1;
     static constexpr UINT_PTR kCountersTimer = 2;
+    static constexpr UINT_PTR kFilterTimer = 3;
     static constexpr UINT kRefreshInterval = 2000;  // milliseconds
     static constexpr UINT kCountersInterval = 100;  // milliseconds
+    // The filter follows the bar's text this long after the last key.
+    static constexpr UINT kFilterDelay = 100;  // milliseconds
     static constexpr UINT kListMouseLeftMessage = WM_APP + 2;
 
     // Window events, unpacked.
@@ -68,6 +72,10 @@ private:
     void CreateControls(HINSTANCE instance);
     void FillListAndRestoreSettings();
     void OnKeyPreview(wchar_t key);
+    bool OnFilterBarKey(const MSG& message);
+    void OnFilterTextChanged();
+    void OnFilterTimer();
+    void ShowFilterBar(bool focus);
     void OnRefreshTimer();
     void OnCountersTimer();
     void UpdateContextMenu();
@@ -86,6 +94,7 @@ private:
     CommandController commands_;
     ViewOptions viewOptions_;
     ConnectionListView listView_;
+    FilterBar filterBar_;
     MainLayout layout_;
     MainWindowSettings settings_;
     RowFinder finder_;

@@ -2,21 +2,34 @@
 
 // The View menu's options. Each is a check item of the command controller,
 // stored with the window's settings: its mark is loaded before the first
-// fill, and choosing the item applies and stores the new mark.
+// fill, and choosing the item applies and stores the new mark. The options
+// that hide rows and the filter bar's text together make the list's filter.
 
+#include "connections/connection_list.h"
+#include "resource.h"
 #include "ui/command_controller.h"
 #include "ui/connection_feed.h"
+
+#include <string>
 
 namespace vq::ui {
 
 class ViewOptions {
 public:
-    ViewOptions(CommandController& commands, ConnectionFeed& feed);
+    ViewOptions(CommandController& commands, ConnectionFeed& feed, connections::ConnectionList& list);
 
-    // Sets the marks the settings store, without choosing the items. A
-    // stored value that cannot be read fails with util::AppError, and its
-    // option keeps its mark.
-    void Load();
+    // Sets the marks the settings store, without choosing the items, and
+    // gives the list the filter they make. Each option is read inside its
+    // own call of run(read), so that a stored value that cannot be read
+    // fails with util::AppError on its own; that option keeps its mark.
+    template <typename Run>
+    void Load(Run&& run)
+    {
+        for (const int option : kStoredOptions) {
+            run([&] { LoadOption(option); });
+        }
+        run([&] { ApplyFilter(); });
+    }
 
     // "Show IPv6 Endpoints": whether the list shows the IPv6 tables too.
     bool ShowsIPv6() const;
@@ -24,9 +37,35 @@ public:
     // choice is stored for the next start.
     void ApplyShowIPv6();
 
+    // "Filter Bar": whether the filter bar shows.
+    bool ShowsFilterBar() const;
+    // After its mark flipped: stored; a bar that goes takes its text, and so
+    // the filter, with it.
+    void ApplyFilterBar();
+
+    // After the mark of "Show Unconnected Endpoints" or "Show Waiting
+    // Connections" flipped: the rows they hide go or come back at once, and
+    // the choice is stored.
+    void ApplyShowUnconnected();
+    void ApplyShowWaiting();
+
+    // The filter bar's text (never stored): the list shows only the rows
+    // that pass it, read as a query (RowFilter).
+    void SetFilterText(std::wstring text);
+    const std::wstring& FilterText() const { return filterText_; }
+
 private:
+    static constexpr int kStoredOptions[] = {ID_SHOW_IPV6_ENDPOINTS, ID_FILTER_BAR, ID_SHOW_UNCONNECTED,
+                                             ID_SHOW_WAITING};
+
+    void LoadOption(int commandId);
+    void SaveOption(int commandId);
+    void ApplyFilter();
+
     CommandController& commands_;
     ConnectionFeed& feed_;
+    connections::ConnectionList& list_;
+    std::wstring filterText_;
 };
 
 } // namespace vq::ui

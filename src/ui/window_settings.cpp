@@ -196,17 +196,21 @@ void LoadColumnWidths(SettingsWindow& window)
     }
 }
 
-bool LoadShowIPv6()
+bool LoadViewOption(const wchar_t* name, bool onByDefault)
 {
     const UniqueRegistryKey key = OpenForReading();
-    return key && ReadDword(key, kShowIPv6Value) == 1;
+    const auto stored = key ? ReadDword(key, name) : std::nullopt;
+    if (!stored) {
+        return onByDefault;
+    }
+    return onByDefault ? *stored != 0 : *stored == 1;
 }
 
-void SaveShowIPv6(bool show)
+void SaveViewOption(const wchar_t* name, bool on)
 {
     const UniqueRegistryKey key = CreateForAllAccess();
     if (key) {
-        WriteDword(key, kShowIPv6Value, show ? 1 : 0);
+        WriteDword(key, name, on ? 1 : 0);
     }
 }
 

@@ -17,8 +17,12 @@ inline constexpr wchar_t kSettingsKey[] = L"\\Software\\Quarvel\\Velquist";
 inline constexpr wchar_t kWidthValue[] = L"Width";
 inline constexpr wchar_t kHeightValue[] = L"Height";
 inline constexpr wchar_t kStateValue[] = L"State";
-// The View menu's "Show IPv6 Endpoints": 1 on, 0 off.
+// The View menu's options, each 1 on and 0 off: "Show IPv6 Endpoints",
+// "Filter Bar", "Show Unconnected Endpoints" and "Show Waiting Connections".
 inline constexpr wchar_t kShowIPv6Value[] = L"ShowIPv6";
+inline constexpr wchar_t kFilterBarValue[] = L"FilterBar";
+inline constexpr wchar_t kShowUnconnectedValue[] = L"ShowUnconnected";
+inline constexpr wchar_t kShowWaitingValue[] = L"ShowWaiting";
 
 // "ListView_Column_" followed by the column's position in decimal.
 std::wstring ColumnValueName(std::size_t column);
@@ -97,12 +101,14 @@ void SaveColumnWidths(const SettingsWindow& window);
 // the walk there; the columns before it keep the widths already set.
 void LoadColumnWidths(SettingsWindow& window);
 
-// Whether the stored options turn the IPv6 rows on: only a stored 1 does; a
-// missing key or value, 0 or any other number leaves them off.
-bool LoadShowIPv6();
+// A View option as stored: whether the value says on. An option that is
+// off unless turned on (onByDefault false) is on only for a stored 1; one
+// that is on unless turned off is off only for a stored 0. A missing key or
+// value gives the default.
+bool LoadViewOption(const wchar_t* name, bool onByDefault);
 
-// Writes "ShowIPv6" as 1 or 0, creating the key when it is missing.
-void SaveShowIPv6(bool show);
+// Writes a View option as 1 or 0, creating the key when it is missing.
+void SaveViewOption(const wchar_t* name, bool on);
 
 // The window's close handler: saves the column widths. A save that fails is
 // shown in the error report (owned by owner) and never stops the close, so a

@@ -40,6 +40,18 @@ TEST(RowCountersTest, CountsEstablishedAndListeningConnectionsOfBothFamilies)
     EXPECT_EQ(StatusPanelTexts({123456, 7, 0})[0], L"Connections: 123456") << "no grouping";
 }
 
+TEST(RowCountersTest, TheFilterPanelShowsTheQuerysFaultOrTheHiddenRowsInThousands)
+{
+    const std::pair<std::size_t, const wchar_t*> cases[] = {
+        {0, L""}, {7, L"Hidden: 7"}, {999, L"Hidden: 999"}, {1000, L"Hidden: 1,000"},
+        {41870, L"Hidden: 41,870"}, {1234567, L"Hidden: 1,234,567"},
+    };
+    for (const auto& [hidden, text] : cases) {
+        EXPECT_EQ(FilterPanelText({5, 0, 0, hidden}, L""), text);
+    }
+    EXPECT_EQ(FilterPanelText({0, 0, 0, 12}, L"Unknown filter key \"foo:\""), L"Unknown filter key \"foo:\"");
+}
+
 // The kept counts equal a count of the State texts of every row after any
 // mix of additions, state changes and removals.
 TEST(RowCountersTest, KeptCountsEqualARecountAfterAnyChanges)

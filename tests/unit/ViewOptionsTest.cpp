@@ -5,6 +5,8 @@
 #include "resource.h"
 #include "table_fixtures.h"
 
+#include "util/error_report.h"
+
 #include <gtest/gtest.h>
 
 namespace vq::ui {
@@ -34,6 +36,23 @@ protected:
         fake::AddTcp6Row(Fake().tcp6Table, fake::Tcp6Entry(2, {}, 0, 445, {}, 0, 0, 4));
         fake::AddUdp6Row(Fake().udp6Table, fake::Udp6Entry({}, 0, 53, 912));
         commands.SetHandler(ID_SHOW_IPV6_ENDPOINTS, [this] { options.ApplyShowIPv6(); });
+        commands.SetHandler(ID_FILTER_BAR, [this] { options.ApplyFilterBar(); });
+        commands.SetHandler(ID_SHOW_UNCONNECTED, [this] { options.ApplyShowUnconnected(); });
+        commands.SetHandler(ID_SHOW_WAITING, [this] { options.ApplyShowWaiting(); });
+    }
+
+    // Loads the options as the window does, each under its own report.
+    std::vector<std::wstring> Load()
+    {
+        std::vector<std::wstring> reports;
+        options.Load([&](const auto& read) {
+            try {
+                read();
+            } catch (const util::AppError& error) {
+                reports.push_back(error.message());
+            }
+        });
+        return reports;
     }
 
     std::size_t IPv6Rows() const
@@ -50,13 +69,13 @@ protected:
     NoWindow window;
     CommandController commands{list, window};
     ConnectionFeed feed{list, startup};
-    ViewOptions options{commands, feed};
+    ViewOptions options{commands, feed, list};
 };
 
 TEST_F(ViewOptionsTest, TheStoredIPv6OptionDecidesTheFillAndChoosingItFlipsTheRowsAndTheStore)
 {
     Registry().PlantDword(kKey, L"ShowIPv6", 1);
-    options.Load();
+    Load();
     EXPECT_TRUE(commands.IsChecked(ID_SHOW_IPV6_ENDPOINTS));
     feed.Fill(options.ShowsIPv6());
     EXPECT_EQ(list.size(), 3u);
@@ -77,12 +96,56 @@ TEST_F(ViewOptionsTest, TheStoredIPv6OptionDecidesTheFillAndChoosingItFlipsTheRo
 
 TEST_F(ViewOptionsTest, WithoutAStoredOptionTheFillReadsNoIPv6Table)
 {
-    options.Load();
+    Load();
     EXPECT_FALSE(options.ShowsIPv6());
     feed.Fill(options.ShowsIPv6());
     EXPECT_EQ(list.size(), 1u);
     EXPECT_TRUE(Fake().tcp6Table.calls.empty());
     EXPECT_TRUE(Fake().udp6Table.calls.empty());
+}
+
+TEST_F(ViewOptionsTest, StoredOptionsHideTheirRowsEachBadValueIsReportedAloneAndChoosingFlipsAndStores)
+{
+    fake::AddTcpRow(Fake().tcpTable, {11, 0, Port(1000), 0, Port(80), 4});  // TIME-WAIT
+    fake::AddUdpRow(Fake().udpTable, {0, Port(53), 4});
+    Registry().PlantDword(kKey, L"ShowUnconnected", 0);
+    Registry().Plant(kKey, L"ShowWaiting", platform::kRegBinary, {0, 0, 0, 0});
+    Registry().Plant(kKey, L"FilterBar", platform::kRegBinary, {1, 0, 0, 0});
+    EXPECT_EQ(Load(), (std::vector<std::wstring>{L"Invalid data type for 'FilterBar'",
+                                                 L"Invalid data type for 'ShowWaiting'"}));
+    EXPECT_FALSE(commands.IsChecked(ID_SHOW_UNCONNECTED));
+    EXPECT_TRUE(commands.IsChecked(ID_SHOW_WAITING)) << "a value that cannot be read is not applied";
+    EXPECT_FALSE(options.ShowsFilterBar());
+    feed.Fill(options.ShowsIPv6());
+    EXPECT_EQ(list.size(), 1u) << "only the TIME-WAIT row: the listening and UDP rows are hidden";
+    EXPECT_EQ(list.Counts().hidden, 2u);
+
+    ASSERT_TRUE(commands.Choose(ID_SHOW_WAITING));
+    EXPECT_EQ(list.size(), 0u);
+    EXPECT_EQ(Registry().Dword(kKey, L"ShowWaiting"), 0);
+    ASSERT_TRUE(commands.Choose(ID_SHOW_UNCONNECTED));
+    ASSERT_TRUE(commands.Choose(ID_SHOW_WAITING));
+    EXPECT_EQ(list.size(), 3u);
+    EXPECT_EQ(Registry().Dword(kKey, L"ShowUnconnected"), 1);
+    EXPECT_EQ(Registry().Dword(kKey, L"ShowWaiting"), 1);
+}
+
+TEST_F(ViewOptionsTest, TheFilterTextNarrowsTheListUntilTheBarGoes)
+{
+    fake::AddTcpRow(Fake().tcpTable, {5, 0, Port(1000), 0, Port(80), 4});
+    Load();
+    feed.Fill(false);
+    ASSERT_TRUE(commands.Choose(ID_FILTER_BAR));
+    EXPECT_EQ(Registry().Dword(kKey, L"FilterBar"), 1);
+    options.SetFilterText(L"LISTEN");
+    EXPECT_EQ(list.size(), 1u);
+    EXPECT_EQ(list.Counts().hidden, 1u);
+
+    ASSERT_TRUE(commands.Choose(ID_FILTER_BAR));
+    EXPECT_EQ(Registry().Dword(kKey, L"FilterBar"), 0);
+    EXPECT_EQ(options.FilterText(), L"");
+    EXPECT_EQ(list.size(), 2u) << "a hidden bar filters nothing";
+    EXPECT_EQ(Registry().Count("RegSetValueExW"), 2u) << "the text is never stored";
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <optional>
 #include <set>
 #include <string>
@@ -464,56 +465,71 @@ TEST_F(WindowSettingsTest, KeyThatCannotBeCreatedMakesEveryOperationDoNothingSil
     EXPECT_EQ(Registry().Count("RegCreateKeyExW"), 3u);
 }
 
-TEST_F(WindowSettingsTest, TheShowIPv6OptionIsOnOnlyForAStoredOne)
+TEST_F(WindowSettingsTest, ViewOptionsOffByDefaultNeedAOneAndThoseOnByDefaultAZero)
 {
     struct Case {
         const char* name;
         std::optional<std::uint32_t> type;  // none: no value stored
         std::vector<std::uint8_t> data;
-        bool on;
-        std::optional<std::wstring> message;
+        bool onWhenOffByDefault;
+        bool onWhenOnByDefault;
+        bool failed;
     };
     const Case cases[] = {
-        {"absent", std::nullopt, {}, false, std::nullopt},
-        {"0", platform::kRegDword, {0, 0, 0, 0}, false, std::nullopt},
-        {"1", platform::kRegDword, {1, 0, 0, 0}, true, std::nullopt},
-        {"2 is ignored", platform::kRegDword, {2, 0, 0, 0}, false, std::nullopt},
-        {"-1 is ignored", platform::kRegDword, {0xFF, 0xFF, 0xFF, 0xFF}, false, std::nullopt},
-        {"1 as binary", platform::kRegBinary, {1, 0, 0, 0}, false, L"Invalid data type for 'ShowIPv6'"},
-        {"1 as text", platform::kRegSz, {'1', 0, 0, 0, 0, 0}, false, L"Failed to get data for 'ShowIPv6'"},
+        {"absent", std::nullopt, {}, false, true, false},
+        {"0", platform::kRegDword, {0, 0, 0, 0}, false, false, false},
+        {"1", platform::kRegDword, {1, 0, 0, 0}, true, true, false},
+        {"2", platform::kRegDword, {2, 0, 0, 0}, false, true, false},
+        {"-1", platform::kRegDword, {0xFF, 0xFF, 0xFF, 0xFF}, false, true, false},
+        {"1 as binary", platform::kRegBinary, {1, 0, 0, 0}, false, false, true},
+        {"1 as text", platform::kRegSz, {'1', 0, 0, 0, 0, 0}, false, false, true},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        fake::ResetRegistry();
-        if (c.type) {
-            Registry().Plant(kKey, L"ShowIPv6", *c.type, c.data);
+    const std::pair<const wchar_t*, bool> options[] = {
+        {L"ShowIPv6", false}, {L"FilterBar", false}, {L"ShowUnconnected", true}, {L"ShowWaiting", true}};
+    ASSERT_EQ(std::wstring(ui::kShowIPv6Value) + ui::kFilterBarValue + ui::kShowUnconnectedValue +
+                  ui::kShowWaitingValue,
+              L"ShowIPv6FilterBarShowUnconnectedShowWaiting");
+    for (const auto& [name, onByDefault] : options) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + " for " + std::string(name, name + std::wcslen(name)));
+            fake::ResetRegistry();
+            if (c.type) {
+                Registry().Plant(kKey, name, *c.type, c.data);
+            }
+            std::optional<bool> on;
+            std::optional<std::wstring> message;
+            try {
+                on = ui::LoadViewOption(name, onByDefault);
+            } catch (const util::AppError& error) {
+                message = error.message();
+            }
+            if (c.failed) {
+                EXPECT_FALSE(on);
+                const std::wstring reason = *c.type == platform::kRegSz ? L"Failed to get data for '"
+                                                                         : L"Invalid data type for '";
+                EXPECT_EQ(message, reason + name + L"'");
+            } else {
+                EXPECT_EQ(on, onByDefault ? c.onWhenOnByDefault : c.onWhenOffByDefault);
+            }
+            EXPECT_EQ(Registry().OpenCount(), 0u);
         }
-        bool on = false;
-        std::optional<std::wstring> message;
-        try {
-            on = ui::LoadShowIPv6();
-        } catch (const util::AppError& error) {
-            message = error.message();
-        }
-        EXPECT_EQ(on, c.on);
-        EXPECT_EQ(message, c.message);
-        EXPECT_EQ(Registry().OpenCount(), 0u);
     }
 
     fake::ResetRegistry();
-    EXPECT_FALSE(ui::LoadShowIPv6()) << "no key at all";
-    ui::SaveShowIPv6(true);
-    EXPECT_EQ(Stored(L"ShowIPv6"), 1);
-    EXPECT_TRUE(ui::LoadShowIPv6());
-    ui::SaveShowIPv6(false);
-    EXPECT_EQ(Stored(L"ShowIPv6"), 0);
+    EXPECT_FALSE(ui::LoadViewOption(L"FilterBar", false)) << "no key at all";
+    EXPECT_TRUE(ui::LoadViewOption(L"ShowWaiting", true)) << "no key at all";
+    ui::SaveViewOption(L"ShowWaiting", false);
+    EXPECT_EQ(Stored(L"ShowWaiting"), 0);
+    EXPECT_FALSE(ui::LoadViewOption(L"ShowWaiting", true));
+    ui::SaveViewOption(L"ShowWaiting", true);
+    EXPECT_EQ(Stored(L"ShowWaiting"), 1);
 
-    Registry().refusedWrites = {L"ShowIPv6"};
+    Registry().refusedWrites = {L"FilterBar"};
     try {
-        ui::SaveShowIPv6(true);
+        ui::SaveViewOption(L"FilterBar", true);
         ADD_FAILURE() << "the refused write went unreported";
     } catch (const util::AppError& error) {
-        EXPECT_EQ(error.message(), L"Failed to set data for 'ShowIPv6'");
+        EXPECT_EQ(error.message(), L"Failed to set data for 'FilterBar'");
     }
 }
 
