@@ -539,6 +539,10 @@ class Session:
         check(rc == 0, f"no window titled {title!r} appeared")
         return window
 
+    def focus(self, title=MAIN_TITLE):
+        """The control id of the window's focused control (0: the window itself)."""
+        return int(dict(self._drive("focus", title))["focus"])
+
     def children(self, title):
         """{control id: (class, style, screen rect, text)} of a window's children."""
         rc, lines = self.driver_lines("children", title)

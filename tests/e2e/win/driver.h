@@ -302,6 +302,8 @@ int PostSysCommand(const std::wstring& title, WPARAM command);
 int Place(const std::wstring& title, int x, int y, std::optional<SIZE> size);
 int DpiChanged(const std::wstring& title, int dpi, const RECT& suggested);
 int Children(const std::wstring& title);
+// The control id of the window's focused control (0: the window itself).
+int Focus(const std::wstring& title);
 int HitTest(const std::wstring& title, int x, int y);
 
 int Rows(const std::wstring& title, int first, int limit);

@@ -95,6 +95,8 @@ const Command kCommands[] = {
      }},
     {"children", "<title>", "its child windows: id, class, style, screen rect, text", 1, 1,
      [](const Arguments& a) { return Children(a[0]); }},
+    {"focus", "<title>", "the control id of the window's focused control (0: the window)", 1, 1,
+     [](const Arguments& a) { return Focus(a[0]); }},
     {"hittest", "<title> <x> <y>", "the WM_NCHITTEST answer for a screen point", 3, 3,
      [](const Arguments& a) { return HitTest(a[0], a.Integer(1), a.Integer(2)); }},
 

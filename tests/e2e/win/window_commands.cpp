@@ -247,6 +247,16 @@ int Children(const std::wstring& title)
     return 0;
 }
 
+int Focus(const std::wstring& title)
+{
+    const HWND focus = FocusedControlOf(title);
+    if (focus == nullptr) {
+        return Fail("no visible window titled %s", Utf8(title).c_str());
+    }
+    std::printf("focus=%d\n", focus == FindTitled(title, false) ? 0 : GetDlgCtrlID(focus));
+    return 0;
+}
+
 int HitTest(const std::wstring& title, int x, int y)
 {
     HWND window = FindTitled(title, false);
