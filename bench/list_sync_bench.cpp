@@ -199,13 +199,14 @@ void BM_RawTableWalk(benchmark::State& state)
 // remove and add rows. The table alternates between two churned sets. The
 // first refresh after the fill, which matches every entry through the index,
 // is done before timing: at a million rows one iteration may be all there is.
-void RefreshWithChurn(benchmark::State& state, double churnPercent)
+void RefreshWithChurn(benchmark::State& state, double churnPercent, connections::RowFilter filter = {})
 {
     const auto rows = static_cast<std::size_t>(state.range(0));
     const auto first = Connections(0, rows);
     const auto second = Churned(rows, churnPercent);
     ConnectionList list(PlainCompare);
     g_table = first;
+    list.SetFilter(std::move(filter));
     connections::FillTcpRows(list, kIpHelper, ResolvePath);
     connections::TableRooms rooms;  // kept from refresh to refresh, as the program keeps them
     connections::RefreshRows(list, kIpHelper, ResolvePath, false, &rooms);
@@ -217,10 +218,52 @@ void RefreshWithChurn(benchmark::State& state, double churnPercent)
         connections::RefreshRows(list, kIpHelper, ResolvePath, false, &rooms);
         toSecond = !toSecond;
     }
-    if (list.size() != rows) {
+    if (list.size() + list.Counts().hidden != rows) {
         state.SkipWithError("the list lost or gained rows");
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+// Filters set one after the other on a filled list, each pass timed: what
+// a keystroke in the filter bar or a View option's toggle costs.
+void FilterPasses(benchmark::State& state, const std::vector<connections::RowFilter>& filters, bool timeFirst)
+{
+    ConnectionList list(PlainCompare);
+    connections::SyncTcpRows(list, Table(Connections(0, static_cast<std::size_t>(state.range(0)))), ResolvePath);
+    std::size_t next = 0;
+    for (auto _ : state) {
+        if (!timeFirst && next == 0) {
+            state.PauseTiming();
+            list.SetFilter(filters[next]);
+            next = 1;
+            state.ResumeTiming();
+        }
+        list.SetFilter(filters[next]);
+        next = (next + 1) % filters.size();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+// Typing one more character and taking it back: the remote address
+// "192.168.1" shows a tenth of the rows, "192.168.12" a hundredth.
+void BM_FilterKeystroke(benchmark::State& state)
+{
+    FilterPasses(state, {connections::RowFilter(L"192.168.1"), connections::RowFilter(L"192.168.12")}, true);
+}
+
+// Clearing a filter that showed nothing: every row comes back to its place.
+void BM_FilterCleared(benchmark::State& state)
+{
+    FilterPasses(state, {connections::RowFilter(L"no such text"), connections::RowFilter()}, false);
+}
+
+// "Show Unconnected Endpoints" turned off and on: a sixth of the rows go
+// and come back.
+void BM_FilterToggleUnconnected(benchmark::State& state)
+{
+    connections::RowFilter hidden;
+    hidden.ShowUnconnected(false);
+    FilterPasses(state, {hidden, connections::RowFilter()}, true);
 }
 
 // The first refresh after the fill, without change: the fill's table order
@@ -243,6 +286,11 @@ void BM_FirstRefreshAfterFill(benchmark::State& state)
 
 void BM_RefreshNoChange(benchmark::State& state) { RefreshWithChurn(state, 0); }
 void BM_RefreshChurn1Percent(benchmark::State& state) { RefreshWithChurn(state, 1); }
+// The same with a filter that shows the rows of 11 of the 50 processes.
+void BM_RefreshChurn1PercentFiltered(benchmark::State& state)
+{
+    RefreshWithChurn(state, 1, connections::RowFilter(L"process1"));
+}
 void BM_RefreshChurnTenthPercent(benchmark::State& state) { RefreshWithChurn(state, 0.1); }
 
 // A whole refresh with the IPv6 rows on: half the rows IPv4, half IPv6, 1%
@@ -311,6 +359,10 @@ BENCHMARK(BM_RawTableWalk)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmar
 BENCHMARK(BM_FirstRefreshAfterFill)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RefreshNoChange)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RefreshChurn1Percent)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RefreshChurn1PercentFiltered)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FilterKeystroke)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FilterCleared)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FilterToggleUnconnected)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RefreshChurnTenthPercent)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RefreshMixedChurn1Percent)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FindNoMatch)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);

@@ -7,7 +7,9 @@ on time.
                                [--minutes 5] [--rows 10000 50000 100000] [--churn 0 1]
 
 For a million rows: --rows 100000 1000000 --churn 0.1 1 (churn is a percent
-and may be fractional).
+and may be fractional). With --filter TEXT the filter bar is shown and TEXT
+typed into it once the list is full; the measured minutes start when the
+list has narrowed (the end-to-end driver of --build does the typing).
 
 --build is the Windows build holding bench-scale/ (stand-in, probe, sleeper).
 Both default to the width this machine runs (scripts/wine_width.py): the
@@ -22,6 +24,7 @@ memory each row costs is the VmRSS slope from the smallest to the largest
 import argparse
 import math
 import os
+import re
 import shutil
 import signal
 import statistics
@@ -41,6 +44,13 @@ HELPERS = 3
 STAND_IN_BYTES_PER_ROW = 24
 POOL_SIZE = 200
 STARTUP_LIMIT_S = 600
+MAIN_TITLE = "Quarvel Velquist v1.0"
+
+
+def command_id(name):
+    """A command id of the program, from the header it is built with."""
+    header = (REPO / "package" / "resource.h").read_text()
+    return int(re.search(rf"^#define\s+{name}\s+(\d+)\s*$", header, re.MULTILINE).group(1))
 
 
 def run(args, env, timeout=300, check=True):
@@ -206,6 +216,8 @@ class Bench:
             self.wait_for(full_ms, STARTUP_LIMIT_S)
             full = full_ms()
             steady_ms = full or time.time() * 1000
+            if full and self.options.filter:
+                steady_ms = self.apply_filter(samples_path, expected)
             rss_full, _ = read_memory(program.pid)
             cpu_start, cpu_start_ms = read_stat(program.pid), time.time() * 1000
             time.sleep(self.options.minutes * 60)
@@ -232,6 +244,15 @@ class Bench:
             "read_ms": statistics.median(r[1] for r in reads) if reads else math.nan,
             "cpu": cpu, "rss_full": rss_full, "rss": rss, "anon": anon, "load": os.getloadavg()[1],
         }
+
+    def apply_filter(self, samples_path, expected):
+        """Shows the filter bar, types the filter into it and answers when the
+        list has fewer rows than the table (or after a minute)."""
+        driver = [WINE, str(self.build / "e2e" / "vqdriver.exe")]
+        run(driver + ["command", MAIN_TITLE, str(command_id("ID_FILTER_BAR"))], self.env)
+        run(driver + ["type", MAIN_TITLE, self.options.filter], self.env)
+        self.wait_for(lambda: (samples := read_lines(samples_path)) and samples[-1][2] < expected, 60)
+        return time.time() * 1000
 
     def tear_down(self):
         for process in reversed(self.processes):
@@ -299,6 +320,7 @@ def main():
     parser.add_argument("--rows", type=int, nargs="+", default=[10000, 50000, 100000])
     parser.add_argument("--churn", type=float, nargs="+", default=[0, 1], help="percent per refresh")
     parser.add_argument("--udp-rows", type=int, default=16)
+    parser.add_argument("--filter", help="text typed into the filter bar once the list is full")
     options = parser.parse_args()
 
     bench = Bench(options)
@@ -314,7 +336,7 @@ def main():
         bench.tear_down()
     print(f"{options.exe}: blocks, refresh interval and CPU over {options.minutes:g} min after the list "
           f"is full, memory when it is full and at their end; {options.udp_rows} UDP rows; "
-          f"{os.cpu_count()} cores")
+          f"{os.cpu_count()} cores" + (f"; filter {options.filter!r}" if options.filter else ""))
     print_table(results)
     print_memory_slopes(results)
 
