@@ -66,7 +66,8 @@ bool ConnectionList::Passes(std::uint32_t id) const
     return filter_.Passes(RowFacts{row.endpoint, row.tcpState, processes_[row.process]});
 }
 
-void ConnectionList::AppendRow(const EndpointKey& endpoint, std::uint32_t tcpState, const OwningProcess& owner)
+void ConnectionList::AppendRow(const EndpointKey& endpoint, std::uint32_t tcpState, const OwningProcess& owner,
+                               bool news)
 {
     // Everything that can fail happens before the list changes: room for one
     // more in every array the row goes into, its process and its index slot,
@@ -131,6 +132,9 @@ void ConnectionList::AppendRow(const EndpointKey& endpoint, std::uint32_t tcpSta
     if (!processes_[process].caption->text.empty()) {
         sortEnd_ = order_.size();
     }
+    if (news && highlighting_) {
+        SetMark(id, RowMark::New);
+    }
     Changed();
     SortIfDue();
 }
@@ -139,6 +143,9 @@ void ConnectionList::ApplyState(std::uint32_t id, std::uint32_t tcpState)
 {
     Row& row = rows_[id];
     Place& place = places_[id];
+    if (place.mark == RowMark::Closed) {
+        return;
+    }
     if (place.shown) {
         CountState(row, -1);
         row.tcpState = tcpState;
@@ -146,14 +153,19 @@ void ConnectionList::ApplyState(std::uint32_t id, std::uint32_t tcpState)
         Changed();
         if (!Passes(id)) {
             Hide(id);
+            return;
         }
     } else {
         // Room first: a row that comes back goes to the end of order_.
         ReserveOneMore(order_);
         row.tcpState = tcpState;
-        if (Passes(id)) {
-            Show(id);
+        if (!Passes(id)) {
+            return;
         }
+        Show(id);
+    }
+    if (highlighting_) {
+        SetMark(id, RowMark::Changed);
     }
 }
 
@@ -171,7 +183,9 @@ void ConnectionList::Hide(std::uint32_t id)
 {
     Place& place = places_[id];
     place.shown = false;
-    CountState(rows_[id], -1);
+    if (place.mark != RowMark::Closed) {
+        CountState(rows_[id], -1);
+    }
     if (place.selected) {
         SetRowSelected(id, false);
     }
@@ -187,24 +201,66 @@ void ConnectionList::Show(std::uint32_t id)
     Place& place = places_[id];
     place.shown = true;
     place.position = static_cast<std::uint32_t>(order_.size());
-    CountState(rows_[id], +1);
+    if (place.mark != RowMark::Closed) {
+        CountState(rows_[id], +1);
+    }
     order_.push_back(id);
     sortEnd_ = order_.size();
     Changed();
     SortIfDue();
 }
 
+void ConnectionList::SetMark(std::uint32_t id, RowMark mark)
+{
+    marks_.push_back({id, refresh_});
+    places_[id].mark = mark;
+    places_[id].markedIn = refresh_;
+    Changed();
+}
+
+void ConnectionList::Close(std::uint32_t id)
+{
+    Place& place = places_[id];
+    index_.Erase(EndpointHash(rows_[id].endpoint), id);
+    CountState(rows_[id], -1);
+    if (place.selected) {
+        SetRowSelected(id, false);
+    }
+    if (anchor_ == id) {
+        anchor_ = kNoRow;
+    }
+    SetMark(id, RowMark::Closed);
+    if (++closedRows_ > kMaxClosedRows) {
+        ForgetOldestClosed();
+    }
+}
+
+void ConnectionList::ForgetOldestClosed()
+{
+    for (const MarkEntry& entry : marks_) {
+        const Place& place = places_[entry.id];
+        if (place.live && place.mark == RowMark::Closed && place.markedIn == entry.refresh) {
+            Forget(entry.id);
+            return;
+        }
+    }
+}
+
 void ConnectionList::Forget(std::uint32_t id)
 {
     const Row& row = rows_[id];
     Place& place = places_[id];
-    if (row.endpoint.protocol != Protocol::None) {
+    if (row.endpoint.protocol != Protocol::None && place.mark != RowMark::Closed) {
         index_.Erase(EndpointHash(row.endpoint), id);
     }
     processes_.Release(row.process);
     if (place.shown) {
         Hide(id);
     }
+    if (place.mark == RowMark::Closed) {
+        --closedRows_;
+    }
+    place.mark = RowMark::None;
     place.live = false;
     --liveRows_;
     freeIds_.push_back(id);
@@ -316,10 +372,15 @@ void ConnectionList::SetFilter(RowFilter filter)
         }
     }
     order_.reserve(liveRows_);
-    // Nothing below fails.
+    freeIds_.reserve(freeIds_.size() + closedRows_);
+    // Nothing below fails. A closed row the filter does not pass goes now.
     for (const std::uint32_t id : order_) {
         if (!passes(id)) {
-            Hide(id);
+            if (places_[id].mark == RowMark::Closed) {
+                Forget(id);
+            } else {
+                Hide(id);
+            }
         }
     }
     CompactOrder();
@@ -439,13 +500,61 @@ void ConnectionList::RemoveUnmatchedRows(Protocol protocol, std::optional<std::s
     std::vector<std::uint32_t> ids;
     for (std::uint32_t id = 0; id < places_.size(); ++id) {
         const Place& place = places_[id];
-        if (place.live && place.protocol == protocol && place.matchedIn != pass_ && id != sparedId) {
+        if (place.live && place.protocol == protocol && place.matchedIn != pass_ && id != sparedId &&
+            place.mark != RowMark::Closed) {
             ids.push_back(id);
         }
     }
     freeIds_.reserve(freeIds_.size() + ids.size());
     for (const std::uint32_t id : ids) {
-        Forget(id);
+        if (highlighting_ && places_[id].shown) {
+            Close(id);
+        } else {
+            Forget(id);
+        }
+    }
+    CompactOrder();
+}
+
+void ConnectionList::SetHighlighting(bool on)
+{
+    if (on == highlighting_) {
+        return;
+    }
+    highlighting_ = on;
+    if (on) {
+        return;
+    }
+    freeIds_.reserve(freeIds_.size() + closedRows_);
+    for (const MarkEntry& entry : marks_) {
+        Place& place = places_[entry.id];
+        if (place.live && place.mark == RowMark::Closed) {
+            Forget(entry.id);
+        }
+        place.mark = RowMark::None;
+    }
+    marks_.clear();
+    CompactOrder();
+    Changed();
+}
+
+void ConnectionList::BeginRefresh()
+{
+    ++refresh_;
+    freeIds_.reserve(freeIds_.size() + closedRows_);
+    while (!marks_.empty() && marks_.front().refresh + 2 <= refresh_) {
+        const MarkEntry entry = marks_.front();
+        marks_.pop_front();
+        Place& place = places_[entry.id];
+        if (!place.live || place.mark == RowMark::None || place.markedIn != entry.refresh) {
+            continue;
+        }
+        if (place.mark == RowMark::Closed) {
+            Forget(entry.id);
+        } else {
+            place.mark = RowMark::None;
+        }
+        Changed();
     }
     CompactOrder();
 }
@@ -467,7 +576,8 @@ void ConnectionList::SetRowSelected(std::uint32_t id, bool selected)
 
 void ConnectionList::SetSelected(std::size_t index, bool selected)
 {
-    if (index >= order_.size() || places_[order_[index]].selected == selected) {
+    if (index >= order_.size() || places_[order_[index]].selected == selected ||
+        places_[order_[index]].mark == RowMark::Closed) {
         return;
     }
     SetRowSelected(order_[index], selected);
@@ -482,7 +592,7 @@ void ConnectionList::SetSelectedRange(std::size_t first, std::size_t last, bool 
     last = std::min(last, order_.size() - 1);
     bool changed = false;
     for (std::size_t i = first; i <= last; ++i) {
-        if (places_[order_[i]].selected != selected) {
+        if (places_[order_[i]].selected != selected && places_[order_[i]].mark != RowMark::Closed) {
             SetRowSelected(order_[i], selected);
             changed = true;
         }

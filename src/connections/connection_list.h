@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstddef>
+#include <deque>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -17,6 +18,14 @@
 #include <vector>
 
 namespace vq::connections {
+
+// What a refresh marks on a row while changes are highlighted.
+enum class RowMark : std::uint8_t {
+    None,
+    New,      // a refresh added it
+    Changed,  // a refresh changed its State
+    Closed,   // its connection went; it stays a while, shown only
+};
 
 // The numbers of the status bar, of the rows the list shows.
 struct RowCounts {
@@ -54,9 +63,16 @@ struct RowCounts {
 // tested when it comes, when its state changes and when the filter changes;
 // a row that stops passing loses its selection.
 //
+// While changes are highlighted (SetHighlighting), a refresh marks the rows
+// it adds and the rows whose state it changes, and a row whose connection
+// went stays as a closed row. A mark lasts until the second refresh after
+// the one that set it; a closed row then leaves. A closed row is shown only:
+// it is out of the endpoint index and the counts, cannot be selected, and
+// the commands pass over it. At most kMaxClosedRows linger.
+//
 // Layout: each row has a stable id, a 64-byte record of its facts and a
-// 16-byte record of its place by id, so renumbering and the search for
-// unmatched rows walk a quarter of what the facts take.
+// 20-byte record of its place by id, so renumbering and the search for
+// unmatched rows walk a third of what the facts take.
 class ConnectionList {
 public:
     explicit ConnectionList(CaptionCompare compare);
@@ -82,8 +98,10 @@ public:
 
     // Appends the row of an endpoint, unselected; a non-empty caption sorts
     // the list. tcpState is the state code of a TCP row; a UDP row shows
-    // none. A row the filter does not pass is kept hidden.
-    void AppendRow(const EndpointKey& endpoint, std::uint32_t tcpState, const OwningProcess& owner);
+    // none. A row the filter does not pass is kept hidden. With news and
+    // changes highlighted, the row is marked new.
+    void AppendRow(const EndpointKey& endpoint, std::uint32_t tcpState, const OwningProcess& owner,
+                   bool news = false);
     // Sets a TCP row's state code (and so its State text); identity, caption
     // and order stay, unless the filter no longer passes the row.
     void SetTcpState(std::size_t index, std::uint32_t tcpState);
@@ -100,6 +118,21 @@ public:
     // the rows that come back.
     void SetFilter(RowFilter filter);
     const RowFilter& Filter() const { return filter_; }
+
+    // Highlighting changes: off removes every closed row and every mark.
+    void SetHighlighting(bool on);
+    bool Highlighting() const { return highlighting_; }
+    static constexpr std::size_t kMaxClosedRows = 10000;
+    // A refresh begins: marks set two refreshes ago expire, and closed rows
+    // among them leave.
+    void BeginRefresh();
+    // Whether a protocol's last table read was one: only then do the rows
+    // the next read adds count as news (not after a fill, a failed read or
+    // the IPv6 rows' removal).
+    bool TableWasRead(Protocol protocol) const { return tableRead_[static_cast<std::size_t>(protocol)]; }
+    void SetTableRead(Protocol protocol, bool read) { tableRead_[static_cast<std::size_t>(protocol)] = read; }
+    RowMark MarkOf(std::size_t index) const { return places_[IdAt(index)].mark; }
+    bool IsClosed(std::size_t index) const { return MarkOf(index) == RowMark::Closed; }
 
     // Room for this many rows in all, so that appending up to that many
     // moves nothing already held.
@@ -157,7 +190,7 @@ public:
         if (cursor_ < previous.size() && previous[cursor_] != kNoRow) {
             const std::uint32_t id = previous[cursor_];
             Place& place = places_[id];
-            if (place.live && !place.twin && rows_[id].endpoint == endpoint) {
+            if (place.live && !place.twin && place.mark != RowMark::Closed && rows_[id].endpoint == endpoint) {
                 ++cursor_;
                 passOrder_.push_back(id);
                 matched(id);
@@ -184,16 +217,20 @@ public:
     // first refresh walks them in step instead of looking up every entry.
     void BeginFill(Protocol protocol);
     // Removes the rows of the protocol, shown or hidden, that the pass did
-    // not match, except the shown row at spared.
+    // not match, except the shown row at spared; with highlighting, a shown
+    // one stays as a closed row.
     void RemoveUnmatchedRows(Protocol protocol, std::optional<std::size_t> spared);
 
     // The status counts, kept up to date: equal to counting every shown row
     // now.
-    RowCounts Counts() const { return {order_.size(), established_, listening_, liveRows_ - order_.size()}; }
+    RowCounts Counts() const
+    {
+        return {order_.size() - closedRows_, established_, listening_, liveRows_ - order_.size()};
+    }
 
     // Selection and focus: the view reports the user's changes here; the list
     // keeps them attached to their rows across removals, additions and
-    // re-sorts. Indices outside the list are ignored.
+    // re-sorts. Indices outside the list, and closed rows, are ignored.
     bool IsSelected(std::size_t index) const;
     void SetSelected(std::size_t index, bool selected);
     void SetSelectedRange(std::size_t first, std::size_t last, bool selected);  // inclusive
@@ -237,13 +274,15 @@ private:
         std::uint32_t position = 0;             // its index in order_
         std::uint32_t matchedIn = 0;            // the matching pass that last found it
         std::uint32_t tablePlace = UINT32_MAX;  // in its protocol's last table order
+        std::uint32_t markedIn = 0;             // the refresh that set its mark
         Protocol protocol = Protocol::None;
+        RowMark mark = RowMark::None;
         bool live : 1 = false;
         bool selected : 1 = false;
         bool twin : 1 = false;  // another row was added with the same endpoint
         bool shown : 1 = false;  // in order_; the filter passes it
     };
-    static_assert(sizeof(Row) == 64 && sizeof(Place) == 16, "a row's records keep their sizes");
+    static_assert(sizeof(Row) == 64 && sizeof(Place) == 20, "a row's records keep their sizes");
     static constexpr std::uint32_t kNoRow = UINT32_MAX;
 
     std::uint32_t IdAt(std::size_t index) const;
@@ -256,6 +295,10 @@ private:
     // next CompactOrder.
     void ApplyState(std::uint32_t id, std::uint32_t tcpState);
     void Hide(std::uint32_t id);
+    void SetMark(std::uint32_t id, RowMark mark);
+    // A shown row whose connection went stays, closed.
+    void Close(std::uint32_t id);
+    void ForgetOldestClosed();
     // Puts a hidden row at the end of order_, to be sorted in; room for it
     // must be reserved.
     void Show(std::uint32_t id);
@@ -299,6 +342,17 @@ private:
     bool filterPassesAll_ = true;
     // The first position of order_ that CompactOrder has to look at.
     std::size_t compactFrom_ = SIZE_MAX;
+    bool highlighting_ = false;
+    std::uint32_t refresh_ = 0;
+    // The marked rows in the order their marks were set; an entry whose row
+    // has since been marked again or has gone is passed over.
+    struct MarkEntry {
+        std::uint32_t id;
+        std::uint32_t refresh;
+    };
+    std::deque<MarkEntry> marks_;
+    std::size_t closedRows_ = 0;
+    std::array<bool, kProtocolCount> tableRead_{};
     std::uint64_t version_ = 0;
 };
 

@@ -73,9 +73,10 @@ private:
 };
 
 template <typename Row>
-void AppendEntryRow(ConnectionList& list, const EndpointKey& endpoint, const Row& entry, Owners& owners)
+void AppendEntryRow(ConnectionList& list, const EndpointKey& endpoint, const Row& entry, Owners& owners,
+                    bool news = false)
 {
-    list.AppendRow(endpoint, StateOf(entry), owners.Of(entry.owningPid));
+    list.AppendRow(endpoint, StateOf(entry), owners.Of(entry.owningPid), news);
 }
 
 // Matches every entry with the rows that have its endpoint; a matched row
@@ -86,6 +87,10 @@ template <typename Row>
 std::vector<std::size_t> MatchRows(ConnectionList& list, const TableBuffer<Row>& table, Protocol protocol)
 {
     std::vector<std::size_t> unmatched;
+    // The row selected first as the refresh begins is spared, while it is
+    // still shown and selected then.
+    const auto first = list.FirstSelected();
+    const std::optional<EndpointKey> spared = first ? std::optional(list.EndpointOf(*first)) : std::nullopt;
     list.BeginMatch(protocol);
     for (std::size_t i = 0; i < table.size(); ++i) {
         const Row entry = table[i];
@@ -95,7 +100,15 @@ std::vector<std::size_t> MatchRows(ConnectionList& list, const TableBuffer<Row>&
         }
     }
     list.EndMatch();
-    list.RemoveUnmatchedRows(protocol, list.FirstSelected());
+    std::optional<std::size_t> sparedIndex;
+    if (spared) {
+        list.VisitRowsWithEndpoint(*spared, [&](std::size_t index) {
+            if (list.IsSelected(index) && (!sparedIndex || index < *sparedIndex)) {
+                sparedIndex = index;
+            }
+        });
+    }
+    list.RemoveUnmatchedRows(protocol, sparedIndex);
     return unmatched;
 }
 
@@ -112,13 +125,16 @@ void SyncRows(ConnectionList& list, const TableBuffer<Row>& table, const Process
     // Rows the filter passes again and rows added are sorted in once.
     BatchUpdate batch(list);
     const auto unmatched = MatchRows(list, table, protocol);
-    // Rows added here count for the entries after them.
+    // Rows added here count for the entries after them. They are news only
+    // when the table's rows came from a read of it.
+    const bool news = list.TableWasRead(protocol);
+    list.SetTableRead(protocol, true);
     Owners owners(resolve);
     for (const std::size_t i : unmatched) {
         const Row entry = table[i];
         const EndpointKey endpoint = EndpointOf(entry);
         if (!list.HasEndpoint(endpoint)) {
-            AppendEntryRow(list, endpoint, entry, owners);
+            AppendEntryRow(list, endpoint, entry, owners, news);
         }
     }
 }
@@ -162,15 +178,17 @@ TableRoom* RoomIn(TableRooms* rooms, TableRoom TableRooms::*member)
 }
 
 template <typename Row>
-void FillRows(ConnectionList& list, TableRead<Row> read, const ProcessPathResolver& resolve, TableRoom* room)
+void FillRows(ConnectionList& list, TableRead<Row> read, const ProcessPathResolver& resolve, TableRoom* room,
+              Protocol protocol)
 {
     const KeptRoom<Row> kept(read, room);
+    list.SetTableRead(protocol, read.outcome == ReadOutcome::Read && (read.table.size() != 0 || IsIPv6(protocol)));
     if (read.outcome != ReadOutcome::Read || read.table.size() == 0) {
         return;
     }
     list.Reserve(list.size() + read.table.size());
     BatchUpdate batch(list);
-    const FillPass pass(list, EndpointOf(read.table[0]).protocol);
+    const FillPass pass(list, protocol);
     Owners owners(resolve);
     // The index's slots of a large table lie far apart: the slot of an entry
     // some way ahead is fetched while this one is added.
@@ -187,12 +205,14 @@ void FillRows(ConnectionList& list, TableRead<Row> read, const ProcessPathResolv
 // Reads one table and, when it was read, brings its rows in step; its room
 // goes back to the rooms for the next refresh.
 template <typename Read, typename Sync>
-void RefreshTable(Read read, Sync sync, TableRoom* room)
+void RefreshTable(ConnectionList& list, Protocol protocol, Read read, Sync sync, TableRoom* room)
 {
     auto table = read(room);
     const KeptRoom kept(table, room);
     if (table.outcome == ReadOutcome::Read) {
         sync(table.table);
+    } else {
+        list.SetTableRead(protocol, false);
     }
 }
 
@@ -201,13 +221,13 @@ void RefreshTable(Read read, Sync sync, TableRoom* room)
 void FillTcpRows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
                  const ProcessPathResolver& resolve, TableRooms* rooms)
 {
-    FillRows(list, ReadTcpTable(ipHelper), resolve, RoomIn(rooms, &TableRooms::tcp));
+    FillRows(list, ReadTcpTable(ipHelper), resolve, RoomIn(rooms, &TableRooms::tcp), Protocol::Tcp);
 }
 
 void FillUdpRows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
                  const ProcessPathResolver& resolve, TableRooms* rooms)
 {
-    FillRows(list, ReadUdpTable(ipHelper), resolve, RoomIn(rooms, &TableRooms::udp));
+    FillRows(list, ReadUdpTable(ipHelper), resolve, RoomIn(rooms, &TableRooms::udp), Protocol::Udp);
 }
 
 void SyncTcpRows(ConnectionList& list, const TableBuffer<platform::TcpRowOwnerPid>& table,
@@ -225,8 +245,8 @@ void SyncUdpRows(ConnectionList& list, const TableBuffer<platform::UdpRowOwnerPi
 void FillIPv6Rows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
                   const ProcessPathResolver& resolve, TableRooms* rooms)
 {
-    FillRows(list, ReadTcp6Table(ipHelper), resolve, RoomIn(rooms, &TableRooms::tcp6));
-    FillRows(list, ReadUdp6Table(ipHelper), resolve, RoomIn(rooms, &TableRooms::udp6));
+    FillRows(list, ReadTcp6Table(ipHelper), resolve, RoomIn(rooms, &TableRooms::tcp6), Protocol::Tcp6);
+    FillRows(list, ReadUdp6Table(ipHelper), resolve, RoomIn(rooms, &TableRooms::udp6), Protocol::Udp6);
 }
 
 void SyncTcp6Rows(ConnectionList& list, const TableBuffer<platform::Tcp6RowOwnerPid>& table,
@@ -245,22 +265,29 @@ void RemoveIPv6Rows(ConnectionList& list)
 {
     list.RemoveRowsOfProtocol(Protocol::Tcp6);
     list.RemoveRowsOfProtocol(Protocol::Udp6);
+    list.SetTableRead(Protocol::Tcp6, false);
+    list.SetTableRead(Protocol::Udp6, false);
 }
 
 void RefreshRows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
                  const ProcessPathResolver& resolve, bool includeIPv6, TableRooms* rooms)
 {
-    RefreshTable([&](TableRoom* spare) { return ReadTcpTable(ipHelper, spare); },
-                 [&](const auto& table) { SyncTcpRows(list, table, resolve); }, RoomIn(rooms, &TableRooms::tcp));
-    RefreshTable([&](TableRoom* spare) { return ReadUdpTable(ipHelper, spare); },
-                 [&](const auto& table) { SyncUdpRows(list, table, resolve); }, RoomIn(rooms, &TableRooms::udp));
+    list.BeginRefresh();
+    RefreshTable(
+        list, Protocol::Tcp, [&](TableRoom* spare) { return ReadTcpTable(ipHelper, spare); },
+        [&](const auto& table) { SyncTcpRows(list, table, resolve); }, RoomIn(rooms, &TableRooms::tcp));
+    RefreshTable(
+        list, Protocol::Udp, [&](TableRoom* spare) { return ReadUdpTable(ipHelper, spare); },
+        [&](const auto& table) { SyncUdpRows(list, table, resolve); }, RoomIn(rooms, &TableRooms::udp));
     if (!includeIPv6) {
         return;
     }
-    RefreshTable([&](TableRoom* spare) { return ReadTcp6Table(ipHelper, spare); },
-                 [&](const auto& table) { SyncTcp6Rows(list, table, resolve); }, RoomIn(rooms, &TableRooms::tcp6));
-    RefreshTable([&](TableRoom* spare) { return ReadUdp6Table(ipHelper, spare); },
-                 [&](const auto& table) { SyncUdp6Rows(list, table, resolve); }, RoomIn(rooms, &TableRooms::udp6));
+    RefreshTable(
+        list, Protocol::Tcp6, [&](TableRoom* spare) { return ReadTcp6Table(ipHelper, spare); },
+        [&](const auto& table) { SyncTcp6Rows(list, table, resolve); }, RoomIn(rooms, &TableRooms::tcp6));
+    RefreshTable(
+        list, Protocol::Udp6, [&](TableRoom* spare) { return ReadUdp6Table(ipHelper, spare); },
+        [&](const auto& table) { SyncUdp6Rows(list, table, resolve); }, RoomIn(rooms, &TableRooms::udp6));
 }
 
 } // namespace vq::connections

@@ -33,8 +33,10 @@ void FillIPv6Rows(ConnectionList& list, const platform::IpHelperEntryPoints& ipH
 // endpoint is not listed yet becomes a new row of its process; no text is
 // made. Rows of the other protocols are not touched. A TCP or UDP table
 // without entries changes nothing; a TCPv6 or UDPv6 one is synchronised like
-// any other, so that its rows go. Linear in rows plus entries, plus placing
-// the new rows.
+// any other, so that its rows go. With changes highlighted, a row that goes
+// stays closed for a while, and the rows added are marked new when the
+// table's rows came from an earlier read of it. Linear in rows plus entries,
+// plus placing the new rows.
 void SyncTcpRows(ConnectionList& list, const TableBuffer<platform::TcpRowOwnerPid>& table,
                  const ProcessPathResolver& resolve);
 void SyncUdpRows(ConnectionList& list, const TableBuffer<platform::UdpRowOwnerPid>& table,
@@ -48,8 +50,9 @@ void SyncUdp6Rows(ConnectionList& list, const TableBuffer<platform::Udp6RowOwner
 // Removes every TCPv6 and UDPv6 row, selected or not.
 void RemoveIPv6Rows(ConnectionList& list);
 
-// One refresh: read the TCP table and synchronise when it was read, then the
-// same for UDP, and with includeIPv6 for TCPv6 and UDPv6. Each table stands
+// One refresh: the marks of two refreshes ago expire (ConnectionList::
+// BeginRefresh), then read the TCP table and synchronise when it was read,
+// then the same for UDP, and with includeIPv6 for TCPv6 and UDPv6. Each table stands
 // alone: one that cannot be read leaves its own rows as they are and the
 // others are still brought in step.
 // With rooms, every read reuses the room of the table's last read and leaves

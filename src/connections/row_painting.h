@@ -1,7 +1,9 @@
 #pragma once
 
-// How the list paints a row: the colour of established connections.
+// How the list paints a row: the colour of established connections, and the
+// colour and font of the marks of highlighted changes.
 
+#include "connections/connection_list.h"
 #include "connections/row_cells.h"
 
 #include <cstdint>
@@ -19,10 +21,34 @@ struct RowColour {
 // The background of an established row (its text keeps the window-text colour).
 inline constexpr RowColour kEstablishedBackground{184, 233, 148};
 
-// The background the list paints a row with; none: the list's own.
-inline std::optional<RowColour> RowBackground(const EndpointKey& endpoint, std::uint32_t tcpState)
+inline constexpr RowColour kNewBackground{198, 224, 255};
+inline constexpr RowColour kClosedBackground{255, 208, 208};
+inline constexpr RowColour kChangedBackground{255, 240, 168};
+
+// The background the list paints a row with; none: the list's own. A mark
+// wins over the colour of an established row.
+inline std::optional<RowColour> RowBackground(const EndpointKey& endpoint, std::uint32_t tcpState,
+                                              RowMark mark = RowMark::None)
 {
+    switch (mark) {
+    case RowMark::New:
+        return kNewBackground;
+    case RowMark::Closed:
+        return kClosedBackground;
+    case RowMark::Changed:
+        return kChangedBackground;
+    case RowMark::None:
+        break;
+    }
     return IsEstablished(endpoint, tcpState) ? std::optional<RowColour>(kEstablishedBackground) : std::nullopt;
+}
+
+// The font cue of a mark, which stays on a selected row: a new row's text
+// is bold, a closed row's struck through; colour is never the only cue.
+enum class RowFont { Regular, Bold, StruckThrough };
+constexpr RowFont RowFontOf(RowMark mark)
+{
+    return mark == RowMark::New ? RowFont::Bold : mark == RowMark::Closed ? RowFont::StruckThrough : RowFont::Regular;
 }
 
 } // namespace vq::connections

@@ -61,7 +61,7 @@ std::optional<std::size_t> FindCaptionPrefix(const ConnectionList& list, std::ws
     }
     for (std::size_t step = 0; step < count; ++step) {
         const std::size_t index = (start + step) % count;
-        if (util::StartsWithIgnoringAsciiCase(list.CaptionOf(index), typed)) {
+        if (!list.IsClosed(index) && util::StartsWithIgnoringAsciiCase(list.CaptionOf(index), typed)) {
             return index;
         }
     }
@@ -84,7 +84,7 @@ std::optional<std::size_t> FindNextRow(const ConnectionList& list, const FindReq
         } else {
             index = request.down ? step - 1 : count - step;
         }
-        if (matcher.Matches(index)) {
+        if (!list.IsClosed(index) && matcher.Matches(index)) {
             return index;
         }
     }

@@ -29,7 +29,7 @@ std::size_t CloseTcpRows(const ConnectionList& list, const platform::IpHelperEnt
     std::vector<connections::EndpointKey> endpoints;
     for (std::size_t index = 0; index < list.size(); ++index) {
         const RowFacts row = list.Facts(index);
-        if (row.endpoint.protocol == connections::Protocol::Tcp && qualifies(index, row)) {
+        if (row.endpoint.protocol == connections::Protocol::Tcp && !list.IsClosed(index) && qualifies(index, row)) {
             endpoints.push_back(row.endpoint);
         }
     }

@@ -26,6 +26,16 @@ void AppendDigits(std::wstring& text, unsigned value, int digits)
 
 } // namespace
 
+ConnectionReportList::ConnectionReportList(const connections::ConnectionList& list) : list_(list)
+{
+    rows_.reserve(list.size());
+    for (std::size_t index = 0; index < list.size(); ++index) {
+        if (!list.IsClosed(index)) {
+            rows_.push_back(index);
+        }
+    }
+}
+
 std::size_t ConnectionReportList::ColumnCount() const
 {
     return connections::kListColumnCount;
@@ -38,12 +48,12 @@ std::wstring_view ConnectionReportList::ColumnCaption(std::size_t column) const
 
 std::size_t ConnectionReportList::RowCount() const
 {
-    return list_.size();
+    return rows_.size();
 }
 
 std::wstring_view ConnectionReportList::RowCaption(std::size_t row) const
 {
-    return list_.Cell(row, 0, buffer_);
+    return list_.Cell(rows_.at(row), 0, buffer_);
 }
 
 std::wstring_view ConnectionReportList::SubItem(std::size_t row, std::size_t subItem) const
@@ -51,7 +61,7 @@ std::wstring_view ConnectionReportList::SubItem(std::size_t row, std::size_t sub
     if (subItem >= connections::kSubItemCount) {
         throw std::out_of_range("report sub-item out of range");
     }
-    return list_.Cell(row, 1 + subItem, buffer_);
+    return list_.Cell(rows_.at(row), 1 + subItem, buffer_);
 }
 
 std::wstring ReportFileName(const platform::LocalTime& time)

@@ -9,6 +9,7 @@
 #include "util/html_report.h"
 
 #include <string>
+#include <vector>
 
 namespace vq::ui {
 
@@ -16,7 +17,8 @@ namespace vq::ui {
 // then each row's caption and sub-items, in list order.
 class ConnectionReportList final : public util::ReportList {
 public:
-    explicit ConnectionReportList(const connections::ConnectionList& list) : list_(list) {}
+    // The list's rows but the closed ones, which only linger on screen.
+    explicit ConnectionReportList(const connections::ConnectionList& list);
     std::size_t ColumnCount() const override;
     std::wstring_view ColumnCaption(std::size_t column) const override;
     std::size_t RowCount() const override;
@@ -25,6 +27,7 @@ public:
 
 private:
     const connections::ConnectionList& list_;
+    std::vector<std::size_t> rows_;  // the list's index of each report row
     mutable connections::CellBuffer buffer_{};
 };
 

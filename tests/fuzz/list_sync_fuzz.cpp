@@ -1,5 +1,6 @@
 // Random sequences of fills, refreshes (TCP, UDP and TCPv6), selection,
-// focus, removals and filters on the connection list, with the model's
+// focus, removals, filters and highlighted changes on the connection list,
+// with the model's
 // invariants checked after every step, and the rows a filter shows compared
 // now and then with the rows a new pass over every row shows.
 // Addresses, ports and process ids come from small sets so that identities
@@ -148,9 +149,19 @@ void CheckInvariants(const ConnectionList& list)
         if (i + 1 < sortedEnd) {
             Check(!RowLess(list.row(i + 1), row), "rows are sorted by caption, then endpoint");
         }
+        Check(row.endpoint.protocol != Protocol::None, "every row has an endpoint");
+        Check(list.MarkOf(i) == connections::RowMark::None || list.Highlighting(), "marks only while highlighting");
+        if (list.IsClosed(i)) {
+            // Shown only: never counted, selected or found by its endpoint.
+            --recount.connections;
+            Check(!list.IsSelected(i), "a closed row is never selected");
+            bool found = false;
+            list.VisitRowsWithEndpoint(row.endpoint, [&](std::size_t index) { found = found || index == i; });
+            Check(!found, "a closed row is out of the endpoint index");
+            continue;
+        }
         recount.established += row.subItems[connections::kState] == L"ESTABLISHED" ? 1 : 0;
         recount.listening += row.subItems[connections::kState] == L"LISTEN" ? 1 : 0;
-        Check(row.endpoint.protocol != Protocol::None, "every row has an endpoint");
         Check(list.HasEndpoint(row.endpoint), "every row is found by its endpoint");
         Check(list.ProtocolOf(i) == row.endpoint.protocol, "the protocol is the row's");
         Check(list.Filter().Passes(list.Facts(i)), "every row shown passes the filter");
@@ -162,6 +173,7 @@ void CheckInvariants(const ConnectionList& list)
         }
         selected += list.IsSelected(i) ? 1 : 0;
     }
+    Check(list.Counts().connections + connections::ConnectionList::kMaxClosedRows >= size, "closed rows are capped");
     const connections::RowCounts counts = list.Counts();
     Check(counts.connections == recount.connections && counts.established == recount.established &&
               counts.listening == recount.listening,
@@ -244,6 +256,9 @@ void CheckSynced(const ConnectionList& list, const connections::TableBuffer<Row>
     std::size_t strays = 0;
     for (std::size_t i = 0; i < list.size(); ++i) {
         const EndpointKey& key = list.row(i).endpoint;
+        if (list.IsClosed(i)) {
+            continue;
+        }
         if (key.protocol == protocol && std::find(entries.begin(), entries.end(), key) == entries.end()) {
             Check(spared && key == *spared && list.IsSelected(i), "only the first selected row outlives its entry");
             ++strays;
@@ -370,7 +385,7 @@ std::optional<std::size_t> SomeIndex(FuzzedDataProvider& data, const ConnectionL
 
 void Step(FuzzedDataProvider& data, ConnectionList& list)
 {
-    switch (data.ConsumeIntegralInRange(0, 14)) {
+    switch (data.ConsumeIntegralInRange(0, 16)) {
     case 0:
         ServeTable(fake::Fake().tcpTable, TcpWords(data), 6);
         connections::FillTcpRows(list, fake::FakeIpHelper(), &ResolvePath);
@@ -430,6 +445,12 @@ void Step(FuzzedDataProvider& data, ConnectionList& list)
     }
     case 14:
         CheckAgainstNewPass(list);
+        break;
+    case 15:
+        list.SetHighlighting(data.ConsumeBool());
+        break;
+    case 16:
+        list.BeginRefresh();
         break;
     case 9: {
         std::vector<bool> remove(data.ConsumeIntegralInRange<std::size_t>(0, list.size() + 2));

@@ -1,6 +1,7 @@
 #include "connections/list_sync.h"
 #include "connections/row_counters.h"
 #include "connections/row_painting.h"
+#include "connections/row_search.h"
 #include "connections/tcp_state_names.h"
 #include "util/ascii_text.h"
 #include "fake_platform.h"
@@ -755,6 +756,136 @@ TEST_F(ListSyncTest, TurningIPv6OffRemovesItsHiddenRowsToo)
     EXPECT_EQ(list.size(), 1u);
     list.SetFilter(RowFilter{});
     EXPECT_EQ(DescribeShown(list), (std::vector<std::wstring>{L"TCP 0.0.0.0|135|0.0.0.0|0|9 LISTEN"}));
+}
+
+// "<local port> new|changed|closed" for every marked row, in list order.
+std::vector<std::wstring> Marks(const ConnectionList& list)
+{
+    std::vector<std::wstring> marks;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const RowMark mark = list.MarkOf(i);
+        if (mark != RowMark::None) {
+            const wchar_t* name = mark == RowMark::New ? L" new" : mark == RowMark::Changed ? L" changed" : L" closed";
+            marks.push_back(list.row(i).subItems[kLocalPort] + name);
+        }
+    }
+    return marks;
+}
+
+using Marks_ = std::vector<std::wstring>;
+
+class HighlightTest : public ListSyncTest {
+protected:
+    void Serve(const std::vector<std::wstring>& lines)
+    {
+        std::vector<platform::TcpRowOwnerPid> entries;
+        for (const auto& line : lines) {
+            entries.push_back(TcpEntry(line));
+        }
+        SetTcpTable(entries);
+    }
+};
+
+TEST_F(HighlightTest, RefreshesMarkNewChangedAndClosedRowsForTwoRefreshes)
+{
+    list.SetHighlighting(true);
+    Serve({L"10.0.0.5|1|10.0.0.9|80|7|ESTABLISHED", L"10.0.0.5|2|10.0.0.9|80|7|ESTABLISHED"});
+    FillTcpRows(list, fake::FakeIpHelper(), resolve);
+    Refresh();
+    EXPECT_EQ(Marks(list), Marks_{}) << "the fill and an unchanged refresh mark nothing";
+
+    Serve({L"10.0.0.5|1|10.0.0.9|80|7|CLOSE-WAIT", L"10.0.0.5|3|10.0.0.9|80|7|SYN-SENT"});
+    Refresh();
+    EXPECT_EQ(Marks(list), (Marks_{L"1 changed", L"2 closed", L"3 new"}));
+    const RowCounts counts = list.Counts();
+    EXPECT_EQ(std::make_tuple(counts.connections, counts.established), std::make_tuple(2u, 0u))
+        << "a closed row is not counted";
+    const std::size_t closed = *IndexOfKey(list, L"10.0.0.5|2|10.0.0.9|80|7");
+    EXPECT_TRUE(list.IsClosed(closed));
+    EXPECT_FALSE(list.HasEndpoint(TcpEndpoint(TcpEntry(L"10.0.0.5|2|10.0.0.9|80|7|ESTABLISHED"))));
+    list.SetSelected(closed, true);
+    list.SetAllSelected(true);
+    EXPECT_EQ(list.SelectedCount(), 2u) << "a closed row cannot be selected";
+    list.SetAllSelected(false);
+
+    Refresh();
+    EXPECT_EQ(Marks(list), (Marks_{L"1 changed", L"2 closed", L"3 new"})) << "one refresh later";
+    Serve({L"10.0.0.5|1|10.0.0.9|80|7|CLOSE-WAIT", L"10.0.0.5|3|10.0.0.9|80|7|ESTABLISHED"});
+    Refresh();
+    EXPECT_EQ(Marks(list), (Marks_{L"3 changed"})) << "the second refresh ends the marks and the closed row";
+    EXPECT_EQ(list.size(), 2u);
+    Refresh();
+    Refresh();
+    EXPECT_EQ(Marks(list), Marks_{});
+}
+
+TEST_F(HighlightTest, NoNewsFromFillsIPv6TurnOnFilterChangesOrARecoveredRead)
+{
+    list.SetHighlighting(true);
+    Serve({L"10.0.0.5|1|10.0.0.9|80|7|ESTABLISHED"});
+    auto failing = fake::FakeIpHelper();
+    failing.getExtendedTcpTable = nullptr;
+    FillTcpRows(list, failing, resolve);
+    RefreshRows(list, failing, resolve);
+    Refresh();
+    EXPECT_EQ(list.size(), 1u);
+    EXPECT_EQ(Marks(list), Marks_{}) << "rows of the first read after failures are no news";
+
+    fake::AddTcp6Row(Fake().tcp6Table, fake::Tcp6Entry(2, {}, 0, 445, {}, 0, 0, 4));
+    FillIPv6Rows(list, fake::FakeIpHelper(), resolve);
+    RefreshRows(list, fake::FakeIpHelper(), resolve, true);
+    EXPECT_EQ(Marks(list), Marks_{}) << "the IPv6 rows' fill";
+
+    list.SetFilter(RowFilter(L"LISTEN"));
+    list.SetFilter(RowFilter{});
+    EXPECT_EQ(Marks(list), Marks_{}) << "rows a filter shows again";
+
+    Serve({L"10.0.0.5|1|10.0.0.9|80|7|ESTABLISHED", L"10.0.0.5|2|10.0.0.9|80|7|ESTABLISHED"});
+    Refresh();
+    EXPECT_EQ(Marks(list), Marks_{L"2 new"});
+    list.SetHighlighting(false);
+    EXPECT_EQ(Marks(list), Marks_{});
+}
+
+TEST_F(HighlightTest, AClosedRowStepsAsideForANewConnectionAndOffRemovesIt)
+{
+    list.SetHighlighting(true);
+    Serve({L"10.0.0.5|1|10.0.0.9|80|7|ESTABLISHED"});
+    FillTcpRows(list, fake::FakeIpHelper(), resolve);
+    Serve({L"10.0.0.5|2|10.0.0.9|80|7|ESTABLISHED"});
+    Refresh();
+    Serve({L"10.0.0.5|1|10.0.0.9|80|7|ESTABLISHED", L"10.0.0.5|2|10.0.0.9|80|7|ESTABLISHED"});
+    Refresh();
+    EXPECT_EQ(DescribeShown(list), (std::vector<std::wstring>{L"TCP 10.0.0.5|1|10.0.0.9|80|7 ESTABLISHED",
+                                                              L"TCP 10.0.0.5|1|10.0.0.9|80|7 ESTABLISHED",
+                                                              L"TCP 10.0.0.5|2|10.0.0.9|80|7 ESTABLISHED"}));
+    EXPECT_EQ(Marks(list), (Marks_{L"1 closed", L"1 new", L"2 new"}))
+        << "the endpoint came back while its old row lingers: a row of its own";
+    EXPECT_FALSE(FindNextRow(list, {L"closed", false, true}, std::nullopt));
+    const auto first = FindNextRow(list, {L"10.0.0.5", false, true}, std::nullopt);
+    ASSERT_TRUE(first);
+    EXPECT_FALSE(list.IsClosed(*first)) << "Find passes over a closed row";
+
+    list.SetHighlighting(false);
+    EXPECT_EQ(list.size(), 2u);
+    EXPECT_EQ(list.Counts().connections, 2u);
+}
+
+TEST_F(HighlightTest, AtMostTenThousandClosedRowsLinger)
+{
+    list.SetHighlighting(true);
+    std::vector<std::wstring> lines;
+    for (std::size_t i = 0; i < ConnectionList::kMaxClosedRows + 5; ++i) {
+        lines.push_back(L"10.0.0.5|" + std::to_wstring(1000 + i) + L"|10.0.0.9|80|7|ESTABLISHED");
+    }
+    Serve(lines);
+    FillTcpRows(list, fake::FakeIpHelper(), resolve);
+    Serve({L"10.0.0.6|1|10.0.0.9|80|7|ESTABLISHED"});
+    Refresh();
+    EXPECT_EQ(list.size(), ConnectionList::kMaxClosedRows + 1);
+    EXPECT_EQ(list.Counts().connections, 1u);
+    EXPECT_FALSE(IndexOfKey(list, L"10.0.0.5|1000|10.0.0.9|80|7")) << "the first closed went first";
+    EXPECT_TRUE(IndexOfKey(list, L"10.0.0.5|1005|10.0.0.9|80|7"));
 }
 
 } // namespace
