@@ -27,6 +27,11 @@
 #define ID_FILTER_BAR 209
 #define ID_SHOW_UNCONNECTED 210
 #define ID_SHOW_WAITING 211
+#define ID_HIGHLIGHT_CHANGES 212
+#define ID_REFRESH_EVERY_1_SECOND 213
+#define ID_REFRESH_EVERY_2_SECONDS 214
+#define ID_REFRESH_EVERY_5_SECONDS 215
+#define ID_REFRESH_EVERY_10_SECONDS 216
 
 // The context menu, top to bottom (separators have no command)
 #define ID_REFRESH 300

@@ -88,6 +88,17 @@ void CellTooltip::OnMouseMove(POINT point)
     ::SendMessageW(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&move));
 }
 
+void CellTooltip::OnRowsChanged()
+{
+    if (tooltip_ == nullptr || row_ < 0 || text_.empty() || cellText_(row_, column_) == text_) {
+        return;
+    }
+    Hide();
+    row_ = -1;
+    column_ = -1;
+    text_.clear();
+}
+
 // The tool shrinks to nothing: no cell under the pointer calls for a tip.
 void CellTooltip::Hide()
 {

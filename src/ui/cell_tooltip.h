@@ -24,6 +24,9 @@ public:
     void Create(HWND list, CellText cellText);
     // The pointer moved over the list (client coordinates).
     void OnMouseMove(POINT point);
+    // The rows changed under a resting pointer: a tip whose cell now holds
+    // another text goes, and the next move over the cell makes it anew.
+    void OnRowsChanged();
 
 private:
     void Hide();

@@ -103,6 +103,10 @@ CommandController::CommandController(connections::ConnectionList& list, WindowAc
     checked_[ID_FILTER_BAR] = false;
     checked_[ID_SHOW_UNCONNECTED] = true;
     checked_[ID_SHOW_WAITING] = true;
+    checked_[ID_HIGHLIGHT_CHANGES] = false;
+    for (const int id : RefreshIntervalItems()) {
+        checked_[id] = id == ID_REFRESH_EVERY_2_SECONDS;
+    }
 }
 
 const std::vector<int>& CommandController::PopupItems()
@@ -136,8 +140,17 @@ const std::vector<int>& CommandController::MainMenuItems()
         ID_OPEN_CHANGELOG,      ID_OPEN_EULA,  ID_EXIT,
         ID_FIND,                ID_FIND_NEXT,  ID_SELECT_ALL,
         ID_SHOW_IPV6_ENDPOINTS, ID_FILTER_BAR, ID_SHOW_UNCONNECTED,
-        ID_SHOW_WAITING,        ID_OPEN_HOMEPAGE, ID_SHOW_ABOUT,
+        ID_SHOW_WAITING,        ID_HIGHLIGHT_CHANGES,
+        ID_REFRESH_EVERY_1_SECOND, ID_REFRESH_EVERY_2_SECONDS, ID_REFRESH_EVERY_5_SECONDS,
+        ID_REFRESH_EVERY_10_SECONDS, ID_OPEN_HOMEPAGE, ID_SHOW_ABOUT,
     };
+    return items;
+}
+
+const std::vector<int>& CommandController::RefreshIntervalItems()
+{
+    static const std::vector<int> items = {ID_REFRESH_EVERY_1_SECOND, ID_REFRESH_EVERY_2_SECONDS,
+                                           ID_REFRESH_EVERY_5_SECONDS, ID_REFRESH_EVERY_10_SECONDS};
     return items;
 }
 
@@ -185,7 +198,11 @@ bool CommandController::Choose(int commandId)
     if (!IsEnabled(commandId)) {
         return false;
     }
-    if (const auto check = checked_.find(commandId); check != checked_.end()) {
+    if (Contains(RefreshIntervalItems(), commandId)) {
+        for (const int id : RefreshIntervalItems()) {
+            checked_[id] = id == commandId;
+        }
+    } else if (const auto check = checked_.find(commandId); check != checked_.end()) {
         check->second = !check->second;
     }
     const auto handler = handlers_.find(commandId);

@@ -41,7 +41,9 @@ public:
     // The check marks of "Disable Auto-Refresh" and of the View menu's "Show
     // IPv6 Endpoints" and "Filter Bar" (these start cleared), "Show
     // Unconnected Endpoints" and "Show Waiting Connections" (these start
-    // checked); false for other ids.
+    // checked), "Highlight Changes" (cleared), and of the "Refresh Interval"
+    // items, of which one is checked ("2 seconds" at first); false for other
+    // ids.
     bool IsChecked(int commandId) const;
     // Sets a check item's mark without choosing it (a stored option at
     // start-up); ignored for other ids.
@@ -49,7 +51,7 @@ public:
 
     // Chooses an item, the same way for the menu, the timer and Esc: a
     // disabled or unknown item does nothing; a check item flips its mark
-    // first; then the handler runs; then "Disable Auto-Refresh" enables the
+    // first (a "Refresh Interval" item takes the mark from the others); then the handler runs; then "Disable Auto-Refresh" enables the
     // refresh timer exactly when it is unchecked, and "Exit" closes the main
     // window. Answers whether the item was chosen. A handler's failure
     // travels to the caller.
@@ -63,6 +65,8 @@ public:
     static const std::vector<int>& PopupItems();
     // The menu bar's command ids, top to bottom.
     static const std::vector<int>& MainMenuItems();
+    // The items of the View menu's "Refresh Interval", shortest first.
+    static const std::vector<int>& RefreshIntervalItems();
 
 private:
     connections::ConnectionList& list_;

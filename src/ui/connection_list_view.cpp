@@ -181,6 +181,7 @@ void ConnectionListView::ShowModelChanges()
     applyingModel_ = false;
     shown_ = wanted;
     shownVersion_ = model_.version();
+    cellTooltip_.OnRowsChanged();
     ::InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
@@ -262,16 +263,44 @@ LRESULT ConnectionListView::OnFindItem(const NMLVFINDITEMW& find) const
     return found ? static_cast<LRESULT>(*found) : -1;
 }
 
-void ConnectionListView::OnItemPrePaint(NMLVCUSTOMDRAW& draw) const
+void ConnectionListView::OnItemPrePaint(NMLVCUSTOMDRAW& draw)
 {
     const auto index = static_cast<std::size_t>(draw.nmcd.dwItemSpec);
     if (index >= model_.size()) {
         return;
     }
-    if (const auto background = connections::RowBackground(model_.EndpointOf(index), model_.TcpStateOf(index))) {
+    const connections::RowMark mark = model_.MarkOf(index);
+    if (const auto background =
+            connections::RowBackground(model_.EndpointOf(index), model_.TcpStateOf(index), mark)) {
         draw.clrTextBk = RGB(background->red, background->green, background->blue);
         draw.clrText = ::GetSysColor(COLOR_WINDOWTEXT);
     }
+    if (const HFONT font = FontFor(connections::RowFontOf(mark))) {
+        ::SelectObject(draw.nmcd.hdc, font);
+    }
+}
+
+HFONT ConnectionListView::FontFor(connections::RowFont font)
+{
+    const auto base = reinterpret_cast<HFONT>(::SendMessageW(hwnd_, WM_GETFONT, 0, 0));
+    if (font == connections::RowFont::Regular || base == nullptr) {
+        return base;
+    }
+    if (base != markFontsBase_) {
+        LOGFONTW look{};
+        if (::GetObjectW(base, sizeof(look), &look) == 0) {
+            return base;
+        }
+        LOGFONTW bold = look;
+        bold.lfWeight = FW_BOLD;
+        LOGFONTW struck = look;
+        struck.lfStrikeOut = TRUE;
+        boldFont_.reset(::CreateFontIndirectW(&bold));
+        struckFont_.reset(::CreateFontIndirectW(&struck));
+        markFontsBase_ = base;
+    }
+    const HFONT made = font == connections::RowFont::Bold ? boldFont_.get() : struckFont_.get();
+    return made != nullptr ? made : base;
 }
 
 POINT ConnectionListView::ContextMenuPointForKeyboard() const

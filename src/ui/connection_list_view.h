@@ -2,6 +2,8 @@
 
 #include "connections/connection_list.h"
 #include "connections/list_columns.h"
+#include "connections/row_painting.h"
+#include "platform/win32/unique_win32.h"
 #include "ui/cell_tooltip.h"
 #include "ui/list_view_state.h"
 #include "platform/win32/windows_api.h"
@@ -56,8 +58,9 @@ public:
     // leave the selection where it is.
     LRESULT OnFindItem(const NMLVFINDITEMW& find) const;
 
-    // The hook before a row is painted: established rows get their colour.
-    void OnItemPrePaint(NMLVCUSTOMDRAW& draw) const;
+    // The hook before a row is painted: established and marked rows get
+    // their colour, marked rows their font.
+    void OnItemPrePaint(NMLVCUSTOMDRAW& draw);
 
     // Screen point for a context menu asked for from the keyboard.
     POINT ContextMenuPointForKeyboard() const;
@@ -68,6 +71,9 @@ private:
     void OnMouseMove(HWND window, LPARAM position);
     void OnMouseLeave();
     void SetItemState(std::size_t index, UINT state, UINT mask);
+    // The list's font, or its bold or struck-through form, made from the
+    // font the list has now.
+    HFONT FontFor(connections::RowFont font);
 
     connections::ConnectionList& model_;
     UINT mouseLeftMessage_ = 0;
@@ -77,6 +83,9 @@ private:
     bool applyingModel_ = false;
     bool reportOpen_ = false;  // an error report of the subclass procedure is on screen
     CellTooltip cellTooltip_;
+    HFONT markFontsBase_ = nullptr;  // the list font the two below were made from
+    platform::win32::UniqueHfont boldFont_;
+    platform::win32::UniqueHfont struckFont_;
 };
 
 } // namespace vq::ui

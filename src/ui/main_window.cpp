@@ -243,6 +243,20 @@ void MainWindow::RegisterCommandHandlers()
         ShowMenuBarChecks(hwnd_, commands_);
         viewOptions_.ApplyShowWaiting();
     });
+    commands_.SetHandler(ID_HIGHLIGHT_CHANGES, [this] {
+        ShowMenuBarChecks(hwnd_, commands_);
+        viewOptions_.ApplyHighlightChanges();
+    });
+    // A new interval restarts the refresh timer at once, unless the automatic refresh is off.
+    for (const int interval : CommandController::RefreshIntervalItems()) {
+        commands_.SetHandler(interval, [this] {
+            ShowMenuBarChecks(hwnd_, commands_);
+            if (!commands_.IsChecked(ID_DISABLE_AUTO_REFRESH)) {
+                SetRefreshTimerEnabled(true);
+            }
+            viewOptions_.ApplyRefreshInterval();
+        });
+    }
 
     commands_.SetHandler(ID_OPEN_CHANGELOG, [this] { OpenChangelog(hwnd_); });
     commands_.SetHandler(ID_OPEN_EULA, [this] { OpenEula(hwnd_); });
@@ -451,7 +465,7 @@ void MainWindow::OnKeyPreview(wchar_t key)
 void MainWindow::SetRefreshTimerEnabled(bool enabled)
 {
     if (enabled) {
-        ::SetTimer(hwnd_, kRefreshTimer, kRefreshInterval, nullptr);
+        ::SetTimer(hwnd_, kRefreshTimer, viewOptions_.RefreshInterval(), nullptr);
     } else {
         ::KillTimer(hwnd_, kRefreshTimer);
     }

@@ -47,7 +47,6 @@ private:
     static constexpr UINT_PTR kRefreshTimer = 1;
     static constexpr UINT_PTR kCountersTimer = 2;
     static constexpr UINT_PTR kFilterTimer = 3;
-    static constexpr UINT kRefreshInterval = 2000;  // milliseconds
     static constexpr UINT kCountersInterval = 100;  // milliseconds
     // The filter follows the bar's text this long after the last key.
     static constexpr UINT kFilterDelay = 100;  // milliseconds

@@ -16,6 +16,14 @@ void ShowMenuBarChecks(HWND window, const CommandController& commands)
     for (const int id : CommandController::MainMenuItems()) {
         ::CheckMenuItem(menuBar, static_cast<UINT>(id), MF_BYCOMMAND | CheckFlag(commands.IsChecked(id)));
     }
+    // The intervals are a choice of one: a bullet marks the chosen one.
+    const std::vector<int>& intervals = CommandController::RefreshIntervalItems();
+    for (const int id : intervals) {
+        if (commands.IsChecked(id)) {
+            ::CheckMenuRadioItem(menuBar, static_cast<UINT>(intervals.front()), static_cast<UINT>(intervals.back()),
+                                 static_cast<UINT>(id), MF_BYCOMMAND);
+        }
+    }
 }
 
 void ContextMenu::Load(HINSTANCE instance, int resourceId)

@@ -16,7 +16,22 @@ constexpr StoredOption kOptionValues[] = {
     {ID_FILTER_BAR, kFilterBarValue, false},
     {ID_SHOW_UNCONNECTED, kShowUnconnectedValue, true},
     {ID_SHOW_WAITING, kShowWaitingValue, true},
+    {ID_HIGHLIGHT_CHANGES, kHighlightChangesValue, false},
 };
+
+// The "Refresh Interval" items and their periods.
+struct IntervalItem {
+    int commandId;
+    unsigned milliseconds;
+};
+
+constexpr IntervalItem kIntervals[] = {
+    {ID_REFRESH_EVERY_1_SECOND, 1000},
+    {ID_REFRESH_EVERY_2_SECONDS, 2000},
+    {ID_REFRESH_EVERY_5_SECONDS, 5000},
+    {ID_REFRESH_EVERY_10_SECONDS, 10000},
+};
+constexpr unsigned kDefaultInterval = 2000;
 
 const StoredOption& OptionOf(int commandId)
 {
@@ -81,6 +96,46 @@ void ViewOptions::ApplyShowWaiting()
 {
     ApplyFilter();
     SaveOption(ID_SHOW_WAITING);
+}
+
+bool ViewOptions::HighlightsChanges() const
+{
+    return commands_.IsChecked(ID_HIGHLIGHT_CHANGES);
+}
+
+void ViewOptions::ApplyHighlightChanges()
+{
+    list_.SetHighlighting(HighlightsChanges());
+    SaveOption(ID_HIGHLIGHT_CHANGES);
+}
+
+void ViewOptions::LoadRefreshInterval()
+{
+    const auto stored = LoadViewNumber(kRefreshIntervalValue);
+    unsigned milliseconds = kDefaultInterval;
+    for (const IntervalItem& item : kIntervals) {
+        if (stored && *stored == static_cast<std::int32_t>(item.milliseconds)) {
+            milliseconds = item.milliseconds;
+        }
+    }
+    for (const IntervalItem& item : kIntervals) {
+        commands_.SetChecked(item.commandId, item.milliseconds == milliseconds);
+    }
+}
+
+unsigned ViewOptions::RefreshInterval() const
+{
+    for (const IntervalItem& item : kIntervals) {
+        if (commands_.IsChecked(item.commandId)) {
+            return item.milliseconds;
+        }
+    }
+    return kDefaultInterval;
+}
+
+void ViewOptions::ApplyRefreshInterval()
+{
+    SaveViewNumber(kRefreshIntervalValue, static_cast<std::int32_t>(RefreshInterval()));
 }
 
 void ViewOptions::SetFilterText(std::wstring text)

@@ -28,7 +28,11 @@ public:
         for (const int option : kStoredOptions) {
             run([&] { LoadOption(option); });
         }
-        run([&] { ApplyFilter(); });
+        run([&] { LoadRefreshInterval(); });
+        run([&] {
+            ApplyFilter();
+            list_.SetHighlighting(HighlightsChanges());
+        });
     }
 
     // "Show IPv6 Endpoints": whether the list shows the IPv6 tables too.
@@ -49,6 +53,17 @@ public:
     void ApplyShowUnconnected();
     void ApplyShowWaiting();
 
+    // "Highlight Changes": after its mark flipped, the list marks what
+    // refreshes change (or drops every mark and closed row), and the choice
+    // is stored.
+    bool HighlightsChanges() const;
+    void ApplyHighlightChanges();
+
+    // The "Refresh Interval" chosen, in milliseconds.
+    unsigned RefreshInterval() const;
+    // After another interval was chosen: stored.
+    void ApplyRefreshInterval();
+
     // The filter bar's text (never stored): the list shows only the rows
     // that pass it, read as a query (RowFilter).
     void SetFilterText(std::wstring text);
@@ -56,9 +71,11 @@ public:
 
 private:
     static constexpr int kStoredOptions[] = {ID_SHOW_IPV6_ENDPOINTS, ID_FILTER_BAR, ID_SHOW_UNCONNECTED,
-                                             ID_SHOW_WAITING};
+                                             ID_SHOW_WAITING, ID_HIGHLIGHT_CHANGES};
 
     void LoadOption(int commandId);
+    // A stored interval that is none of the items' leaves "2 seconds".
+    void LoadRefreshInterval();
     void SaveOption(int commandId);
     void ApplyFilter();
 

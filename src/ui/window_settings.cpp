@@ -198,8 +198,7 @@ void LoadColumnWidths(SettingsWindow& window)
 
 bool LoadViewOption(const wchar_t* name, bool onByDefault)
 {
-    const UniqueRegistryKey key = OpenForReading();
-    const auto stored = key ? ReadDword(key, name) : std::nullopt;
+    const auto stored = LoadViewNumber(name);
     if (!stored) {
         return onByDefault;
     }
@@ -208,9 +207,20 @@ bool LoadViewOption(const wchar_t* name, bool onByDefault)
 
 void SaveViewOption(const wchar_t* name, bool on)
 {
+    SaveViewNumber(name, on ? 1 : 0);
+}
+
+std::optional<std::int32_t> LoadViewNumber(const wchar_t* name)
+{
+    const UniqueRegistryKey key = OpenForReading();
+    return key ? ReadDword(key, name) : std::nullopt;
+}
+
+void SaveViewNumber(const wchar_t* name, std::int32_t value)
+{
     const UniqueRegistryKey key = CreateForAllAccess();
     if (key) {
-        WriteDword(key, name, on ? 1 : 0);
+        WriteDword(key, name, value);
     }
 }
 

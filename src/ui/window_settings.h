@@ -8,6 +8,8 @@
 // and has closed it again when it returns, on every path.
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 
 namespace vq::ui {
@@ -23,6 +25,9 @@ inline constexpr wchar_t kShowIPv6Value[] = L"ShowIPv6";
 inline constexpr wchar_t kFilterBarValue[] = L"FilterBar";
 inline constexpr wchar_t kShowUnconnectedValue[] = L"ShowUnconnected";
 inline constexpr wchar_t kShowWaitingValue[] = L"ShowWaiting";
+inline constexpr wchar_t kHighlightChangesValue[] = L"HighlightChanges";
+// The View menu's "Refresh Interval", in milliseconds.
+inline constexpr wchar_t kRefreshIntervalValue[] = L"RefreshInterval";
 
 // "ListView_Column_" followed by the column's position in decimal.
 std::wstring ColumnValueName(std::size_t column);
@@ -109,6 +114,11 @@ bool LoadViewOption(const wchar_t* name, bool onByDefault);
 
 // Writes a View option as 1 or 0, creating the key when it is missing.
 void SaveViewOption(const wchar_t* name, bool on);
+
+// A View setting's number as stored; none when the key or value is missing.
+// A value of another type or size fails with util::AppError.
+std::optional<std::int32_t> LoadViewNumber(const wchar_t* name);
+void SaveViewNumber(const wchar_t* name, std::int32_t value);
 
 // The window's close handler: saves the column widths. A save that fails is
 // shown in the error report (owned by owner) and never stops the close, so a

@@ -39,6 +39,10 @@ protected:
         commands.SetHandler(ID_FILTER_BAR, [this] { options.ApplyFilterBar(); });
         commands.SetHandler(ID_SHOW_UNCONNECTED, [this] { options.ApplyShowUnconnected(); });
         commands.SetHandler(ID_SHOW_WAITING, [this] { options.ApplyShowWaiting(); });
+        commands.SetHandler(ID_HIGHLIGHT_CHANGES, [this] { options.ApplyHighlightChanges(); });
+        for (const int interval : CommandController::RefreshIntervalItems()) {
+            commands.SetHandler(interval, [this] { options.ApplyRefreshInterval(); });
+        }
     }
 
     // Loads the options as the window does, each under its own report.
@@ -146,6 +150,61 @@ TEST_F(ViewOptionsTest, TheFilterTextNarrowsTheListUntilTheBarGoes)
     EXPECT_EQ(options.FilterText(), L"");
     EXPECT_EQ(list.size(), 2u) << "a hidden bar filters nothing";
     EXPECT_EQ(Registry().Count("RegSetValueExW"), 2u) << "the text is never stored";
+}
+
+TEST_F(ViewOptionsTest, TheStoredRefreshIntervalIsOneOfTheItemsOrTwoSeconds)
+{
+    struct Case {
+        const char* name;
+        std::optional<std::uint32_t> stored;  // none: no value
+        unsigned interval;
+        std::vector<std::wstring> reports;
+    };
+    const Case cases[] = {
+        {"absent", std::nullopt, 2000, {}},
+        {"1 s", 1000, 1000, {}},
+        {"5 s", 5000, 5000, {}},
+        {"10 s", 10000, 10000, {}},
+        {"3 s is no item", 3000, 2000, {}},
+        {"0", 0, 2000, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fake::ResetRegistry();
+        if (c.stored) {
+            Registry().PlantDword(kKey, L"RefreshInterval", *c.stored);
+        }
+        EXPECT_EQ(Load(), c.reports);
+        EXPECT_EQ(options.RefreshInterval(), c.interval);
+        std::size_t checked = 0;
+        for (const int item : CommandController::RefreshIntervalItems()) {
+            checked += commands.IsChecked(item) ? 1 : 0;
+        }
+        EXPECT_EQ(checked, 1u);
+    }
+
+    fake::ResetRegistry();
+    Registry().PlantDword(kKey, L"RefreshInterval", 5000);
+    Load();
+    Registry().Plant(kKey, L"RefreshInterval", platform::kRegBinary, {0xE8, 0x03, 0, 0});
+    EXPECT_EQ(Load(), (std::vector<std::wstring>{L"Invalid data type for 'RefreshInterval'"}));
+    EXPECT_EQ(options.RefreshInterval(), 5000u) << "a value that cannot be read is not applied";
+
+    ASSERT_TRUE(commands.Choose(ID_REFRESH_EVERY_1_SECOND));
+    EXPECT_EQ(options.RefreshInterval(), 1000u);
+    EXPECT_FALSE(commands.IsChecked(ID_REFRESH_EVERY_5_SECONDS)) << "one interval at a time";
+    EXPECT_EQ(Registry().Dword(kKey, L"RefreshInterval"), 1000);
+}
+
+TEST_F(ViewOptionsTest, HighlightingIsStoredAndTurnedOnAndOffInTheList)
+{
+    Registry().PlantDword(kKey, L"HighlightChanges", 1);
+    Load();
+    EXPECT_TRUE(options.HighlightsChanges());
+    EXPECT_TRUE(list.Highlighting());
+    ASSERT_TRUE(commands.Choose(ID_HIGHLIGHT_CHANGES));
+    EXPECT_FALSE(list.Highlighting());
+    EXPECT_EQ(Registry().Dword(kKey, L"HighlightChanges"), 0);
 }
 
 } // namespace
