@@ -199,7 +199,8 @@ void BM_RawTableWalk(benchmark::State& state)
 // remove and add rows. The table alternates between two churned sets. The
 // first refresh after the fill, which matches every entry through the index,
 // is done before timing: at a million rows one iteration may be all there is.
-void RefreshWithChurn(benchmark::State& state, double churnPercent, connections::RowFilter filter = {})
+void RefreshWithChurn(benchmark::State& state, double churnPercent, connections::RowFilter filter = {},
+                      bool highlight = false)
 {
     const auto rows = static_cast<std::size_t>(state.range(0));
     const auto first = Connections(0, rows);
@@ -207,6 +208,7 @@ void RefreshWithChurn(benchmark::State& state, double churnPercent, connections:
     ConnectionList list(PlainCompare);
     g_table = first;
     list.SetFilter(std::move(filter));
+    list.SetHighlighting(highlight);
     connections::FillTcpRows(list, kIpHelper, ResolvePath);
     connections::TableRooms rooms;  // kept from refresh to refresh, as the program keeps them
     connections::RefreshRows(list, kIpHelper, ResolvePath, false, &rooms);
@@ -218,7 +220,7 @@ void RefreshWithChurn(benchmark::State& state, double churnPercent, connections:
         connections::RefreshRows(list, kIpHelper, ResolvePath, false, &rooms);
         toSecond = !toSecond;
     }
-    if (list.size() + list.Counts().hidden != rows) {
+    if (list.Counts().connections + list.Counts().hidden != rows) {
         state.SkipWithError("the list lost or gained rows");
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
@@ -286,6 +288,12 @@ void BM_FirstRefreshAfterFill(benchmark::State& state)
 
 void BM_RefreshNoChange(benchmark::State& state) { RefreshWithChurn(state, 0); }
 void BM_RefreshChurn1Percent(benchmark::State& state) { RefreshWithChurn(state, 1); }
+// The same with changes highlighted: the rows that go linger two refreshes.
+void BM_RefreshChurn1PercentHighlighted(benchmark::State& state)
+{
+    RefreshWithChurn(state, 1, {}, true);
+}
+
 // The same with a filter that shows the rows of 11 of the 50 processes.
 void BM_RefreshChurn1PercentFiltered(benchmark::State& state)
 {
@@ -360,6 +368,7 @@ BENCHMARK(BM_FirstRefreshAfterFill)->Arg(100000)->Arg(1000000)->Unit(benchmark::
 BENCHMARK(BM_RefreshNoChange)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RefreshChurn1Percent)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RefreshChurn1PercentFiltered)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RefreshChurn1PercentHighlighted)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FilterKeystroke)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FilterCleared)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FilterToggleUnconnected)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);

@@ -149,9 +149,10 @@ void ConnectionListView::CaptureAnchor()
 
 void ConnectionListView::ShowModelChanges()
 {
-    if (hwnd_ == nullptr || shownVersion_ == model_.version()) {
+    if (hwnd_ == nullptr || (shownVersion_ == model_.version() && !refused_)) {
         return;
     }
+    refused_ = false;
     const ShownListState wanted = StateOf(model_);
     const ListViewUpdate update = PlanListViewUpdate(shown_, wanted);
     applyingModel_ = true;
@@ -234,7 +235,15 @@ void ConnectionListView::OnItemChanged(const NMLISTVIEW& change)
             shown_.focused = model_.Focused();
         }
     }
+    TakeModelAnswer();
+}
+
+// The model refuses to select a closed row: the control, which selected it
+// already, is brought back in step at once.
+void ConnectionListView::TakeModelAnswer()
+{
     shownVersion_ = model_.version();
+    refused_ = model_.SelectedCount() != shown_.selected.size();
 }
 
 void ConnectionListView::OnRangeStateChanged(const NMLVODSTATECHANGE& change)
@@ -250,7 +259,7 @@ void ConnectionListView::OnRangeStateChanged(const NMLVODSTATECHANGE& change)
         model_.SetSelectedRange(first, last, selected);
         RecordRangeSelected(shown_, first, last, selected);
     }
-    shownVersion_ = model_.version();
+    TakeModelAnswer();
 }
 
 LRESULT ConnectionListView::OnFindItem(const NMLVFINDITEMW& find) const

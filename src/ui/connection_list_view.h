@@ -71,6 +71,7 @@ private:
     void OnMouseMove(HWND window, LPARAM position);
     void OnMouseLeave();
     void SetItemState(std::size_t index, UINT state, UINT mask);
+    void TakeModelAnswer();
     // The list's font, or its bold or struck-through form, made from the
     // font the list has now.
     HFONT FontFor(connections::RowFont font);
@@ -81,6 +82,7 @@ private:
     ShownListState shown_;
     std::uint64_t shownVersion_ = 0;
     bool applyingModel_ = false;
+    bool refused_ = false;  // the control shows a selection the model refused
     bool reportOpen_ = false;  // an error report of the subclass procedure is on screen
     CellTooltip cellTooltip_;
     HFONT markFontsBase_ = nullptr;  // the list font the two below were made from
