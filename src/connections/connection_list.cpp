@@ -229,17 +229,25 @@ void ConnectionList::Close(std::uint32_t id)
     if (anchor_ == id) {
         anchor_ = kNoRow;
     }
+    closedOrder_.push_back({id, refresh_});
     SetMark(id, RowMark::Closed);
     if (++closedRows_ > kMaxClosedRows) {
         ForgetOldestClosed();
     }
 }
 
+bool ConnectionList::IsClosedSince(const MarkEntry& entry) const
+{
+    const Place& place = places_[entry.id];
+    return place.live && place.mark == RowMark::Closed && place.markedIn == entry.refresh;
+}
+
 void ConnectionList::ForgetOldestClosed()
 {
-    for (const MarkEntry& entry : marks_) {
-        const Place& place = places_[entry.id];
-        if (place.live && place.mark == RowMark::Closed && place.markedIn == entry.refresh) {
+    while (!closedOrder_.empty()) {
+        const MarkEntry entry = closedOrder_.front();
+        closedOrder_.pop_front();
+        if (IsClosedSince(entry)) {
             Forget(entry.id);
             return;
         }
@@ -394,9 +402,13 @@ void ConnectionList::SetFilter(RowFilter filter)
 
 void ConnectionList::Reserve(std::size_t rows)
 {
-    rows_.reserve(rows);
-    places_.reserve(rows);
-    order_.reserve(rows);
+    // Closed rows keep their records beside the rows that replace them:
+    // room for them too, so the first refresh that closes many does not
+    // move every record.
+    const std::size_t records = rows + (highlighting_ ? kMaxClosedRows : 0);
+    rows_.reserve(records);
+    places_.reserve(records);
+    order_.reserve(records);
     index_.Reserve(rows);
 }
 
@@ -523,6 +535,7 @@ void ConnectionList::SetHighlighting(bool on)
     }
     highlighting_ = on;
     if (on) {
+        Reserve(rows_.size());
         return;
     }
     freeIds_.reserve(freeIds_.size() + closedRows_);
@@ -534,6 +547,7 @@ void ConnectionList::SetHighlighting(bool on)
         place.mark = RowMark::None;
     }
     marks_.clear();
+    closedOrder_.clear();
     CompactOrder();
     Changed();
 }
@@ -555,6 +569,9 @@ void ConnectionList::BeginRefresh()
             place.mark = RowMark::None;
         }
         Changed();
+    }
+    while (!closedOrder_.empty() && !IsClosedSince(closedOrder_.front())) {
+        closedOrder_.pop_front();
     }
     CompactOrder();
 }

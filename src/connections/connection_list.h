@@ -135,7 +135,8 @@ public:
     bool IsClosed(std::size_t index) const { return MarkOf(index) == RowMark::Closed; }
 
     // Room for this many rows in all, so that appending up to that many
-    // moves nothing already held.
+    // moves nothing already held (and for the closed rows that may linger
+    // while changes are highlighted).
     void Reserve(std::size_t rows);
 
     // Defers sorting until the outermost EndUpdate. Prefer BatchUpdate.
@@ -284,6 +285,11 @@ private:
     };
     static_assert(sizeof(Row) == 64 && sizeof(Place) == 20, "a row's records keep their sizes");
     static constexpr std::uint32_t kNoRow = UINT32_MAX;
+    // A row and the refresh that marked it.
+    struct MarkEntry {
+        std::uint32_t id;
+        std::uint32_t refresh;
+    };
 
     std::uint32_t IdAt(std::size_t index) const;
     std::vector<std::uint32_t>& TableOrder(Protocol protocol) { return tableOrders_[static_cast<std::size_t>(protocol)]; }
@@ -299,6 +305,7 @@ private:
     // A shown row whose connection went stays, closed.
     void Close(std::uint32_t id);
     void ForgetOldestClosed();
+    bool IsClosedSince(const MarkEntry& entry) const;
     // Puts a hidden row at the end of order_, to be sorted in; room for it
     // must be reserved.
     void Show(std::uint32_t id);
@@ -346,11 +353,11 @@ private:
     std::uint32_t refresh_ = 0;
     // The marked rows in the order their marks were set; an entry whose row
     // has since been marked again or has gone is passed over.
-    struct MarkEntry {
-        std::uint32_t id;
-        std::uint32_t refresh;
-    };
     std::deque<MarkEntry> marks_;
+    // The closed rows in the order they closed, so that the oldest is at
+    // hand when there are too many; entries of rows gone since are dropped
+    // from the front as marks expire.
+    std::deque<MarkEntry> closedOrder_;
     std::size_t closedRows_ = 0;
     std::array<bool, kProtocolCount> tableRead_{};
     std::uint64_t version_ = 0;
