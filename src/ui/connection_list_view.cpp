@@ -279,8 +279,11 @@ void ConnectionListView::OnItemPrePaint(NMLVCUSTOMDRAW& draw)
         return;
     }
     const connections::RowMark mark = model_.MarkOf(index);
+    // A selected row's background is the selection's, never a mark's; the
+    // mark's font stays.
+    const connections::RowMark backgroundMark = model_.IsSelected(index) ? connections::RowMark::None : mark;
     if (const auto background =
-            connections::RowBackground(model_.EndpointOf(index), model_.TcpStateOf(index), mark)) {
+            connections::RowBackground(model_.EndpointOf(index), model_.TcpStateOf(index), backgroundMark)) {
         draw.clrTextBk = RGB(background->red, background->green, background->blue);
         draw.clrText = ::GetSysColor(COLOR_WINDOWTEXT);
     }
