@@ -147,6 +147,14 @@ def test_a_cut_off_cell_shows_its_full_text_in_a_tooltip_and_a_whole_one_none(se
     poll(lambda: _tooltip(session) == "C:\\A Folder With A Long Name\\", timeout=10,
          message=f"tooltip over the cut-off folder: {_tooltip(session)!r}")
 
+    # The row under the resting pointer is replaced: its tip does not stay.
+    _, other = session.start_helper("Another Long Folder Name", "other app.exe")
+    session.write_tables([f"tcp 2 0.0.0.0 445 0.0.0.0 0 {other}"])
+    poll(lambda: session.rows()[0]["Process Path"] == "C:\\Another Long Folder Name\\", timeout=10,
+         message=f"the row was not replaced: {session.rows()}")
+    poll(lambda: _tooltip(session) != "C:\\A Folder With A Long Name\\", timeout=5,
+         message="the replaced row's tip stayed")
+
     # The protocol cell is wide enough for "TCP": no tooltip there.
     run_command(["xdotool", "mousemove", str(list_rect[0] + 2 + columns[0] + 20), str(row_y)], session.env)
     poll(lambda: _tooltip(session) is None, timeout=10,
