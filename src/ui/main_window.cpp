@@ -66,7 +66,7 @@ bool MainWindow::Create(HINSTANCE instance, int showCommand)
     // The stored View options come first, so that the fill lists what they
     // ask for; an option the registry cannot give is reported on its own and
     // stays off.
-    viewOptions_.Load([&](const auto& read) { Handle(read); });
+    viewOptions_.Load([&](const std::function<void()>& read) { Handle(read); });
     Handle([&] {
         ShowMenuBarChecks(hwnd_, commands_);
         ShowFilterBar(false);
@@ -94,10 +94,11 @@ bool MainWindow::PreTranslateMessage(MSG& message)
         return false;
     }
     // The bar's edit keys go to the bar, past the shortcuts.
-    if (filterBar_.KeyActionOf(message) == FilterBar::KeyAction::EditOnly) {
+    const FilterBar::KeyAction barKey = filterBar_.KeyActionOf(message);
+    if (barKey == FilterBar::KeyAction::EditOnly) {
         return false;
     }
-    if (OnFilterBarKey(message)) {
+    if (OnFilterBarKey(message, barKey)) {
         return true;
     }
     if (shortcuts_ != nullptr && ::TranslateAcceleratorW(hwnd_, shortcuts_, &message)) {
@@ -342,14 +343,14 @@ void MainWindow::ShowFilterBar(bool focus)
 
 // Keys in the filter bar that mean something else there: answers whether
 // the message was consumed. Ctrl+E with the bar shown elsewhere focuses it.
-bool MainWindow::OnFilterBarKey(const MSG& message)
+bool MainWindow::OnFilterBarKey(const MSG& message, FilterBar::KeyAction action)
 {
     if (message.message == WM_KEYDOWN && message.wParam == 'E' && (::GetKeyState(VK_CONTROL) & 0x8000) != 0 &&
         filterBar_.IsShown() && !filterBar_.HasFocus()) {
         filterBar_.Focus();
         return true;
     }
-    switch (filterBar_.KeyActionOf(message)) {
+    switch (action) {
     case FilterBar::KeyAction::None:
     case FilterBar::KeyAction::EditOnly:
         return false;

@@ -71,7 +71,7 @@ private:
     void CreateControls(HINSTANCE instance);
     void FillListAndRestoreSettings();
     void OnKeyPreview(wchar_t key);
-    bool OnFilterBarKey(const MSG& message);
+    bool OnFilterBarKey(const MSG& message, FilterBar::KeyAction action);
     void OnFilterTextChanged();
     void OnFilterTimer();
     void ShowFilterBar(bool focus);

@@ -50,10 +50,16 @@ ViewOptions::ViewOptions(CommandController& commands, ConnectionFeed& feed, conn
 {
 }
 
-void ViewOptions::LoadOption(int commandId)
+void ViewOptions::Load(const ReportedStep& run)
 {
-    const StoredOption& option = OptionOf(commandId);
-    commands_.SetChecked(commandId, LoadViewOption(option.value, option.onByDefault));
+    for (const StoredOption& option : kOptionValues) {
+        run([&] { commands_.SetChecked(option.commandId, LoadViewOption(option.value, option.onByDefault)); });
+    }
+    run([&] { LoadRefreshInterval(); });
+    run([&] {
+        ApplyFilter();
+        list_.SetHighlighting(HighlightsChanges());
+    });
 }
 
 void ViewOptions::SaveOption(int commandId)

@@ -10,6 +10,7 @@
 #include "ui/command_controller.h"
 #include "ui/connection_feed.h"
 
+#include <functional>
 #include <string>
 
 namespace vq::ui {
@@ -19,21 +20,12 @@ public:
     ViewOptions(CommandController& commands, ConnectionFeed& feed, connections::ConnectionList& list);
 
     // Sets the marks the settings store, without choosing the items, and
-    // gives the list the filter they make. Each option is read inside its
-    // own call of run(read), so that a stored value that cannot be read
-    // fails with util::AppError on its own; that option keeps its mark.
-    template <typename Run>
-    void Load(Run&& run)
-    {
-        for (const int option : kStoredOptions) {
-            run([&] { LoadOption(option); });
-        }
-        run([&] { LoadRefreshInterval(); });
-        run([&] {
-            ApplyFilter();
-            list_.SetHighlighting(HighlightsChanges());
-        });
-    }
+    // gives the list the filter and highlighting they make. Each stored
+    // value is read inside its own call of run(step), so that one that
+    // cannot be read fails with util::AppError on its own; its option keeps
+    // its mark.
+    using ReportedStep = std::function<void(const std::function<void()>& step)>;
+    void Load(const ReportedStep& run);
 
     // "Show IPv6 Endpoints": whether the list shows the IPv6 tables too.
     bool ShowsIPv6() const;
@@ -70,10 +62,6 @@ public:
     const std::wstring& FilterText() const { return filterText_; }
 
 private:
-    static constexpr int kStoredOptions[] = {ID_SHOW_IPV6_ENDPOINTS, ID_FILTER_BAR, ID_SHOW_UNCONNECTED,
-                                             ID_SHOW_WAITING, ID_HIGHLIGHT_CHANGES};
-
-    void LoadOption(int commandId);
     // A stored interval that is none of the items' leaves "2 seconds".
     void LoadRefreshInterval();
     void SaveOption(int commandId);

@@ -48,12 +48,18 @@ def _by_port(session):
     return {r["Local Port"]: r for r in session.rows()}
 
 
-def test_a_refresh_marks_new_changed_and_closed_rows_for_two_refreshes(session):
+def _start(session):
+    """The program over the first tables, once it lists them."""
     session.install()
     session.write_tables(FIRST)
     program = session.start()
     session.find_window(MAIN_TITLE)
     poll(lambda: len(session.rows()) == 3, message=f"first rows {session.rows()}")
+    return program
+
+
+def test_a_refresh_marks_new_changed_and_closed_rows_for_two_refreshes(session):
+    program = _start(session)
     item = next(i for i in _view(session).submenu if i.id == HIGHLIGHT)
     assert item.label == "Highlight Changes" and not item.checked, f"View item {item}"
 
@@ -108,11 +114,7 @@ def _reads_in(session, seconds):
 
 
 def test_the_refresh_interval_is_a_choice_of_four_that_restarts_the_timer_and_survives_a_restart(session):
-    session.install()
-    session.write_tables(FIRST)
-    program = session.start()
-    session.find_window(MAIN_TITLE)
-    poll(lambda: len(session.rows()) == 3, message=f"first rows {session.rows()}")
+    program = _start(session)
     submenu = next(i for i in _view(session).submenu if i.label == "Refresh Interval").submenu
     assert [(i.id, i.label, i.checked) for i in submenu] == [
         (INTERVALS[0], "1 second", False), (INTERVALS[1], "2 seconds", True),

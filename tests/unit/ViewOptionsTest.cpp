@@ -49,7 +49,7 @@ protected:
     std::vector<std::wstring> Load()
     {
         std::vector<std::wstring> reports;
-        options.Load([&](const auto& read) {
+        options.Load([&](const std::function<void()>& read) {
             try {
                 read();
             } catch (const util::AppError& error) {
