@@ -21,4 +21,22 @@ platform::IpHelperEntryPoints BindIpHelper()
     return entryPoints;
 }
 
+platform::OwnerModuleLookUps BindOwnerModuleLookUps()
+{
+    // The library start-up loaded: this only counts it once more, and it stays.
+    const platform::ModuleHandle library = platform::LoadSystemLibrary(L"iphlpapi.dll");
+    platform::OwnerModuleLookUps lookUps;
+    if (library == nullptr) {
+        return lookUps;
+    }
+    const auto lookUp = [&](const char* name) {
+        return reinterpret_cast<platform::GetOwnerModuleFn>(platform::GetProcAddress(library, name));
+    };
+    lookUps.fromTcpEntry = lookUp("GetOwnerModuleFromTcpEntry");
+    lookUps.fromTcp6Entry = lookUp("GetOwnerModuleFromTcp6Entry");
+    lookUps.fromUdpEntry = lookUp("GetOwnerModuleFromUdpEntry");
+    lookUps.fromUdp6Entry = lookUp("GetOwnerModuleFromUdp6Entry");
+    return lookUps;
+}
+
 } // namespace vq::app

@@ -24,8 +24,82 @@ std::uint32_t ConnectionList::IdAt(std::size_t index) const
 
 RowFacts ConnectionList::Facts(std::size_t index) const
 {
-    const Row& row = rows_[IdAt(index)];
-    return {row.endpoint, row.tcpState, processes_[row.process]};
+    return FactsOf(IdAt(index));
+}
+
+RowFacts ConnectionList::FactsOf(std::uint32_t id) const
+{
+    const Row& row = rows_[id];
+    RowFacts facts{row.endpoint, row.tcpState, processes_[row.process]};
+    if (!origins_.empty()) {
+        const Origin& origin = origins_[id];
+        if (columns_.Optional().created) {
+            facts.created = origin.created;
+        }
+        if (columns_.Optional().service) {
+            facts.service = serviceTexts_[origin.service];
+        }
+    }
+    return facts;
+}
+
+void ConnectionList::SetShownColumns(OptionalColumns columns)
+{
+    const OptionalColumns before = columns_.Optional();
+    if (columns == before) {
+        return;
+    }
+    const bool added = (columns.service && !before.service) || (columns.created && !before.created);
+    if (!columns.service && !columns.created) {
+        origins_ = {};
+        serviceTexts_.resize(1);
+        serviceNumbers_.clear();
+    } else if (added) {
+        origins_.assign(rows_.size(), Origin{});
+    }
+    columns_ = ShownColumns(columns);
+    // The words of a filter look at the cells shown.
+    if (filter_.HasWords()) {
+        SetFilter(RowFilter(filter_));
+    }
+    Changed();
+}
+
+std::uint32_t ConnectionList::ServiceNumber(const std::wstring& service)
+{
+    if (service.empty()) {
+        return 0;
+    }
+    if (const auto found = serviceNumbers_.find(service); found != serviceNumbers_.end()) {
+        return found->second;
+    }
+    const auto number = static_cast<std::uint32_t>(serviceTexts_.size());
+    serviceTexts_.push_back(service);
+    try {
+        serviceNumbers_.emplace(service, number);
+    } catch (...) {
+        serviceTexts_.pop_back();
+        throw;
+    }
+    return number;
+}
+
+void ConnectionList::SetOrigin(std::uint32_t id, const RowOrigin& origin)
+{
+    origins_[id] = Origin{origin.created, ServiceNumber(origin.service), true};
+    Place& place = places_[id];
+    if (filterPassesAll_ || !filter_.HasWords() || place.mark == RowMark::Closed || !place.live) {
+        Changed();
+        return;
+    }
+    const bool passes = Passes(id);
+    if (place.shown && !passes) {
+        Hide(id);
+    } else if (!place.shown && passes) {
+        ReserveOneMore(order_);
+        Show(id);
+    }
+    Changed();
 }
 
 bool ConnectionList::Less(std::uint32_t a, std::uint32_t b) const
@@ -62,22 +136,26 @@ bool ConnectionList::Passes(std::uint32_t id) const
     if (filterPassesAll_) {
         return true;
     }
-    const Row& row = rows_[id];
-    return filter_.Passes(RowFacts{row.endpoint, row.tcpState, processes_[row.process]});
+    return filter_.Passes(FactsOf(id));
 }
 
 void ConnectionList::AppendRow(const EndpointKey& endpoint, std::uint32_t tcpState, const OwningProcess& owner,
-                               bool news)
+                               bool news, const RowOrigin* origin)
 {
     // Everything that can fail happens before the list changes: room for one
     // more in every array the row goes into, its process and its index slot,
     // each undone when a later one fails.
     ReserveOneMore(order_);
     const bool newId = freeIds_.empty();
+    const bool keepsOrigin = KeepsOrigins();
     if (newId) {
         ReserveOneMore(rows_);
         ReserveOneMore(places_);
+        if (keepsOrigin) {
+            ReserveOneMore(origins_);
+        }
     }
+    const std::uint32_t service = keepsOrigin && origin != nullptr ? ServiceNumber(origin->service) : 0;
     const std::uint32_t id = newId ? static_cast<std::uint32_t>(rows_.size()) : freeIds_.back();
     const bool inFillOrder = filling_ && endpoint.protocol == passProtocol_;
     if (inFillOrder) {
@@ -99,6 +177,9 @@ void ConnectionList::AppendRow(const EndpointKey& endpoint, std::uint32_t tcpSta
     if (newId) {
         rows_.emplace_back();
         places_.emplace_back();
+        if (keepsOrigin) {
+            origins_.emplace_back();
+        }
     } else {
         freeIds_.pop_back();
     }
@@ -112,6 +193,9 @@ void ConnectionList::AppendRow(const EndpointKey& endpoint, std::uint32_t tcpSta
         });
     }
     rows_[id] = Row{endpoint, tcpState, process};
+    if (keepsOrigin) {
+        origins_[id] = origin != nullptr ? Origin{origin->created, service, true} : Origin{};
+    }
     Place& place = places_[id];
     place = Place{};
     place.protocol = endpoint.protocol;
@@ -362,16 +446,15 @@ void ConnectionList::SetFilter(RowFilter filter)
             return true;
         }
         const Row& row = rows_[id];
-        const ProcessEntry& process = processes_[row.process];
         RowFilter::ProcessMatches matches = 0;
         if (!processMatches.empty()) {
             if (!processKnown[row.process]) {
-                processMatches[row.process] = filter.MatchProcess(process);
+                processMatches[row.process] = filter.MatchProcess(processes_[row.process]);
                 processKnown[row.process] = true;
             }
             matches = processMatches[row.process];
         }
-        return filter.Passes(RowFacts{row.endpoint, row.tcpState, process}, matches);
+        return filter.Passes(FactsOf(id), matches);
     };
     std::vector<std::uint32_t> coming;
     for (std::uint32_t id = 0; id < places_.size(); ++id) {
@@ -408,6 +491,9 @@ void ConnectionList::Reserve(std::size_t rows)
     const std::size_t records = rows + (highlighting_ ? kMaxClosedRows : 0);
     rows_.reserve(records);
     places_.reserve(records);
+    if (KeepsOrigins()) {
+        origins_.reserve(records);
+    }
     order_.reserve(records);
     index_.Reserve(rows);
 }

@@ -3,6 +3,7 @@
 #include "connections/caption_ranks.h"
 #include "connections/connection_row.h"
 #include "connections/identity_index.h"
+#include "connections/list_columns.h"
 #include "connections/process_table.h"
 #include "connections/row_cells.h"
 #include "connections/row_filter.h"
@@ -14,6 +15,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -25,6 +27,13 @@ enum class RowMark : std::uint8_t {
     New,      // a refresh added it
     Changed,  // a refresh changed its State
     Closed,   // its connection went; it stays a while, shown only
+};
+
+// Where a row's endpoint came from, as the owner-module tables tell: when it
+// was made (a FILETIME, 0 when unknown) and the service that holds it.
+struct RowOrigin {
+    std::uint64_t created = 0;
+    std::wstring service;
 };
 
 // The numbers of the status bar, of the rows the list shows.
@@ -70,9 +79,13 @@ struct RowCounts {
 // it is out of the endpoint index and the counts, cannot be selected, and
 // the commands pass over it. At most kMaxClosedRows linger.
 //
+// The optional columns (SetShownColumns) show where each row's endpoint came
+// from (RowOrigin); the list keeps that only while one of them is shown.
+//
 // Layout: each row has a stable id, a 64-byte record of its facts and a
 // 20-byte record of its place by id, so renumbering and the search for
-// unmatched rows walk a third of what the facts take.
+// unmatched rows walk a third of what the facts take; while origins are
+// kept, a 16-byte record of its origin.
 class ConnectionList {
 public:
     explicit ConnectionList(CaptionCompare compare);
@@ -86,10 +99,54 @@ public:
     // std::out_of_range for an index outside the list.
     RowFacts Facts(std::size_t index) const;
     ConnectionRow row(std::size_t index) const { return RowTexts(Facts(index)); }
-    // The text of one cell (see CellText).
-    std::wstring_view Cell(std::size_t index, std::size_t column, CellBuffer& buffer) const
+    // The text of the cell in a shown column (see CellText): the built-in
+    // columns first, then the optional ones shown.
+    std::wstring_view Cell(std::size_t index, std::size_t shownColumn, CellBuffer& buffer) const
     {
-        return CellText(Facts(index), column, buffer);
+        return CellText(Facts(index), columns_[shownColumn], buffer);
+    }
+
+    // The optional columns shown. While either is, the list keeps each row's
+    // origin, given as rows are added and completed from the owner-module
+    // tables (CompleteOrigins); a column shown anew forgets the origins kept,
+    // so that the next read gives every row its origin again.
+    void SetShownColumns(OptionalColumns columns);
+    const ShownColumns& Columns() const { return columns_; }
+    std::size_t ColumnCount() const { return columns_.size(); }
+    bool KeepsOrigins() const { return columns_.Optional().service || columns_.Optional().created; }
+    bool ShowsService() const { return columns_.Optional().service; }
+    // Gives each row of the protocol that the last matching pass matched,
+    // and that has no origin yet, the origin of its table entry:
+    // originOf(place) for the entry at that place of the table.
+    template <typename OriginOf>
+    void CompleteOrigins(Protocol protocol, OriginOf&& originOf)
+    {
+        if (!KeepsOrigins()) {
+            return;
+        }
+        const std::vector<std::uint32_t>& order = TableOrder(protocol);
+        for (std::size_t place = 0; place < order.size(); ++place) {
+            const std::uint32_t id = order[place];
+            if (id != kNoRow && !origins_[id].known) {
+                SetOrigin(id, originOf(place));
+            }
+        }
+        CompactOrder();
+    }
+    // Gives every row with the endpoint, shown or hidden, that has no origin
+    // yet this one: for a read of the owner-module tables outside a refresh.
+    template <typename OriginOf>
+    void CompleteOriginsOf(const EndpointKey& endpoint, OriginOf&& originOf)
+    {
+        if (!KeepsOrigins()) {
+            return;
+        }
+        index_.ForEach(EndpointHash(endpoint), [&](std::uint32_t id) {
+            if (rows_[id].endpoint == endpoint && !origins_[id].known) {
+                SetOrigin(id, originOf());
+            }
+        });
+        CompactOrder();
     }
     const std::wstring& CaptionOf(std::size_t index) const { return processes_[RowAt(index).process].caption->text; }
     // A row's process, by its reference into Processes().
@@ -99,9 +156,10 @@ public:
     // Appends the row of an endpoint, unselected; a non-empty caption sorts
     // the list. tcpState is the state code of a TCP row; a UDP row shows
     // none. A row the filter does not pass is kept hidden. With news and
-    // changes highlighted, the row is marked new.
+    // changes highlighted, the row is marked new. While origins are kept,
+    // origin is the row's (none: to be completed).
     void AppendRow(const EndpointKey& endpoint, std::uint32_t tcpState, const OwningProcess& owner,
-                   bool news = false);
+                   bool news = false, const RowOrigin* origin = nullptr);
     // Sets a TCP row's state code (and so its State text); identity, caption
     // and order stay, unless the filter no longer passes the row.
     void SetTcpState(std::size_t index, std::uint32_t tcpState);
@@ -283,7 +341,14 @@ private:
         bool twin : 1 = false;  // another row was added with the same endpoint
         bool shown : 1 = false;  // in order_; the filter passes it
     };
-    static_assert(sizeof(Row) == 64 && sizeof(Place) == 20, "a row's records keep their sizes");
+    // Where a row's endpoint came from, by its id, while origins are kept.
+    struct Origin {
+        std::uint64_t created = 0;
+        std::uint32_t service = 0;  // into serviceTexts_
+        bool known = false;
+    };
+    static_assert(sizeof(Row) == 64 && sizeof(Place) == 20 && sizeof(Origin) == 16,
+                  "a row's records keep their sizes");
     static constexpr std::uint32_t kNoRow = UINT32_MAX;
     // A row and the refresh that marked it.
     struct MarkEntry {
@@ -292,6 +357,12 @@ private:
     };
 
     std::uint32_t IdAt(std::size_t index) const;
+    RowFacts FactsOf(std::uint32_t id) const;
+    // The number of a service text, added when new.
+    std::uint32_t ServiceNumber(const std::wstring& service);
+    // Sets a row's origin; a row whose origin decides the filter's answer is
+    // tested again (CompactOrder drops a row it hides).
+    void SetOrigin(std::uint32_t id, const RowOrigin& origin);
     std::vector<std::uint32_t>& TableOrder(Protocol protocol) { return tableOrders_[static_cast<std::size_t>(protocol)]; }
     const Row& RowAt(std::size_t index) const { return rows_[IdAt(index)]; }
     bool Less(std::uint32_t a, std::uint32_t b) const;
@@ -360,6 +431,12 @@ private:
     std::deque<MarkEntry> closedOrder_;
     std::size_t closedRows_ = 0;
     std::array<bool, kProtocolCount> tableRead_{};
+    ShownColumns columns_;
+    std::vector<Origin> origins_;  // by id, as many as rows_ while origins are kept
+    // Every service text rows have had, once each; 0 is the empty text. A
+    // deque, so that a text's place stays while texts are added.
+    std::deque<std::wstring> serviceTexts_{std::wstring()};
+    std::unordered_map<std::wstring, std::uint32_t> serviceNumbers_;
     std::uint64_t version_ = 0;
 };
 

@@ -2,6 +2,7 @@
 
 #include "platform/process.h"
 
+#include <cstring>
 #include <unordered_map>
 #include <vector>
 
@@ -31,6 +32,41 @@ EndpointKey EndpointOf(const platform::Udp6RowOwnerPid& entry)
     return Udp6Endpoint(entry);
 }
 
+// The owner-module rows begin with the owner-pid fields.
+EndpointKey EndpointOf(const platform::TcpRowOwnerModule& entry)
+{
+    return TcpEndpoint({entry.state, entry.localAddr, entry.localPort, entry.remoteAddr, entry.remotePort,
+                        entry.owningPid});
+}
+EndpointKey EndpointOf(const platform::UdpRowOwnerModule& entry)
+{
+    return UdpEndpoint({entry.localAddr, entry.localPort, entry.owningPid});
+}
+EndpointKey EndpointOf(const platform::Tcp6RowOwnerModule& entry)
+{
+    platform::Tcp6RowOwnerPid fields{};
+    std::memcpy(&fields, &entry, sizeof(fields));
+    return Tcp6Endpoint(fields);
+}
+EndpointKey EndpointOf(const platform::Udp6RowOwnerModule& entry)
+{
+    platform::Udp6RowOwnerPid fields{};
+    std::memcpy(&fields, &entry, sizeof(fields));
+    return Udp6Endpoint(fields);
+}
+
+// Whether a table's rows carry their origin.
+template <typename Row>
+constexpr bool kHasOrigin = false;
+template <>
+constexpr bool kHasOrigin<platform::TcpRowOwnerModule> = true;
+template <>
+constexpr bool kHasOrigin<platform::UdpRowOwnerModule> = true;
+template <>
+constexpr bool kHasOrigin<platform::Tcp6RowOwnerModule> = true;
+template <>
+constexpr bool kHasOrigin<platform::Udp6RowOwnerModule> = true;
+
 // The state code of an entry; UDP entries have none.
 template <typename Row>
 std::uint32_t StateOf(const Row& entry)
@@ -42,6 +78,14 @@ std::uint32_t StateOf(const platform::UdpRowOwnerPid&)
     return 0;
 }
 std::uint32_t StateOf(const platform::Udp6RowOwnerPid&)
+{
+    return 0;
+}
+std::uint32_t StateOf(const platform::UdpRowOwnerModule&)
+{
+    return 0;
+}
+std::uint32_t StateOf(const platform::Udp6RowOwnerModule&)
 {
     return 0;
 }
@@ -72,10 +116,47 @@ private:
     std::unordered_map<std::uint32_t, OwningProcess> known_;
 };
 
+// The origins of one table's entries: the time each was made and, while the
+// Service column is shown, its service, looked up through the resolver.
+class Origins {
+public:
+    Origins(const ConnectionList& list, Owners& owners, const ServiceResolver& services, Protocol protocol)
+        : owners_(owners), services_(list.ShowsService() ? &services : nullptr), protocol_(protocol)
+    {
+    }
+
+    template <typename Row>
+    RowOrigin Of(const Row& entry)
+    {
+        RowOrigin origin;
+        origin.created = entry.createTimestamp[0] | std::uint64_t{entry.createTimestamp[1]} << 32;
+        if (services_ != nullptr && *services_) {
+            const OwningProcess& owner = owners_.Of(entry.owningPid);
+            const std::uint64_t tag =
+                entry.owningModuleInfo.words[0] | std::uint64_t{entry.owningModuleInfo.words[1]} << 32;
+            origin.service = (*services_)(ServiceQuery{protocol_, &entry, entry.owningPid, owner.startTime, tag,
+                                                       SplitProcessPath(owner.path).fileName});
+        }
+        return origin;
+    }
+
+private:
+    Owners& owners_;
+    const ServiceResolver* services_;
+    Protocol protocol_;
+};
+
 template <typename Row>
 void AppendEntryRow(ConnectionList& list, const EndpointKey& endpoint, const Row& entry, Owners& owners,
-                    bool news = false)
+                    Origins& origins, bool news = false)
 {
+    if constexpr (kHasOrigin<Row>) {
+        if (list.KeepsOrigins()) {
+            const RowOrigin origin = origins.Of(entry);
+            list.AppendRow(endpoint, StateOf(entry), owners.Of(entry.owningPid), news, &origin);
+            return;
+        }
+    }
     list.AppendRow(endpoint, StateOf(entry), owners.Of(entry.owningPid), news);
 }
 
@@ -114,7 +195,7 @@ std::vector<std::size_t> MatchRows(ConnectionList& list, const TableBuffer<Row>&
 
 template <typename Row>
 void SyncRows(ConnectionList& list, const TableBuffer<Row>& table, const ProcessPathResolver& resolve,
-              Protocol protocol)
+              Protocol protocol, const ServiceResolver& services = {})
 {
     // An IPv4 table without entries is taken for a passing fault of the
     // system and changes nothing. The IPv6 tables are an option, and on many
@@ -130,11 +211,15 @@ void SyncRows(ConnectionList& list, const TableBuffer<Row>& table, const Process
     const bool news = list.TableWasRead(protocol);
     list.SetTableRead(protocol, true);
     Owners owners(resolve);
+    Origins origins(list, owners, services, protocol);
+    if constexpr (kHasOrigin<Row>) {
+        list.CompleteOrigins(protocol, [&](std::size_t place) { return origins.Of(table[place]); });
+    }
     for (const std::size_t i : unmatched) {
         const Row entry = table[i];
         const EndpointKey endpoint = EndpointOf(entry);
         if (!list.HasEndpoint(endpoint)) {
-            AppendEntryRow(list, endpoint, entry, owners, news);
+            AppendEntryRow(list, endpoint, entry, owners, origins, news);
         }
     }
 }
@@ -179,7 +264,7 @@ TableRoom* RoomIn(TableRooms* rooms, TableRoom TableRooms::*member)
 
 template <typename Row>
 void FillRows(ConnectionList& list, TableRead<Row> read, const ProcessPathResolver& resolve, TableRoom* room,
-              Protocol protocol)
+              Protocol protocol, const ServiceResolver& services = {})
 {
     const KeptRoom<Row> kept(read, room);
     list.SetTableRead(protocol, read.outcome == ReadOutcome::Read && (read.table.size() != 0 || IsIPv6(protocol)));
@@ -190,6 +275,7 @@ void FillRows(ConnectionList& list, TableRead<Row> read, const ProcessPathResolv
     BatchUpdate batch(list);
     const FillPass pass(list, protocol);
     Owners owners(resolve);
+    Origins origins(list, owners, services, protocol);
     // The index's slots of a large table lie far apart: the slot of an entry
     // some way ahead is fetched while this one is added.
     constexpr std::size_t kAhead = 16;
@@ -198,7 +284,7 @@ void FillRows(ConnectionList& list, TableRead<Row> read, const ProcessPathResolv
             list.PrefetchEndpoint(EndpointOf(read.table[i + kAhead]));
         }
         const Row entry = read.table[i];
-        AppendEntryRow(list, EndpointOf(entry), entry, owners);
+        AppendEntryRow(list, EndpointOf(entry), entry, owners, origins);
     }
 }
 
@@ -216,18 +302,55 @@ void RefreshTable(ConnectionList& list, Protocol protocol, Read read, Sync sync,
     }
 }
 
+// Reads a table with the owner-module class while the list keeps origins,
+// else with the owner-pid class, and hands the read on.
+template <typename PidRead, typename ModuleRead, typename Use>
+void ReadEither(const ConnectionList& list, PidRead pidRead, ModuleRead moduleRead, Use use)
+{
+    if (list.KeepsOrigins()) {
+        use(moduleRead());
+    } else {
+        use(pidRead());
+    }
+}
+
+// Gives the rows of a table's entries their origins, without matching.
+template <typename Row>
+void CompleteOriginsFrom(ConnectionList& list, TableRead<Row> read, const ProcessPathResolver& resolve,
+                         const ServiceResolver& services, Protocol protocol)
+{
+    if (read.outcome != ReadOutcome::Read) {
+        return;
+    }
+    BatchUpdate batch(list);
+    Owners owners(resolve);
+    Origins origins(list, owners, services, protocol);
+    for (std::size_t i = 0; i < read.table.size(); ++i) {
+        const Row entry = read.table[i];
+        list.CompleteOriginsOf(EndpointOf(entry), [&] { return origins.Of(entry); });
+    }
+}
+
 } // namespace
 
 void FillTcpRows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
-                 const ProcessPathResolver& resolve, TableRooms* rooms)
+                 const ProcessPathResolver& resolve, TableRooms* rooms, const ServiceResolver& services)
 {
-    FillRows(list, ReadTcpTable(ipHelper), resolve, RoomIn(rooms, &TableRooms::tcp), Protocol::Tcp);
+    ReadEither(
+        list, [&] { return ReadTcpTable(ipHelper); }, [&] { return ReadTcpModuleTable(ipHelper); },
+        [&](auto read) {
+            FillRows(list, std::move(read), resolve, RoomIn(rooms, &TableRooms::tcp), Protocol::Tcp, services);
+        });
 }
 
 void FillUdpRows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
-                 const ProcessPathResolver& resolve, TableRooms* rooms)
+                 const ProcessPathResolver& resolve, TableRooms* rooms, const ServiceResolver& services)
 {
-    FillRows(list, ReadUdpTable(ipHelper), resolve, RoomIn(rooms, &TableRooms::udp), Protocol::Udp);
+    ReadEither(
+        list, [&] { return ReadUdpTable(ipHelper); }, [&] { return ReadUdpModuleTable(ipHelper); },
+        [&](auto read) {
+            FillRows(list, std::move(read), resolve, RoomIn(rooms, &TableRooms::udp), Protocol::Udp, services);
+        });
 }
 
 void SyncTcpRows(ConnectionList& list, const TableBuffer<platform::TcpRowOwnerPid>& table,
@@ -242,11 +365,31 @@ void SyncUdpRows(ConnectionList& list, const TableBuffer<platform::UdpRowOwnerPi
     SyncRows(list, table, resolve, Protocol::Udp);
 }
 
-void FillIPv6Rows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
-                  const ProcessPathResolver& resolve, TableRooms* rooms)
+void SyncTcpRows(ConnectionList& list, const TableBuffer<platform::TcpRowOwnerModule>& table,
+                 const ProcessPathResolver& resolve, const ServiceResolver& services)
 {
-    FillRows(list, ReadTcp6Table(ipHelper), resolve, RoomIn(rooms, &TableRooms::tcp6), Protocol::Tcp6);
-    FillRows(list, ReadUdp6Table(ipHelper), resolve, RoomIn(rooms, &TableRooms::udp6), Protocol::Udp6);
+    SyncRows(list, table, resolve, Protocol::Tcp, services);
+}
+
+void SyncUdpRows(ConnectionList& list, const TableBuffer<platform::UdpRowOwnerModule>& table,
+                 const ProcessPathResolver& resolve, const ServiceResolver& services)
+{
+    SyncRows(list, table, resolve, Protocol::Udp, services);
+}
+
+void FillIPv6Rows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
+                  const ProcessPathResolver& resolve, TableRooms* rooms, const ServiceResolver& services)
+{
+    ReadEither(
+        list, [&] { return ReadTcp6Table(ipHelper); }, [&] { return ReadTcp6ModuleTable(ipHelper); },
+        [&](auto read) {
+            FillRows(list, std::move(read), resolve, RoomIn(rooms, &TableRooms::tcp6), Protocol::Tcp6, services);
+        });
+    ReadEither(
+        list, [&] { return ReadUdp6Table(ipHelper); }, [&] { return ReadUdp6ModuleTable(ipHelper); },
+        [&](auto read) {
+            FillRows(list, std::move(read), resolve, RoomIn(rooms, &TableRooms::udp6), Protocol::Udp6, services);
+        });
 }
 
 void SyncTcp6Rows(ConnectionList& list, const TableBuffer<platform::Tcp6RowOwnerPid>& table,
@@ -261,6 +404,18 @@ void SyncUdp6Rows(ConnectionList& list, const TableBuffer<platform::Udp6RowOwner
     SyncRows(list, table, resolve, Protocol::Udp6);
 }
 
+void SyncTcp6Rows(ConnectionList& list, const TableBuffer<platform::Tcp6RowOwnerModule>& table,
+                  const ProcessPathResolver& resolve, const ServiceResolver& services)
+{
+    SyncRows(list, table, resolve, Protocol::Tcp6, services);
+}
+
+void SyncUdp6Rows(ConnectionList& list, const TableBuffer<platform::Udp6RowOwnerModule>& table,
+                  const ProcessPathResolver& resolve, const ServiceResolver& services)
+{
+    SyncRows(list, table, resolve, Protocol::Udp6, services);
+}
+
 void RemoveIPv6Rows(ConnectionList& list)
 {
     list.RemoveRowsOfProtocol(Protocol::Tcp6);
@@ -270,24 +425,48 @@ void RemoveIPv6Rows(ConnectionList& list)
 }
 
 void RefreshRows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
-                 const ProcessPathResolver& resolve, bool includeIPv6, TableRooms* rooms)
+                 const ProcessPathResolver& resolve, bool includeIPv6, TableRooms* rooms,
+                 const ServiceResolver& services)
 {
     list.BeginRefresh();
-    RefreshTable(
-        list, Protocol::Tcp, [&](TableRoom* spare) { return ReadTcpTable(ipHelper, spare); },
-        [&](const auto& table) { SyncTcpRows(list, table, resolve); }, RoomIn(rooms, &TableRooms::tcp));
-    RefreshTable(
-        list, Protocol::Udp, [&](TableRoom* spare) { return ReadUdpTable(ipHelper, spare); },
-        [&](const auto& table) { SyncUdpRows(list, table, resolve); }, RoomIn(rooms, &TableRooms::udp));
+    const bool origins = list.KeepsOrigins();
+    const auto refresh = [&](Protocol protocol, auto readPid, auto readModule, TableRoom TableRooms::*room) {
+        const auto sync = [&](const auto& table) { SyncRows(list, table, resolve, protocol, services); };
+        if (origins) {
+            RefreshTable(list, protocol, readModule, sync, RoomIn(rooms, room));
+        } else {
+            RefreshTable(list, protocol, readPid, sync, RoomIn(rooms, room));
+        }
+    };
+    refresh(
+        Protocol::Tcp, [&](TableRoom* spare) { return ReadTcpTable(ipHelper, spare); },
+        [&](TableRoom* spare) { return ReadTcpModuleTable(ipHelper, spare); }, &TableRooms::tcp);
+    refresh(
+        Protocol::Udp, [&](TableRoom* spare) { return ReadUdpTable(ipHelper, spare); },
+        [&](TableRoom* spare) { return ReadUdpModuleTable(ipHelper, spare); }, &TableRooms::udp);
     if (!includeIPv6) {
         return;
     }
-    RefreshTable(
-        list, Protocol::Tcp6, [&](TableRoom* spare) { return ReadTcp6Table(ipHelper, spare); },
-        [&](const auto& table) { SyncTcp6Rows(list, table, resolve); }, RoomIn(rooms, &TableRooms::tcp6));
-    RefreshTable(
-        list, Protocol::Udp6, [&](TableRoom* spare) { return ReadUdp6Table(ipHelper, spare); },
-        [&](const auto& table) { SyncUdp6Rows(list, table, resolve); }, RoomIn(rooms, &TableRooms::udp6));
+    refresh(
+        Protocol::Tcp6, [&](TableRoom* spare) { return ReadTcp6Table(ipHelper, spare); },
+        [&](TableRoom* spare) { return ReadTcp6ModuleTable(ipHelper, spare); }, &TableRooms::tcp6);
+    refresh(
+        Protocol::Udp6, [&](TableRoom* spare) { return ReadUdp6Table(ipHelper, spare); },
+        [&](TableRoom* spare) { return ReadUdp6ModuleTable(ipHelper, spare); }, &TableRooms::udp6);
+}
+
+void CompleteRowOrigins(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
+                        const ProcessPathResolver& resolve, const ServiceResolver& services, bool includeIPv6)
+{
+    if (!list.KeepsOrigins()) {
+        return;
+    }
+    CompleteOriginsFrom(list, ReadTcpModuleTable(ipHelper), resolve, services, Protocol::Tcp);
+    CompleteOriginsFrom(list, ReadUdpModuleTable(ipHelper), resolve, services, Protocol::Udp);
+    if (includeIPv6) {
+        CompleteOriginsFrom(list, ReadTcp6ModuleTable(ipHelper), resolve, services, Protocol::Tcp6);
+        CompleteOriginsFrom(list, ReadUdp6ModuleTable(ipHelper), resolve, services, Protocol::Udp6);
+    }
 }
 
 } // namespace vq::connections

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "connections/connection_list.h"
+#include "connections/service_lookup.h"
 #include "connections/table_reader.h"
 #include "platform/iphelper.h"
 
@@ -17,14 +18,20 @@ using ProcessPathResolver = std::function<OwningProcess(std::uint32_t processId)
 // included, without looking at the rows already listed. A failed read adds
 // no row.
 // With rooms, the read's room is kept there for the first refresh.
+// While the list keeps origins, every read here and below is of the
+// owner-module class, and each row added gets its origin, its service from
+// services while the Service column is shown.
 void FillTcpRows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
-                 const ProcessPathResolver& resolve, TableRooms* rooms = nullptr);
+                 const ProcessPathResolver& resolve, TableRooms* rooms = nullptr,
+                 const ServiceResolver& services = {});
 void FillUdpRows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
-                 const ProcessPathResolver& resolve, TableRooms* rooms = nullptr);
+                 const ProcessPathResolver& resolve, TableRooms* rooms = nullptr,
+                 const ServiceResolver& services = {});
 
 // The initial fill of the IPv6 rows, TCPv6 then UDPv6, as for IPv4.
 void FillIPv6Rows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
-                  const ProcessPathResolver& resolve, TableRooms* rooms = nullptr);
+                  const ProcessPathResolver& resolve, TableRooms* rooms = nullptr,
+                  const ServiceResolver& services = {});
 
 // Brings the rows of one protocol in step with a table read. Entries are
 // matched to rows on their raw endpoint. A row stays when an entry has
@@ -47,6 +54,17 @@ void SyncTcp6Rows(ConnectionList& list, const TableBuffer<platform::Tcp6RowOwner
 void SyncUdp6Rows(ConnectionList& list, const TableBuffer<platform::Udp6RowOwnerPid>& table,
                   const ProcessPathResolver& resolve);
 
+// The same for owner-module tables; while the list keeps origins, matched
+// rows without an origin get their entry's.
+void SyncTcpRows(ConnectionList& list, const TableBuffer<platform::TcpRowOwnerModule>& table,
+                 const ProcessPathResolver& resolve, const ServiceResolver& services);
+void SyncUdpRows(ConnectionList& list, const TableBuffer<platform::UdpRowOwnerModule>& table,
+                 const ProcessPathResolver& resolve, const ServiceResolver& services);
+void SyncTcp6Rows(ConnectionList& list, const TableBuffer<platform::Tcp6RowOwnerModule>& table,
+                  const ProcessPathResolver& resolve, const ServiceResolver& services);
+void SyncUdp6Rows(ConnectionList& list, const TableBuffer<platform::Udp6RowOwnerModule>& table,
+                  const ProcessPathResolver& resolve, const ServiceResolver& services);
+
 // Removes every TCPv6 and UDPv6 row, selected or not.
 void RemoveIPv6Rows(ConnectionList& list);
 
@@ -58,6 +76,13 @@ void RemoveIPv6Rows(ConnectionList& list);
 // With rooms, every read reuses the room of the table's last read and leaves
 // its own there for the next refresh.
 void RefreshRows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
-                 const ProcessPathResolver& resolve, bool includeIPv6 = false, TableRooms* rooms = nullptr);
+                 const ProcessPathResolver& resolve, bool includeIPv6 = false, TableRooms* rooms = nullptr,
+                 const ServiceResolver& services = {});
+
+// Gives the rows without an origin theirs from a read of the owner-module
+// tables (the IPv6 ones with includeIPv6), changing nothing else: for an
+// optional column just shown. Does nothing while the list keeps no origins.
+void CompleteRowOrigins(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
+                        const ProcessPathResolver& resolve, const ServiceResolver& services, bool includeIPv6);
 
 } // namespace vq::connections

@@ -1,5 +1,6 @@
 #include "connections/row_cells.h"
 
+#include "connections/created_time.h"
 #include "connections/ipv4_text.h"
 #include "connections/list_columns.h"
 #include "util/ascii_text.h"
@@ -62,6 +63,10 @@ std::wstring_view CellText(const RowFacts& facts, std::size_t column, CellBuffer
         return Decimal(endpoint.processId, buffer);
     case 1 + kProcessFolder:
         return facts.process.folder;
+    case kServiceColumn:
+        return facts.service;
+    case kCreatedColumn:
+        return CreatedTimeText(facts.created, buffer);
     default:
         return {};
     }

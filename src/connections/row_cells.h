@@ -16,11 +16,14 @@
 
 namespace vq::connections {
 
-// What every text of a row is made from.
+// What every text of a row is made from. The time the endpoint was made (a
+// FILETIME) and its service are set only while their columns are shown.
 struct RowFacts {
     const EndpointKey& endpoint;
     std::uint32_t tcpState;
     const ProcessEntry& process;
+    std::uint64_t created = 0;
+    std::wstring_view service = {};
 };
 
 // Room for the text of any cell made from an endpoint or a state.
@@ -28,8 +31,9 @@ struct CellBuffer {
     std::array<wchar_t, kIPv6TextCapacity> text;
 };
 
-// The text of a cell: column 0 is the caption, column 1 + s sub-item s. The
-// text lives in buffer or in the process's entry, so it is valid until
+// The text of a cell: column 0 is the caption, column 1 + s sub-item s, then
+// the optional columns (list_columns.h). The text lives in buffer, in the
+// process's entry or in the list's service texts, so it is valid until
 // buffer is used again or the row goes. A column past the last is empty.
 std::wstring_view CellText(const RowFacts& facts, std::size_t column, CellBuffer& buffer);
 

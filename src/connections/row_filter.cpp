@@ -1,5 +1,6 @@
 #include "connections/row_filter.h"
 
+#include "connections/list_columns.h"
 #include "util/ascii_text.h"
 
 namespace vq::connections {
@@ -186,7 +187,7 @@ std::optional<RowFilter::Field> RowFilter::FieldOfKey(std::wstring_view key)
         {L"process", Field::Process},      {L"path", Field::Path},           {L"proto", Field::Protocol},
         {L"state", Field::State},          {L"local", Field::LocalAddress},  {L"remote", Field::RemoteAddress},
         {L"lport", Field::LocalPort},      {L"rport", Field::RemotePort},    {L"port", Field::EitherPort},
-        {L"pid", Field::ProcessId},
+        {L"pid", Field::ProcessId},        {L"service", Field::Service},
     };
     for (const Key& known : keys) {
         if (known.name.size() == key.size() && util::StartsWithIgnoringAsciiCase(known.name, key)) {
@@ -267,6 +268,9 @@ void RowFilter::WorkOutFixedCells(Term& term)
     }
     term.canBeInAddress = anyCell && All(term.value, CanBeInAddress);
     term.canBeInNumber = anyCell && All(term.value, IsDigit);
+    term.canBeInCreated = anyCell && All(term.value, [](wchar_t c) {
+        return IsDigit(c) || c == L'-' || c == L':' || c == L' ';
+    });
 }
 
 bool RowFilter::PassesEverything() const
@@ -338,7 +342,14 @@ bool RowFilter::MatchesRow(const Term& term, const RowFacts& row, CellBuffer& bu
                 return true;
             }
         }
-        return false;
+        // The optional columns, when shown.
+        if (ContainsFolded(row.service, term.value)) {
+            return true;
+        }
+        return term.canBeInCreated && row.created != 0 &&
+               ContainsFolded(CellText(row, kCreatedColumn, buffer), term.value);
+    case Field::Service:
+        return ContainsFolded(row.service, term.value);
     case Field::Process:
     case Field::Path:
         return false;

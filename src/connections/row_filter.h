@@ -17,7 +17,8 @@ namespace vq::connections {
 
 // Query syntax, letters compared without case (ASCII letters folded):
 //   words separated by blanks; a row passes when it matches every word;
-//   a word matches when any cell of the row contains it;
+//   a word matches when any cell of the row contains it (the Service and
+//   Created cells while they are shown);
 //   -word excludes the rows the word matches (any form below);
 //   "two words" is one word (an unclosed quote runs to the end);
 //   key:value matches one field:
@@ -28,6 +29,8 @@ namespace vq::connections {
 //     local:, remote:  the address cell starts with it
 //     lport:, rport:, port:  the port is that number (port: either end)
 //     pid:      the process id is that number
+//     service:  the Service cell contains the value (empty while the column
+//               is not shown)
 // A word whose part before its first ":" is not a key is a plain word when
 // that part could begin an IPv6 address (hex digits only, or nothing), so
 // "fe80::1" and "::1" search the cells; any other unknown key is an error.
@@ -65,7 +68,7 @@ public:
 private:
     enum class Field : std::uint8_t {
         AnyCell, Process, Path, Protocol, State, LocalAddress, RemoteAddress,
-        LocalPort, RemotePort, EitherPort, ProcessId,
+        LocalPort, RemotePort, EitherPort, ProcessId, Service,
     };
     // State codes below this have their State text's answer worked out when
     // the query is read; the last bit of Term::states stands for the "-" of
@@ -86,6 +89,7 @@ private:
         // so a row makes those texts only for a word that could be in them.
         bool canBeInAddress = false;
         bool canBeInNumber = false;
+        bool canBeInCreated = false;
     };
     static std::optional<Field> FieldOfKey(std::wstring_view key);
     static void WorkOutFixedCells(Term& term);

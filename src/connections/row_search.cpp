@@ -29,7 +29,9 @@ public:
             return true;
         }
         const RowFacts facts = list_.Facts(index);
-        for (std::size_t column = 1; column < kListColumnCount; ++column) {
+        const ShownColumns& columns = list_.Columns();
+        for (std::size_t shown = 1; shown < columns.size(); ++shown) {
+            const std::size_t column = columns[shown];
             if (column != 1 + kProcessFolder && Contains(CellText(facts, column, buffer_))) {
                 return true;
             }

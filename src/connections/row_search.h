@@ -17,8 +17,7 @@ namespace vq::connections {
 std::optional<std::size_t> FindCaptionPrefix(const ConnectionList& list, std::wstring_view typed,
                                              std::size_t start);
 
-// What Find looks for: text in any cell of a row (the caption or a
-// sub-item), with or without matching case (only ASCII letters are folded),
+// What Find looks for: text in any shown cell of a row, with or without matching case (only ASCII letters are folded),
 // searching down or up the list.
 struct FindRequest {
     std::wstring text;

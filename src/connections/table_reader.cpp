@@ -105,4 +105,32 @@ TableRead<platform::Udp6RowOwnerPid> ReadUdp6Table(const platform::IpHelperEntry
                                                 platform::kUdpTableOwnerPid, L"UDPv6", spare);
 }
 
+TableRead<platform::TcpRowOwnerModule> ReadTcpModuleTable(const platform::IpHelperEntryPoints& ipHelper,
+                                                          TableRoom* spare)
+{
+    return ReadTable<platform::TcpRowOwnerModule>(ipHelper.getExtendedTcpTable, platform::kAfInet,
+                                                  platform::kTcpTableOwnerModuleAll, L"TCP", spare);
+}
+
+TableRead<platform::UdpRowOwnerModule> ReadUdpModuleTable(const platform::IpHelperEntryPoints& ipHelper,
+                                                          TableRoom* spare)
+{
+    return ReadTable<platform::UdpRowOwnerModule>(ipHelper.getExtendedUdpTable, platform::kAfInet,
+                                                  platform::kUdpTableOwnerModule, L"UDP", spare);
+}
+
+TableRead<platform::Tcp6RowOwnerModule> ReadTcp6ModuleTable(const platform::IpHelperEntryPoints& ipHelper,
+                                                            TableRoom* spare)
+{
+    return ReadTable<platform::Tcp6RowOwnerModule>(ipHelper.getExtendedTcpTable, platform::kAfInet6,
+                                                   platform::kTcpTableOwnerModuleAll, L"TCPv6", spare);
+}
+
+TableRead<platform::Udp6RowOwnerModule> ReadUdp6ModuleTable(const platform::IpHelperEntryPoints& ipHelper,
+                                                            TableRoom* spare)
+{
+    return ReadTable<platform::Udp6RowOwnerModule>(ipHelper.getExtendedUdpTable, platform::kAfInet6,
+                                                   platform::kUdpTableOwnerModule, L"UDPv6", spare);
+}
+
 } // namespace vq::connections

@@ -69,22 +69,24 @@ public:
     // Entries the platform reported, never more than it wrote.
     std::size_t size() const noexcept
     {
-        if (writtenLength_ < sizeof(std::uint32_t)) {
+        if (writtenLength_ < kRowsOffset) {
             return 0;
         }
-        const std::size_t fits = (writtenLength_ - sizeof(std::uint32_t)) / sizeof(Row);
+        const std::size_t fits = (writtenLength_ - kRowsOffset) / sizeof(Row);
         return room_.words[0] < fits ? room_.words[0] : fits;
     }
 
     Row operator[](std::size_t index) const noexcept
     {
         Row row;
-        std::memcpy(&row, reinterpret_cast<const unsigned char*>(room_.words.get() + 1) + index * sizeof(Row),
+        std::memcpy(&row, reinterpret_cast<const unsigned char*>(room_.words.get()) + kRowsOffset + index * sizeof(Row),
                     sizeof(Row));
         return row;
     }
 
 private:
+    static constexpr std::size_t kRowsOffset = platform::kTableRowsOffset<Row>;
+
     TableRoom room_;
     std::size_t writtenLength_ = 0;
 };
@@ -125,5 +127,16 @@ TableRead<platform::Tcp6RowOwnerPid> ReadTcp6Table(const platform::IpHelperEntry
                                                    TableRoom* spare = nullptr);
 TableRead<platform::Udp6RowOwnerPid> ReadUdp6Table(const platform::IpHelperEntryPoints& ipHelper,
                                                    TableRoom* spare = nullptr);
+
+// The same four tables read with the owner-module classes, whose rows carry
+// the time each endpoint was made and its owner module.
+TableRead<platform::TcpRowOwnerModule> ReadTcpModuleTable(const platform::IpHelperEntryPoints& ipHelper,
+                                                          TableRoom* spare = nullptr);
+TableRead<platform::UdpRowOwnerModule> ReadUdpModuleTable(const platform::IpHelperEntryPoints& ipHelper,
+                                                          TableRoom* spare = nullptr);
+TableRead<platform::Tcp6RowOwnerModule> ReadTcp6ModuleTable(const platform::IpHelperEntryPoints& ipHelper,
+                                                            TableRoom* spare = nullptr);
+TableRead<platform::Udp6RowOwnerModule> ReadUdp6ModuleTable(const platform::IpHelperEntryPoints& ipHelper,
+                                                            TableRoom* spare = nullptr);
 
 } // namespace vq::connections

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace vq::platform {
@@ -92,6 +93,9 @@ struct LocalTime {
     std::uint16_t second;
 };
 LocalTime GetLocalTime();
+// A FILETIME in UTC as local time, with the time zone rules of that date
+// (SystemTimeToTzSpecificLocalTime); none when the system cannot convert it.
+std::optional<LocalTime> FileTimeToLocalTime(std::uint64_t fileTime);
 
 void Sleep(std::uint32_t milliseconds);
 

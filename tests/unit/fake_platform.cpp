@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <ctime>
 #include <cwctype>
 #include <sstream>
 
@@ -222,6 +223,33 @@ LocalTime GetLocalTime()
 {
     Log("GetLocalTime");
     return g_fake.localTime;
+}
+
+std::optional<LocalTime> FileTimeToLocalTime(std::uint64_t fileTime)
+{
+    ++g_fake.fileTimeConversions;
+    if (g_fake.fileTimeConversionFails) {
+        return std::nullopt;
+    }
+    constexpr std::int64_t kUnixEpochSeconds = 11644473600;
+    const auto at = [](std::int64_t seconds) {
+        const std::time_t time = static_cast<std::time_t>(seconds);
+        std::tm parts{};
+        gmtime_r(&time, &parts);
+        return parts;
+    };
+    const std::int64_t utc = static_cast<std::int64_t>(fileTime / 10'000'000) - kUnixEpochSeconds;
+    const bool summer = at(utc).tm_mon >= 3 && at(utc).tm_mon <= 8;
+    const std::tm local = at(utc + (summer ? 7200 : 3600));
+    return LocalTime{static_cast<std::uint16_t>(local.tm_year + 1900), static_cast<std::uint16_t>(local.tm_mon + 1),
+                     static_cast<std::uint16_t>(local.tm_mday), static_cast<std::uint16_t>(local.tm_hour),
+                     static_cast<std::uint16_t>(local.tm_min), static_cast<std::uint16_t>(local.tm_sec)};
+}
+
+std::optional<std::vector<RunningService>> RunningServices()
+{
+    ++g_fake.serviceListings;
+    return g_fake.runningServices;
 }
 
 void Sleep(std::uint32_t milliseconds)

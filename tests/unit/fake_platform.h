@@ -4,6 +4,7 @@
 // the answers, run the core, and read the call log.
 
 #include "platform/iphelper.h"
+#include "platform/services.h"
 #include "platform/process.h"
 #include "platform/shares.h"
 #include "platform/system.h"
@@ -72,6 +73,13 @@ struct FakePlatform {
     std::wstring windowsDirectory = L"C:\\Windows";
     std::wstring executablePath = L"C:\\Program Files\\Quarvel\\velquist.exe";
     platform::LocalTime localTime{2018, 5, 29, 14, 3, 9};
+    // FileTimeToLocalTime: a zone one hour east of UTC with daylight saving
+    // (two hours) from April to September; the calls are counted.
+    bool fileTimeConversionFails = false;
+    // RunningServices: none when the service manager cannot be asked.
+    std::optional<std::vector<platform::RunningService>> runningServices = std::vector<platform::RunningService>{};
+    std::size_t serviceListings = 0;
+    std::size_t fileTimeConversions = 0;
     std::vector<std::uint32_t> sleeps;
 
     std::map<std::wstring, platform::ModuleHandle> loadedModules;     // GetModuleHandle

@@ -180,6 +180,17 @@ LocalTime GetLocalTime()
     return {time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond};
 }
 
+std::optional<LocalTime> FileTimeToLocalTime(std::uint64_t fileTime)
+{
+    FILETIME utc{static_cast<DWORD>(fileTime), static_cast<DWORD>(fileTime >> 32)};
+    SYSTEMTIME universal{};
+    SYSTEMTIME local{};
+    if (!::FileTimeToSystemTime(&utc, &universal) || !::SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local)) {
+        return std::nullopt;
+    }
+    return LocalTime{local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond};
+}
+
 void Sleep(std::uint32_t milliseconds)
 {
     ::Sleep(milliseconds);
