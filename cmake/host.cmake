@@ -41,6 +41,7 @@ set(VQ_UNIT_TEST_SOURCES
   tests/unit/fake_clipboard.cpp
   tests/unit/CloseConnectionTest.cpp
   tests/unit/ClipboardExportTest.cpp
+  tests/unit/OwnerModuleTest.cpp
 )
 list(TRANSFORM VQ_UNIT_TEST_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)
 

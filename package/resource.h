@@ -32,6 +32,8 @@
 #define ID_REFRESH_EVERY_2_SECONDS 214
 #define ID_REFRESH_EVERY_5_SECONDS 215
 #define ID_REFRESH_EVERY_10_SECONDS 216
+#define ID_SHOW_SERVICE_COLUMN 217
+#define ID_SHOW_CREATED_COLUMN 218
 
 // The context menu, top to bottom (separators have no command)
 #define ID_REFRESH 300

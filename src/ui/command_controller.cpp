@@ -104,6 +104,8 @@ CommandController::CommandController(connections::ConnectionList& list, WindowAc
     checked_[ID_SHOW_UNCONNECTED] = true;
     checked_[ID_SHOW_WAITING] = true;
     checked_[ID_HIGHLIGHT_CHANGES] = false;
+    checked_[ID_SHOW_SERVICE_COLUMN] = false;
+    checked_[ID_SHOW_CREATED_COLUMN] = false;
     for (const int id : RefreshIntervalItems()) {
         checked_[id] = id == ID_REFRESH_EVERY_2_SECONDS;
     }
@@ -140,7 +142,7 @@ const std::vector<int>& CommandController::MainMenuItems()
         ID_OPEN_CHANGELOG,      ID_OPEN_EULA,  ID_EXIT,
         ID_FIND,                ID_FIND_NEXT,  ID_SELECT_ALL,
         ID_SHOW_IPV6_ENDPOINTS, ID_FILTER_BAR, ID_SHOW_UNCONNECTED,
-        ID_SHOW_WAITING,        ID_HIGHLIGHT_CHANGES,
+        ID_SHOW_WAITING,        ID_SHOW_SERVICE_COLUMN, ID_SHOW_CREATED_COLUMN, ID_HIGHLIGHT_CHANGES,
         ID_REFRESH_EVERY_1_SECOND, ID_REFRESH_EVERY_2_SECONDS, ID_REFRESH_EVERY_5_SECONDS,
         ID_REFRESH_EVERY_10_SECONDS, ID_OPEN_HOMEPAGE, ID_SHOW_ABOUT,
     };

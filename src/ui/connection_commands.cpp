@@ -42,18 +42,23 @@ std::size_t CloseTcpRows(const ConnectionList& list, const platform::IpHelperEnt
 
 constexpr std::wstring_view kFieldSeparator = L" | ";
 
-// Appends one row's line. The copied text carries no blank or control
-// character at its very start (the first line's caption and separator lose
-// them), and a line never ends in the blank of a separator.
-void AppendRowLine(std::wstring& text, const ConnectionRow& row)
+// Appends the line of the row at index: its shown cells. The copied text
+// carries no blank or control character at its very start (the first line's
+// caption and separator lose them), and a line never ends in the blank of a
+// separator.
+void AppendRowLine(std::wstring& text, const ConnectionList& list, std::size_t index)
 {
     const bool firstLine = text.empty();
-    text += row.caption;
-    for (const auto& subItem : row.subItems) {
+    connections::CellBuffer buffer;
+    text += list.Cell(index, 0, buffer);
+    bool lastEmpty = false;
+    for (std::size_t column = 1; column < list.ColumnCount(); ++column) {
+        const std::wstring_view cell = list.Cell(index, column, buffer);
         text += kFieldSeparator;
-        text += subItem;
+        text += cell;
+        lastEmpty = cell.empty();
     }
-    if (row.subItems.back().empty()) {
+    if (lastEmpty) {
         text.pop_back();
     }
     if (firstLine) {
@@ -134,7 +139,7 @@ std::wstring SelectedRowsText(const ConnectionList& list)
 {
     std::wstring text;
     for (const std::size_t index : list.SelectedIndices()) {
-        AppendRowLine(text, list.row(index));
+        AppendRowLine(text, list, index);
     }
     return text;
 }

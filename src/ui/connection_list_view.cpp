@@ -15,6 +15,19 @@ namespace {
 // The item index that LVM_SETITEMSTATE reads as every item.
 constexpr std::size_t kAllItems = static_cast<std::size_t>(-1);
 
+// Puts a column at a place of the control; the control asks for its texts
+// by that place.
+void InsertColumn(HWND list, std::size_t position, std::size_t column, int width)
+{
+    std::wstring caption(connections::ColumnCaption(column));
+    LVCOLUMNW item{};
+    item.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+    item.pszText = caption.data();
+    item.cx = width;
+    item.iSubItem = static_cast<int>(position);
+    ::SendMessageW(list, LVM_INSERTCOLUMNW, position, reinterpret_cast<LPARAM>(&item));
+}
+
 } // namespace
 
 ConnectionListView::ConnectionListView(connections::ConnectionList& model) : model_(model) {}
@@ -23,6 +36,7 @@ bool ConnectionListView::Create(HWND parent, HINSTANCE instance, int controlId, 
                                 UINT mouseLeftMessage, int dpi)
 {
     mouseLeftMessage_ = mouseLeftMessage;
+    dpi_ = dpi;
     // Owner data: painting asks only for the visible rows. No label editing,
     // headers that do nothing when clicked, several rows selectable.
     constexpr DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS | LVS_REPORT |
@@ -38,13 +52,7 @@ bool ConnectionListView::Create(HWND parent, HINSTANCE instance, int controlId, 
     ListView_SetExtendedListViewStyleEx(hwnd_, extended, extended);
 
     for (std::size_t i = 0; i < connections::kListColumnCount; ++i) {
-        std::wstring caption(connections::kListColumnCaptions[i]);
-        LVCOLUMNW column{};
-        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-        column.pszText = caption.data();
-        column.cx = ScaleToDpi(kListColumnWidths[i], dpi);
-        column.iSubItem = static_cast<int>(i);
-        ::SendMessageW(hwnd_, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
+        InsertColumn(hwnd_, i, i, ScaleToDpi(kListColumnWidths[i], dpi));
     }
     // The list and its header both watch the pointer: it has left the list
     // only when it is outside both.
@@ -53,7 +61,7 @@ bool ConnectionListView::Create(HWND parent, HINSTANCE instance, int controlId, 
     ::SetWindowSubclass(header, &ConnectionListView::SubclassProc, 0, reinterpret_cast<DWORD_PTR>(this));
     cellTooltip_.Create(hwnd_, [this](int row, int column) {
         if (row < 0 || static_cast<std::size_t>(row) >= model_.size() || column < 0 ||
-            column >= static_cast<int>(connections::kListColumnCount)) {
+            static_cast<std::size_t>(column) >= model_.ColumnCount()) {
             return std::wstring();
         }
         connections::CellBuffer buffer;
@@ -63,28 +71,81 @@ bool ConnectionListView::Create(HWND parent, HINSTANCE instance, int controlId, 
     return true;
 }
 
-std::size_t ConnectionListView::ColumnCount() const
+std::size_t ConnectionListView::ShownColumnCount() const
 {
     const HWND header = reinterpret_cast<HWND>(::SendMessageW(hwnd_, LVM_GETHEADER, 0, 0));
     const LRESULT count = ::SendMessageW(header, HDM_GETITEMCOUNT, 0, 0);
     return count > 0 ? static_cast<std::size_t>(count) : 0;
 }
 
+std::optional<std::size_t> ConnectionListView::ViewPositionOf(std::size_t column) const
+{
+    const connections::ShownColumns shown(shownOptional_);
+    for (std::size_t position = 0; position < shown.size() && position < ShownColumnCount(); ++position) {
+        if (shown[position] == column) {
+            return position;
+        }
+    }
+    return std::nullopt;
+}
+
+bool ConnectionListView::KeepsColumnWidth(std::size_t column) const
+{
+    return column < connections::kListColumnCount || ViewPositionOf(column) ||
+           (column < connections::kAnyColumnCount && optionalWidths_[column - connections::kListColumnCount] > 0);
+}
+
 int ConnectionListView::ColumnWidth(std::size_t column) const
 {
-    return static_cast<int>(::SendMessageW(hwnd_, LVM_GETCOLUMNWIDTH, column, 0));
+    if (const auto position = ViewPositionOf(column)) {
+        return static_cast<int>(::SendMessageW(hwnd_, LVM_GETCOLUMNWIDTH, *position, 0));
+    }
+    if (column < connections::kListColumnCount || column >= connections::kAnyColumnCount) {
+        return 0;
+    }
+    const int kept = optionalWidths_[column - connections::kListColumnCount];
+    return kept > 0 ? kept : ScaleToDpi(kListColumnWidths[column], dpi_);
 }
 
 void ConnectionListView::SetColumnWidth(std::size_t column, int width)
 {
-    ::SendMessageW(hwnd_, LVM_SETCOLUMNWIDTH, column, MAKELPARAM(width, 0));
+    if (const auto position = ViewPositionOf(column)) {
+        ::SendMessageW(hwnd_, LVM_SETCOLUMNWIDTH, *position, MAKELPARAM(width, 0));
+    } else if (column >= connections::kListColumnCount && column < connections::kAnyColumnCount) {
+        optionalWidths_[column - connections::kListColumnCount] = width;
+    }
 }
 
 void ConnectionListView::RescaleColumns(int fromDpi, int toDpi)
 {
+    dpi_ = toDpi;
     for (std::size_t column = 0; column < ColumnCount(); ++column) {
-        SetColumnWidth(column, ::MulDiv(ColumnWidth(column), toDpi, fromDpi));
+        if (KeepsColumnWidth(column)) {
+            SetColumnWidth(column, ::MulDiv(ColumnWidth(column), toDpi, fromDpi));
+        }
     }
+}
+
+void ConnectionListView::ShowModelColumns()
+{
+    const connections::OptionalColumns wanted = model_.Columns().Optional();
+    if (wanted == shownOptional_) {
+        return;
+    }
+    for (std::size_t column = connections::kListColumnCount; column < connections::kAnyColumnCount; ++column) {
+        if (ViewPositionOf(column)) {
+            optionalWidths_[column - connections::kListColumnCount] = ColumnWidth(column);
+        }
+    }
+    while (ShownColumnCount() > connections::kListColumnCount) {
+        ::SendMessageW(hwnd_, LVM_DELETECOLUMN, connections::kListColumnCount, 0);
+    }
+    shownOptional_ = wanted;
+    const connections::ShownColumns shown(wanted);
+    for (std::size_t position = connections::kListColumnCount; position < shown.size(); ++position) {
+        InsertColumn(hwnd_, position, shown[position], ColumnWidth(shown[position]));
+    }
+    ::InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
 LRESULT CALLBACK ConnectionListView::SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
@@ -152,6 +213,7 @@ void ConnectionListView::ShowModelChanges()
     if (hwnd_ == nullptr || (shownVersion_ == model_.version() && !refused_)) {
         return;
     }
+    ShowModelColumns();
     refused_ = false;
     const ShownListState wanted = StateOf(model_);
     const ListViewUpdate update = PlanListViewUpdate(shown_, wanted);
@@ -196,7 +258,7 @@ void ConnectionListView::OnGetDisplayInfo(NMLVDISPINFOW& info) const
     LVITEMW& item = info.item;
     if ((item.mask & LVIF_TEXT) == 0 || item.pszText == nullptr || item.cchTextMax <= 0 ||
         item.iItem < 0 || static_cast<std::size_t>(item.iItem) >= model_.size() || item.iSubItem < 0 ||
-        item.iSubItem >= static_cast<int>(connections::kListColumnCount)) {
+        static_cast<std::size_t>(item.iSubItem) >= model_.ColumnCount()) {
         return;
     }
     connections::CellBuffer buffer;

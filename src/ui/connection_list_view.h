@@ -12,12 +12,14 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 namespace vq::ui {
 
-// The list's nine columns' built-in widths at 96 dots per inch, in the order of their captions.
-inline constexpr std::array<int, connections::kListColumnCount> kListColumnWidths = {125, 75,  125, 150, 75,
-                                                                                    150, 75, 75,  250};
+// The columns' built-in widths at 96 dots per inch, by column number: the nine built-in columns
+// in the order of their captions, then Service and Created.
+inline constexpr std::array<int, connections::kAnyColumnCount> kListColumnWidths = {125, 75,  125, 150, 75, 150,
+                                                                                   75,  75, 250, 150, 130};
 
 // The connection list: an owner-data report list over the connection model. The model owns
 // the rows, their order and which are selected; the control asks for the
@@ -38,13 +40,19 @@ public:
     void CaptureAnchor();
     // Shows the model's current rows when they changed behind the control's
     // back: the row count, and selection, focus and anchor where they moved;
-    // the scroll position is kept.
+    // the scroll position is kept. Optional columns the model shows now come
+    // or go.
     void ShowModelChanges();
     // Scrolls the list so that the row can be seen, as little as needed.
     void EnsureVisible(std::size_t index);
 
-    // The columns, counted from 0 in the list's column order; widths in pixels.
-    std::size_t ColumnCount() const;
+    // The columns by their numbers (list_columns.h), shown or not; widths in
+    // pixels. A column not shown keeps the width it had or was given, for
+    // when it shows again.
+    std::size_t ColumnCount() const { return connections::kAnyColumnCount; }
+    // Whether a column's width is worth keeping: shown now, or given one
+    // (shown or set) earlier.
+    bool KeepsColumnWidth(std::size_t column) const;
     int ColumnWidth(std::size_t column) const;
     void SetColumnWidth(std::size_t column, int width);
     // At a new screen density every column keeps its share of the width.
@@ -71,12 +79,23 @@ private:
     void OnMouseMove(HWND window, LPARAM position);
     void OnMouseLeave();
     void SetItemState(std::size_t index, UINT state, UINT mask);
+    // The control's columns follow the model's: the optional ones are taken
+    // out and the shown ones put back in order, keeping their widths.
+    void ShowModelColumns();
+    std::size_t ShownColumnCount() const;
+    // Where a column is in the control; none when it is not shown.
+    std::optional<std::size_t> ViewPositionOf(std::size_t column) const;
     void TakeModelAnswer();
     // The list's font, or its bold or struck-through form, made from the
     // font the list has now.
     HFONT FontFor(connections::RowFont font);
 
     connections::ConnectionList& model_;
+    // The optional columns the control shows, and the widths of the optional
+    // columns while not shown (0: none given yet).
+    connections::OptionalColumns shownOptional_;
+    std::array<int, connections::kAnyColumnCount - connections::kListColumnCount> optionalWidths_{};
+    int dpi_ = 96;
     UINT mouseLeftMessage_ = 0;
     HWND hwnd_ = nullptr;
     ShownListState shown_;

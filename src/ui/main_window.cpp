@@ -244,6 +244,12 @@ void MainWindow::RegisterCommandHandlers()
         ShowMenuBarChecks(hwnd_, commands_);
         viewOptions_.ApplyShowWaiting();
     });
+    for (const int column : {ID_SHOW_SERVICE_COLUMN, ID_SHOW_CREATED_COLUMN}) {
+        commands_.SetHandler(column, [this, column] {
+            ShowMenuBarChecks(hwnd_, commands_);
+            viewOptions_.ApplyShownColumns(column);
+        });
+    }
     commands_.SetHandler(ID_HIGHLIGHT_CHANGES, [this] {
         ShowMenuBarChecks(hwnd_, commands_);
         viewOptions_.ApplyHighlightChanges();

@@ -83,6 +83,11 @@ std::size_t MainWindowSettings::ColumnCount() const
     return list_.ColumnCount();
 }
 
+bool MainWindowSettings::KeepsColumnWidth(std::size_t column) const
+{
+    return list_.KeepsColumnWidth(column);
+}
+
 int MainWindowSettings::ColumnWidth(std::size_t column) const
 {
     return list_.ColumnWidth(column);

@@ -31,6 +31,7 @@ public:
     void SetWidth(int width) override;
     void SetHeight(int height) override;
     std::size_t ColumnCount() const override;
+    bool KeepsColumnWidth(std::size_t column) const override;
     int ColumnWidth(std::size_t column) const override;
     void SetColumnWidth(std::size_t column, int width) override;
     int VirtualScreenWidth() const override;

@@ -38,12 +38,15 @@ ConnectionReportList::ConnectionReportList(const connections::ConnectionList& li
 
 std::size_t ConnectionReportList::ColumnCount() const
 {
-    return connections::kListColumnCount;
+    return list_.ColumnCount();
 }
 
 std::wstring_view ConnectionReportList::ColumnCaption(std::size_t column) const
 {
-    return connections::kListColumnCaptions.at(column);
+    if (column >= list_.ColumnCount()) {
+        throw std::out_of_range("report column out of range");
+    }
+    return connections::ColumnCaption(list_.Columns()[column]);
 }
 
 std::size_t ConnectionReportList::RowCount() const
@@ -58,7 +61,7 @@ std::wstring_view ConnectionReportList::RowCaption(std::size_t row) const
 
 std::wstring_view ConnectionReportList::SubItem(std::size_t row, std::size_t subItem) const
 {
-    if (subItem >= connections::kSubItemCount) {
+    if (subItem + 1 >= list_.ColumnCount()) {
         throw std::out_of_range("report sub-item out of range");
     }
     return list_.Cell(rows_.at(row), 1 + subItem, buffer_);

@@ -13,8 +13,8 @@
 
 namespace vq::ui {
 
-// The connection list as the report reads it: the list's column captions,
-// then each row's caption and sub-items, in list order.
+// The connection list as the report reads it: the captions of the list's
+// shown columns, then each row's caption and shown cells, in list order.
 class ConnectionReportList final : public util::ReportList {
 public:
     // The list's rows but the closed ones, which only linger on screen.

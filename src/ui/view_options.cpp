@@ -17,6 +17,8 @@ constexpr StoredOption kOptionValues[] = {
     {ID_SHOW_UNCONNECTED, kShowUnconnectedValue, true},
     {ID_SHOW_WAITING, kShowWaitingValue, true},
     {ID_HIGHLIGHT_CHANGES, kHighlightChangesValue, false},
+    {ID_SHOW_SERVICE_COLUMN, kShowServiceColumnValue, false},
+    {ID_SHOW_CREATED_COLUMN, kShowCreatedColumnValue, false},
 };
 
 // The "Refresh Interval" items and their periods.
@@ -59,6 +61,7 @@ void ViewOptions::Load(const ReportedStep& run)
     run([&] {
         ApplyFilter();
         list_.SetHighlighting(HighlightsChanges());
+        list_.SetShownColumns(ShownOptionalColumns());
     });
 }
 
@@ -113,6 +116,18 @@ void ViewOptions::ApplyHighlightChanges()
 {
     list_.SetHighlighting(HighlightsChanges());
     SaveOption(ID_HIGHLIGHT_CHANGES);
+}
+
+connections::OptionalColumns ViewOptions::ShownOptionalColumns() const
+{
+    return {commands_.IsChecked(ID_SHOW_SERVICE_COLUMN), commands_.IsChecked(ID_SHOW_CREATED_COLUMN)};
+}
+
+void ViewOptions::ApplyShownColumns(int commandId)
+{
+    list_.SetShownColumns(ShownOptionalColumns());
+    feed_.CompleteOrigins(ShowsIPv6());
+    SaveOption(commandId);
 }
 
 void ViewOptions::LoadRefreshInterval()

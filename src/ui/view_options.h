@@ -51,6 +51,13 @@ public:
     bool HighlightsChanges() const;
     void ApplyHighlightChanges();
 
+    // The View menu's "Columns": which optional columns the list shows.
+    connections::OptionalColumns ShownOptionalColumns() const;
+    // After the mark of "Service" or "Created" (commandId) flipped: the
+    // column comes or goes at once, its cells filled in from a read of the
+    // tables, and the choice is stored.
+    void ApplyShownColumns(int commandId);
+
     // The "Refresh Interval" chosen, in milliseconds.
     unsigned RefreshInterval() const;
     // After another interval was chosen: stored.

@@ -1,5 +1,6 @@
 #include "ui/window_settings.h"
 
+#include "connections/list_columns.h"
 #include "platform/registry.h"
 #include "util/error_report.h"
 
@@ -121,7 +122,14 @@ std::optional<WindowState> ToWindowState(std::int32_t stored)
 
 std::wstring ColumnValueName(std::size_t column)
 {
-    return L"ListView_Column_" + std::to_wstring(column);
+    switch (column) {
+    case connections::kServiceColumn:
+        return L"ListView_Column_Service";
+    case connections::kCreatedColumn:
+        return L"ListView_Column_Created";
+    default:
+        return L"ListView_Column_" + std::to_wstring(column);
+    }
 }
 
 void SaveWindowPlacement(const SettingsWindow& window)
@@ -178,7 +186,9 @@ void SaveColumnWidths(const SettingsWindow& window)
         return;
     }
     for (std::size_t column = 0; column < window.ColumnCount(); ++column) {
-        WriteDword(key, ColumnValueName(column), window.ColumnWidth(column));
+        if (window.KeepsColumnWidth(column)) {
+            WriteDword(key, ColumnValueName(column), window.ColumnWidth(column));
+        }
     }
 }
 

@@ -26,10 +26,16 @@ inline constexpr wchar_t kFilterBarValue[] = L"FilterBar";
 inline constexpr wchar_t kShowUnconnectedValue[] = L"ShowUnconnected";
 inline constexpr wchar_t kShowWaitingValue[] = L"ShowWaiting";
 inline constexpr wchar_t kHighlightChangesValue[] = L"HighlightChanges";
+// The optional columns of the View menu's "Columns", each 1 shown.
+inline constexpr wchar_t kShowServiceColumnValue[] = L"ShowServiceColumn";
+inline constexpr wchar_t kShowCreatedColumnValue[] = L"ShowCreatedColumn";
 // The View menu's "Refresh Interval", in milliseconds.
 inline constexpr wchar_t kRefreshIntervalValue[] = L"RefreshInterval";
 
-// "ListView_Column_" followed by the column's position in decimal.
+// The value of a column's width by its number (list_columns.h): for the
+// built-in columns "ListView_Column_" and the number in decimal, for the
+// optional ones "ListView_Column_Service" and "ListView_Column_Created", so
+// that a stored width keeps its meaning whichever columns are shown.
 std::wstring ColumnValueName(std::size_t column);
 
 // The window state as stored: 0 normal, 1 minimised, 2 maximised.
@@ -53,8 +59,12 @@ public:
     virtual void SetWidth(int width) = 0;
     virtual void SetHeight(int height) = 0;
 
-    // The list's columns, counted from 0 in the list's column order.
+    // The list's columns by their numbers: the built-in ones, then the
+    // optional ones, shown or not. An optional column's width is kept while
+    // it is shown and once it has had one (shown or loaded) this run; a
+    // width not kept is not saved.
     virtual std::size_t ColumnCount() const = 0;
+    virtual bool KeepsColumnWidth(std::size_t) const { return true; }
     virtual int ColumnWidth(std::size_t column) const = 0;
     virtual void SetColumnWidth(std::size_t column, int width) = 0;
 
@@ -96,7 +106,7 @@ void SaveWindowPlacement(const SettingsWindow& window);
 // key or value leaves the window as it is; a failed read applies nothing.
 void LoadWindowPlacement(SettingsWindow& window);
 
-// Writes "ListView_Column_<n>" for every column of the list, creating the key
+// Writes the width of every column whose width is kept, creating the key
 // when it is missing. A refused write stops the save at that column.
 void SaveColumnWidths(const SettingsWindow& window);
 
