@@ -75,12 +75,14 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
   # x86-64 has one calling convention: exports carry no stdcall decoration.
   set(VQ_STDCALL_24 "")
+  set(VQ_STDCALL_16 "")
   set(VQ_STDCALL_4 "")
 else()
   find_file(VQ_WINE_IPHLPAPI iphlpapi.dll
     PATHS /usr/lib/i386-linux-gnu/wine/i386-windows /usr/lib/wine/i386-windows
     NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
   set(VQ_STDCALL_24 "@24")
+  set(VQ_STDCALL_16 "@16")
   set(VQ_STDCALL_4 "@4")
 endif()
 if(NOT VQ_WINE_IPHLPAPI)
