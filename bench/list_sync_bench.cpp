@@ -113,10 +113,58 @@ std::uint32_t ServeRows(const std::vector<Row>& rows, void* table, std::uint32_t
     return platform::kNoError;
 }
 
-std::uint32_t VQ_WINAPI ServeTcpTable(void* table, std::uint32_t* size, int, std::uint32_t family, int,
+// The owner-module table of the same rows: each made at its own time, its
+// owner tag one of five per process.
+std::uint32_t ServeModuleRows(const std::vector<TcpRowOwnerPid>& rows, void* table, std::uint32_t* size)
+{
+    constexpr std::size_t kHeader = 8;
+    const auto needed = static_cast<std::uint32_t>(kHeader + rows.size() * sizeof(platform::TcpRowOwnerModule));
+    if (table == nullptr || *size < needed) {
+        *size = needed;
+        return platform::kErrorInsufficientBuffer;
+    }
+    const auto count = static_cast<std::uint32_t>(rows.size());
+    std::memcpy(table, &count, sizeof count);
+    auto* out = static_cast<unsigned char*>(table) + kHeader;
+    for (std::size_t i = 0; i < rows.size(); ++i, out += sizeof(platform::TcpRowOwnerModule)) {
+        platform::TcpRowOwnerModule row{};
+        std::memcpy(&row, &rows[i], sizeof(TcpRowOwnerPid));
+        const std::uint64_t created = 134273808000000000ull + rows[i].localPort * 10'000'000ull;
+        row.createTimestamp[0] = static_cast<std::uint32_t>(created);
+        row.createTimestamp[1] = static_cast<std::uint32_t>(created >> 32);
+        row.owningModuleInfo.words[0] = rows[i].localPort % 5;
+        std::memcpy(out, &row, sizeof row);
+    }
+    return platform::kNoError;
+}
+
+std::uint32_t VQ_WINAPI ServeTcpTable(void* table, std::uint32_t* size, int, std::uint32_t family, int tableClass,
                                       std::uint32_t)
 {
+    if (tableClass == platform::kTcpTableOwnerModuleAll) {
+        return ServeModuleRows(g_table, table, size);
+    }
     return family == platform::kAfInet6 ? ServeRows(g_table6, table, size) : ServeRows(g_table, table, size);
+}
+
+// An owner-module look-up that names the module after the row's tag,
+// counted: the look-ups a refresh makes.
+std::size_t g_moduleLookUps = 0;
+std::uint32_t VQ_WINAPI LookUpOwnerModule(const void* row, int, void* buffer, std::uint32_t* size)
+{
+    ++g_moduleLookUps;
+    static const wchar_t kName[] = L"ServiceName";
+    constexpr std::uint32_t kNeeded = sizeof(platform::OwnerModuleBasicInfo) + sizeof kName;
+    if (buffer == nullptr || *size < kNeeded) {
+        *size = kNeeded;
+        return platform::kErrorInsufficientBuffer;
+    }
+    static_cast<void>(row);
+    auto* text = reinterpret_cast<wchar_t*>(static_cast<unsigned char*>(buffer) + sizeof(platform::OwnerModuleBasicInfo));
+    std::memcpy(text, kName, sizeof kName);
+    const platform::OwnerModuleBasicInfo info{text, text};
+    std::memcpy(buffer, &info, sizeof info);
+    return platform::kNoError;
 }
 
 constexpr platform::IpHelperEntryPoints kIpHelper{&ServeTcpTable, nullptr, nullptr};
@@ -199,8 +247,11 @@ void BM_RawTableWalk(benchmark::State& state)
 // remove and add rows. The table alternates between two churned sets. The
 // first refresh after the fill, which matches every entry through the index,
 // is done before timing: at a million rows one iteration may be all there is.
+// With origins, the Service and Created columns are shown: the owner-module
+// table is read and new rows' services looked up through the cache, whose
+// look-ups per refresh are reported (module_look_ups, service_listings).
 void RefreshWithChurn(benchmark::State& state, double churnPercent, connections::RowFilter filter = {},
-                      bool highlight = false)
+                      bool highlight = false, bool origins = false)
 {
     const auto rows = static_cast<std::size_t>(state.range(0));
     const auto first = Connections(0, rows);
@@ -209,19 +260,39 @@ void RefreshWithChurn(benchmark::State& state, double churnPercent, connections:
     g_table = first;
     list.SetFilter(std::move(filter));
     list.SetHighlighting(highlight);
-    connections::FillTcpRows(list, kIpHelper, ResolvePath);
+    list.SetShownColumns({origins, origins});
+    platform::OwnerModuleLookUps lookUps;
+    lookUps.fromTcpEntry = &LookUpOwnerModule;
+    connections::ServiceNameCache cache(lookUps, [] { return std::vector<platform::RunningService>{}; });
+    const connections::ServiceResolver services = [&](const connections::ServiceQuery& query) {
+        return cache.Resolve(query);
+    };
+    const auto refresh = [&](connections::TableRooms* rooms) {
+        cache.BeginPass();
+        connections::RefreshRows(list, kIpHelper, ResolvePath, false, rooms, services);
+    };
+    connections::FillTcpRows(list, kIpHelper, ResolvePath, nullptr, services);
     connections::TableRooms rooms;  // kept from refresh to refresh, as the program keeps them
-    connections::RefreshRows(list, kIpHelper, ResolvePath, false, &rooms);
+    refresh(&rooms);
+    const std::size_t lookUpsBefore = cache.ModuleLookUps();
+    const std::size_t listingsBefore = cache.ServiceListings();
     bool toSecond = true;
     for (auto _ : state) {
         state.PauseTiming();
         g_table = toSecond ? second : first;
         state.ResumeTiming();
-        connections::RefreshRows(list, kIpHelper, ResolvePath, false, &rooms);
+        refresh(&rooms);
         toSecond = !toSecond;
     }
     if (list.Counts().connections + list.Counts().hidden != rows) {
         state.SkipWithError("the list lost or gained rows");
+    }
+    if (origins) {
+        const auto perRefresh = [&](std::size_t count) {
+            return static_cast<double>(count) / static_cast<double>(state.iterations());
+        };
+        state.counters["module_look_ups"] = perRefresh(cache.ModuleLookUps() - lookUpsBefore);
+        state.counters["service_listings"] = perRefresh(cache.ServiceListings() - listingsBefore);
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
@@ -292,6 +363,12 @@ void BM_RefreshChurn1Percent(benchmark::State& state) { RefreshWithChurn(state, 
 void BM_RefreshChurn1PercentHighlighted(benchmark::State& state)
 {
     RefreshWithChurn(state, 1, {}, true);
+}
+
+// The same with the Service and Created columns shown.
+void BM_RefreshChurn1PercentWithOrigins(benchmark::State& state)
+{
+    RefreshWithChurn(state, 1, {}, false, true);
 }
 
 // The same with a filter that shows the rows of 11 of the 50 processes.
@@ -368,6 +445,7 @@ BENCHMARK(BM_FirstRefreshAfterFill)->Arg(100000)->Arg(1000000)->Unit(benchmark::
 BENCHMARK(BM_RefreshNoChange)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RefreshChurn1Percent)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RefreshChurn1PercentFiltered)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RefreshChurn1PercentWithOrigins)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RefreshChurn1PercentHighlighted)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FilterKeystroke)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FilterCleared)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);

@@ -10,7 +10,9 @@ For a million rows: --rows 100000 1000000 --churn 0.1 1 (churn is a percent
 and may be fractional). With --filter TEXT the filter bar is shown and TEXT
 typed into it once the list is full; the measured minutes start when the
 list has narrowed (the end-to-end driver of --build does the typing). With
---highlight the program starts with "Highlight Changes" on.
+--highlight the program starts with "Highlight Changes" on. With --columns it
+starts with the Service and Created columns shown, and the stand-in serves
+the owner-module tables.
 
 --build is the Windows build holding bench-scale/ (stand-in, probe, sleeper).
 Both default to the width this machine runs (scripts/wine_width.py): the
@@ -172,6 +174,9 @@ class Bench:
         install_stand_in(self.env, self.prefix, self.build, self.exe.name)
         if self.options.highlight:
             registry(self.env, r"HKCU\Software\Quarvel\Velquist", "HighlightChanges", "REG_DWORD", "1")
+        if self.options.columns:
+            for name in ("ShowServiceColumn", "ShowCreatedColumn"):
+                registry(self.env, r"HKCU\Software\Quarvel\Velquist", name, "REG_DWORD", "1")
         run(["wineserver", "-w"], self.env)
         self.start_display()
         (self.app / "scale_pids.txt").write_text("\n".join(map(str, self.pid_pool())) + "\n")
@@ -325,6 +330,7 @@ def main():
     parser.add_argument("--udp-rows", type=int, default=16)
     parser.add_argument("--filter", help="text typed into the filter bar once the list is full")
     parser.add_argument("--highlight", action="store_true", help="with \"Highlight Changes\" on")
+    parser.add_argument("--columns", action="store_true", help="with the Service and Created columns shown")
     options = parser.parse_args()
 
     bench = Bench(options)
@@ -341,7 +347,8 @@ def main():
     print(f"{options.exe}: blocks, refresh interval and CPU over {options.minutes:g} min after the list "
           f"is full, memory when it is full and at their end; {options.udp_rows} UDP rows; "
           f"{os.cpu_count()} cores" + (f"; filter {options.filter!r}" if options.filter else "") +
-          ("; changes highlighted" if options.highlight else ""))
+          ("; changes highlighted" if options.highlight else "") +
+          ("; Service and Created columns" if options.columns else ""))
     print_table(results)
     print_memory_slopes(results)
 

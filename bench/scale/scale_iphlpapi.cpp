@@ -195,6 +195,37 @@ bool Serve(const std::vector<Row>& rows, PVOID table, PDWORD size, DWORD& result
     return true;
 }
 
+// The owner-module rows of the same table: the owner-pid fields, the time
+// each was made and an owner tag, with the rows at byte 8.
+template <typename Row>
+bool ServeWithOrigins(const std::vector<Row>& rows, PVOID table, PDWORD size, DWORD& result)
+{
+    constexpr std::size_t kModuleRowLength = 160;  // TCP and UDP alike
+    constexpr std::size_t kTimeOffset = sizeof(Row) == sizeof(TcpRow) ? 24 : 16;
+    constexpr std::size_t kInfoOffset = 32;
+    const auto needed = static_cast<DWORD>(8 + rows.size() * kModuleRowLength);
+    if (table == nullptr || *size < needed) {
+        *size = needed;
+        result = ERROR_INSUFFICIENT_BUFFER;
+        return false;
+    }
+    auto* out = static_cast<unsigned char*>(table);
+    std::memset(out, 0, needed);
+    const auto count = static_cast<DWORD>(rows.size());
+    std::memcpy(out, &count, sizeof count);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        unsigned char* row = out + 8 + i * kModuleRowLength;
+        std::memcpy(row, &rows[i], sizeof(Row));
+        const ULONGLONG created = 134273808000000000ull + i * 10'000'000ull;
+        const ULONGLONG tag = i % 5;
+        std::memcpy(row + kTimeOffset, &created, sizeof created);
+        std::memcpy(row + kInfoOffset, &tag, sizeof tag);
+    }
+    *size = needed;
+    result = NO_ERROR;
+    return true;
+}
+
 } // namespace
 
 extern "C" {
@@ -202,17 +233,20 @@ extern "C" {
 DWORD WINAPI GetExtendedTcpTable(PVOID table, PDWORD size, BOOL, ULONG family, int tableClass, ULONG)
 {
     constexpr int kOwnerPidAll = 5;
-    if (size == nullptr || family != kAfInet || tableClass != kOwnerPidAll) {
+    constexpr int kOwnerModuleAll = 8;
+    if (size == nullptr || family != kAfInet || (tableClass != kOwnerPidAll && tableClass != kOwnerModuleAll)) {
         return ERROR_INVALID_PARAMETER;
     }
+    const bool origins = tableClass == kOwnerModuleAll;
     const double startMs = UnixMs();
     AcquireSRWLockExclusive(&g_lock);
     Generator& tables = Tables();
     DWORD result = NO_ERROR;
-    if (table != nullptr && *size >= sizeof(DWORD) + tables.Tcp().size() * sizeof(TcpRow)) {
+    const std::size_t rowLength = origins ? 160 : sizeof(TcpRow);
+    if (table != nullptr && *size >= (origins ? 8 : sizeof(DWORD)) + tables.Tcp().size() * rowLength) {
         tables.Churn();
     }
-    if (Serve(tables.Tcp(), table, size, result)) {
+    if (origins ? ServeWithOrigins(tables.Tcp(), table, size, result) : Serve(tables.Tcp(), table, size, result)) {
         tables.LogRead(startMs);
     }
     ReleaseSRWLockExclusive(&g_lock);
@@ -222,12 +256,17 @@ DWORD WINAPI GetExtendedTcpTable(PVOID table, PDWORD size, BOOL, ULONG family, i
 DWORD WINAPI GetExtendedUdpTable(PVOID table, PDWORD size, BOOL, ULONG family, int tableClass, ULONG)
 {
     constexpr int kOwnerPid = 1;
-    if (size == nullptr || family != kAfInet || tableClass != kOwnerPid) {
+    constexpr int kOwnerModule = 2;
+    if (size == nullptr || family != kAfInet || (tableClass != kOwnerPid && tableClass != kOwnerModule)) {
         return ERROR_INVALID_PARAMETER;
     }
     AcquireSRWLockExclusive(&g_lock);
     DWORD result = NO_ERROR;
-    Serve(Tables().Udp(), table, size, result);
+    if (tableClass == kOwnerModule) {
+        ServeWithOrigins(Tables().Udp(), table, size, result);
+    } else {
+        Serve(Tables().Udp(), table, size, result);
+    }
     ReleaseSRWLockExclusive(&g_lock);
     return result;
 }

@@ -1,9 +1,10 @@
 // Any bytes as the answer of GetExtendedTcpTable and GetExtendedUdpTable,
-// for both address families, read with the two-call protocol, and the row of
-// every entry read. IPv6 texts are read back with the host's own parser.
+// for both address families and both the owner-pid and owner-module classes,
+// read with the two-call protocol, and the row of every entry read. IPv6 texts are read back with the host's own parser.
 
 #include "connections/connection_list.h"
 #include "connections/connection_row.h"
+#include "connections/created_time.h"
 #include "connections/ipv4_text.h"
 #include "connections/table_reader.h"
 #include "connections/tcp_state_names.h"
@@ -240,6 +241,31 @@ void CheckUdp6Row(const platform::Udp6RowOwnerPid& entry, const std::wstring& pr
     Check(row.endpoint == Udp6Endpoint(entry), "the row's endpoint is the entry's");
 }
 
+// An owner-module entry: its owner-pid fields make the row they make in the
+// owner-pid table, and its time shows as local time or not at all.
+template <typename PidRow, void (*CheckPidRow)(const PidRow&, const std::wstring&)>
+struct ModuleRowCheck {
+    template <typename Row>
+    static void Check(const Row& entry, const std::wstring& processPath)
+    {
+        PidRow fields{};
+        std::memcpy(&fields, &entry, sizeof fields);
+        CheckPidRow(fields, processPath);
+        const std::uint64_t created = entry.createTimestamp[0] | std::uint64_t{entry.createTimestamp[1]} << 32;
+        connections::CellBuffer buffer;
+        const std::wstring_view text = connections::CreatedTimeText(created, buffer);
+        const std::wstring_view pattern = L"dddd-dd-dd dd:dd:dd";
+        // 9999-12-31 00:00 UTC: local time past it may be past the last year shown.
+        constexpr std::uint64_t kLastDayBeforeYear10000 = 2650466880000000000ull;
+        bool shaped = text.size() == pattern.size();
+        for (std::size_t i = 0; shaped && i < text.size(); ++i) {
+            shaped = pattern[i] == L'd' ? (text[i] >= L'0' && text[i] <= L'9') : text[i] == pattern[i];
+        }
+        fuzz::Check(text.empty() ? created == 0 || created >= kLastDayBeforeYear10000 : shaped,
+                    "a created time shows as yyyy-mm-dd hh:mm:ss, or not at all for 0 and far-off times");
+    }
+};
+
 template <typename Row, typename ReadFn, typename CheckRowFn>
 void ReadAndCheck(ReadFn read, CheckRowFn checkRow, const std::wstring& processPath)
 {
@@ -275,11 +301,12 @@ void ReadAndCheck(ReadFn read, CheckRowFn checkRow, const std::wstring& processP
     const std::size_t claimed =
         std::min<std::size_t>(g_script.claimedLength.value_or(g_script.written), g_script.room);
     const std::size_t count = result.table.size();
-    if (claimed < sizeof(std::uint32_t)) {
-        Check(count == 0, "no entries without a count");
+    constexpr std::size_t kRowsOffset = platform::kTableRowsOffset<Row>;
+    if (claimed < kRowsOffset) {
+        Check(count == 0, "no entries without a count (and the padding before an owner-module table's rows)");
         return;
     }
-    Check(sizeof(std::uint32_t) + count * sizeof(Row) <= claimed, "the entries fit in what was written");
+    Check(kRowsOffset + count * sizeof(Row) <= claimed, "the entries fit in what was written");
     // The count word as the buffer holds it: unwritten bytes stay zero.
     std::uint32_t countWord = 0;
     for (std::size_t i = 0; i < std::min<std::size_t>(g_script.written, sizeof countWord); ++i) {
@@ -322,5 +349,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     ReadAndCheck<platform::UdpRowOwnerPid>(&connections::ReadUdpTable, &CheckUdpRow, processPath);
     ReadAndCheck<platform::Tcp6RowOwnerPid>(&connections::ReadTcp6Table, &CheckTcp6Row, processPath);
     ReadAndCheck<platform::Udp6RowOwnerPid>(&connections::ReadUdp6Table, &CheckUdp6Row, processPath);
+    ReadAndCheck<platform::TcpRowOwnerModule>(&connections::ReadTcpModuleTable,
+                                              &ModuleRowCheck<platform::TcpRowOwnerPid, CheckTcpRow>::Check<
+                                                  platform::TcpRowOwnerModule>,
+                                              processPath);
+    ReadAndCheck<platform::UdpRowOwnerModule>(&connections::ReadUdpModuleTable,
+                                              &ModuleRowCheck<platform::UdpRowOwnerPid, CheckUdpRow>::Check<
+                                                  platform::UdpRowOwnerModule>,
+                                              processPath);
+    ReadAndCheck<platform::Tcp6RowOwnerModule>(&connections::ReadTcp6ModuleTable,
+                                               &ModuleRowCheck<platform::Tcp6RowOwnerPid, CheckTcp6Row>::Check<
+                                                   platform::Tcp6RowOwnerModule>,
+                                               processPath);
+    ReadAndCheck<platform::Udp6RowOwnerModule>(&connections::ReadUdp6ModuleTable,
+                                               &ModuleRowCheck<platform::Udp6RowOwnerPid, CheckUdp6Row>::Check<
+                                                   platform::Udp6RowOwnerModule>,
+                                               processPath);
     return 0;
 }
