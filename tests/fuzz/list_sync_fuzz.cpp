@@ -1,5 +1,6 @@
-// Random sequences of fills, refreshes (TCP, UDP and TCPv6), selection,
-// focus, removals, filters and highlighted changes on the connection list,
+// Random sequences of fills, refreshes (TCP, UDP and TCPv6, and TCP over the
+// owner-module table), selection, focus, removals, filters, highlighted
+// changes and the optional columns with their origins on the connection list,
 // with the model's
 // invariants checked after every step, and the rows a filter shows compared
 // now and then with the rows a new pass over every row shows.
@@ -132,6 +133,31 @@ void ServeTable(fake::FakeTable& table, const std::vector<std::uint32_t>& words,
     table = fake::FakeTable{};
     table.rowWords = words;
     table.rowCount = static_cast<std::uint32_t>(words.size() / wordsPerRow);
+}
+
+// The TCP entries of TcpWords as an owner-module table: padding, then each
+// entry with a time and an owner tag of a few each.
+void ServeModuleTable(fake::FakeTable& table, const std::vector<std::uint32_t>& pidWords, FuzzedDataProvider& data)
+{
+    table = fake::FakeTable{};
+    table.rowWords.push_back(0);
+    for (std::size_t at = 0; at + 6 <= pidWords.size(); at += 6) {
+        platform::TcpRowOwnerModule row{};
+        std::memcpy(&row, &pidWords[at], 6 * sizeof(std::uint32_t));
+        row.createTimestamp[0] = data.ConsumeIntegralInRange<std::uint32_t>(0, 2) * 0x40000000u;
+        row.createTimestamp[1] = data.ConsumeBool() ? 0x01DC0000u : 0;
+        row.owningModuleInfo.words[0] = data.ConsumeIntegralInRange<std::uint32_t>(0, 2);
+        std::uint32_t rowWords[sizeof(row) / 4];
+        std::memcpy(rowWords, &row, sizeof(row));
+        table.rowWords.insert(table.rowWords.end(), std::begin(rowWords), std::end(rowWords));
+        ++table.rowCount;
+    }
+}
+
+// The service of a row: by its owner tag, none for tag 0.
+std::wstring ServiceOf(const connections::ServiceQuery& query)
+{
+    return query.ownerTag == 0 ? std::wstring() : L"svc" + std::to_wstring(query.ownerTag);
 }
 
 void CheckInvariants(const ConnectionList& list)
@@ -310,9 +336,10 @@ void Sync(ConnectionList& list, const std::vector<std::uint32_t>& words, Protoco
 }
 
 // Filters over the fuzzed rows' texts: words, exclusions, keys, an error.
-constexpr std::array<const wchar_t*, 12> kQueries = {
+constexpr std::array<const wchar_t*, 15> kQueries = {
     L"",          L"alpha",       L"-beta",      L"state:listen", L"proto:udp", L"port:443",
     L"10.0.0",    L"-state:time", L"pid:3 tcp",  L"fe80",         L"foo:bar",   L"\\apps -1.0",
+    L"service:1", L"-svc2",       L"20",
 };
 
 connections::RowFilter SomeFilter(FuzzedDataProvider& data)
@@ -385,7 +412,7 @@ std::optional<std::size_t> SomeIndex(FuzzedDataProvider& data, const ConnectionL
 
 void Step(FuzzedDataProvider& data, ConnectionList& list)
 {
-    switch (data.ConsumeIntegralInRange(0, 16)) {
+    switch (data.ConsumeIntegralInRange(0, 18)) {
     case 0:
         ServeTable(fake::Fake().tcpTable, TcpWords(data), 6);
         connections::FillTcpRows(list, fake::FakeIpHelper(), &ResolvePath);
@@ -452,6 +479,26 @@ void Step(FuzzedDataProvider& data, ConnectionList& list)
     case 16:
         list.BeginRefresh();
         break;
+    case 17:
+        list.SetShownColumns({data.ConsumeBool(), data.ConsumeBool()});
+        break;
+    case 18: {
+        // A refresh over an owner-module table (read as such while origins
+        // are kept), then the origins of the rows still without one from
+        // another read.
+        ServeModuleTable(fake::Fake().tcpTable, TcpWords(data), data);
+        fake::Fake().udpTable = fake::FakeTable{};
+        if (list.KeepsOrigins()) {
+            connections::RefreshRows(list, fake::FakeIpHelper(), &ResolvePath, false, nullptr, &ServiceOf);
+        }
+        ServeModuleTable(fake::Fake().tcpTable, TcpWords(data), data);
+        const connections::RowCounts before = list.Counts();
+        connections::CompleteRowOrigins(list, fake::FakeIpHelper(), &ResolvePath, &ServiceOf, false);
+        const connections::RowCounts after = list.Counts();
+        Check(after.connections + after.hidden == before.connections + before.hidden,
+              "completing origins adds and removes no row");
+        break;
+    }
     case 9: {
         std::vector<bool> remove(data.ConsumeIntegralInRange<std::size_t>(0, list.size() + 2));
         for (std::size_t i = 0; i < remove.size(); ++i) {
