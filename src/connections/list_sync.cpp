@@ -3,6 +3,7 @@
 #include "platform/process.h"
 
 #include <cstring>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
@@ -55,17 +56,32 @@ EndpointKey EndpointOf(const platform::Udp6RowOwnerModule& entry)
     return Udp6Endpoint(fields);
 }
 
+// The owner-pid record an entry begins with: an owner-module row is one
+// followed by its origin.
+template <typename Row>
+struct PidFields {
+    using Type = Row;
+};
+template <>
+struct PidFields<platform::TcpRowOwnerModule> {
+    using Type = platform::TcpRowOwnerPid;
+};
+template <>
+struct PidFields<platform::UdpRowOwnerModule> {
+    using Type = platform::UdpRowOwnerPid;
+};
+template <>
+struct PidFields<platform::Tcp6RowOwnerModule> {
+    using Type = platform::Tcp6RowOwnerPid;
+};
+template <>
+struct PidFields<platform::Udp6RowOwnerModule> {
+    using Type = platform::Udp6RowOwnerPid;
+};
+
 // Whether a table's rows carry their origin.
 template <typename Row>
-constexpr bool kHasOrigin = false;
-template <>
-constexpr bool kHasOrigin<platform::TcpRowOwnerModule> = true;
-template <>
-constexpr bool kHasOrigin<platform::UdpRowOwnerModule> = true;
-template <>
-constexpr bool kHasOrigin<platform::Tcp6RowOwnerModule> = true;
-template <>
-constexpr bool kHasOrigin<platform::Udp6RowOwnerModule> = true;
+constexpr bool kHasOrigin = !std::is_same_v<typename PidFields<Row>::Type, Row>;
 
 // The state code of an entry; UDP entries have none.
 template <typename Row>
@@ -174,7 +190,7 @@ std::vector<std::size_t> MatchRows(ConnectionList& list, const TableBuffer<Row>&
     const std::optional<EndpointKey> spared = first ? std::optional(list.EndpointOf(*first)) : std::nullopt;
     list.BeginMatch(protocol);
     for (std::size_t i = 0; i < table.size(); ++i) {
-        const Row entry = table[i];
+        const auto entry = table.template HeadOf<typename PidFields<Row>::Type>(i);
         // A matched TCP row's State follows the connection.
         if (!list.MatchEndpoint(EndpointOf(entry), StateOf(entry))) {
             unmatched.push_back(i);

@@ -84,6 +84,18 @@ public:
         return row;
     }
 
+    // The first fields of an entry, as a shorter record the entry begins
+    // with: a walk over every entry copies only what it looks at.
+    template <typename Head>
+    Head HeadOf(std::size_t index) const noexcept
+    {
+        static_assert(sizeof(Head) <= sizeof(Row));
+        Head head;
+        std::memcpy(&head, reinterpret_cast<const unsigned char*>(room_.words.get()) + kRowsOffset + index * sizeof(Row),
+                    sizeof(Head));
+        return head;
+    }
+
 private:
     static constexpr std::size_t kRowsOffset = platform::kTableRowsOffset<Row>;
 
