@@ -381,18 +381,6 @@ void SyncUdpRows(ConnectionList& list, const TableBuffer<platform::UdpRowOwnerPi
     SyncRows(list, table, resolve, Protocol::Udp);
 }
 
-void SyncTcpRows(ConnectionList& list, const TableBuffer<platform::TcpRowOwnerModule>& table,
-                 const ProcessPathResolver& resolve, const ServiceResolver& services)
-{
-    SyncRows(list, table, resolve, Protocol::Tcp, services);
-}
-
-void SyncUdpRows(ConnectionList& list, const TableBuffer<platform::UdpRowOwnerModule>& table,
-                 const ProcessPathResolver& resolve, const ServiceResolver& services)
-{
-    SyncRows(list, table, resolve, Protocol::Udp, services);
-}
-
 void FillIPv6Rows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
                   const ProcessPathResolver& resolve, TableRooms* rooms, const ServiceResolver& services)
 {
@@ -418,18 +406,6 @@ void SyncUdp6Rows(ConnectionList& list, const TableBuffer<platform::Udp6RowOwner
                   const ProcessPathResolver& resolve)
 {
     SyncRows(list, table, resolve, Protocol::Udp6);
-}
-
-void SyncTcp6Rows(ConnectionList& list, const TableBuffer<platform::Tcp6RowOwnerModule>& table,
-                  const ProcessPathResolver& resolve, const ServiceResolver& services)
-{
-    SyncRows(list, table, resolve, Protocol::Tcp6, services);
-}
-
-void SyncUdp6Rows(ConnectionList& list, const TableBuffer<platform::Udp6RowOwnerModule>& table,
-                  const ProcessPathResolver& resolve, const ServiceResolver& services)
-{
-    SyncRows(list, table, resolve, Protocol::Udp6, services);
 }
 
 void RemoveIPv6Rows(ConnectionList& list)

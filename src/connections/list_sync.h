@@ -54,17 +54,6 @@ void SyncTcp6Rows(ConnectionList& list, const TableBuffer<platform::Tcp6RowOwner
 void SyncUdp6Rows(ConnectionList& list, const TableBuffer<platform::Udp6RowOwnerPid>& table,
                   const ProcessPathResolver& resolve);
 
-// The same for owner-module tables; while the list keeps origins, matched
-// rows without an origin get their entry's.
-void SyncTcpRows(ConnectionList& list, const TableBuffer<platform::TcpRowOwnerModule>& table,
-                 const ProcessPathResolver& resolve, const ServiceResolver& services);
-void SyncUdpRows(ConnectionList& list, const TableBuffer<platform::UdpRowOwnerModule>& table,
-                 const ProcessPathResolver& resolve, const ServiceResolver& services);
-void SyncTcp6Rows(ConnectionList& list, const TableBuffer<platform::Tcp6RowOwnerModule>& table,
-                  const ProcessPathResolver& resolve, const ServiceResolver& services);
-void SyncUdp6Rows(ConnectionList& list, const TableBuffer<platform::Udp6RowOwnerModule>& table,
-                  const ProcessPathResolver& resolve, const ServiceResolver& services);
-
 // Removes every TCPv6 and UDPv6 row, selected or not.
 void RemoveIPv6Rows(ConnectionList& list);
 
@@ -74,7 +63,9 @@ void RemoveIPv6Rows(ConnectionList& list);
 // alone: one that cannot be read leaves its own rows as they are and the
 // others are still brought in step.
 // With rooms, every read reuses the room of the table's last read and leaves
-// its own there for the next refresh.
+// its own there for the next refresh. While the list keeps origins, the
+// owner-module tables are read, and matched rows without an origin get their
+// entry's.
 void RefreshRows(ConnectionList& list, const platform::IpHelperEntryPoints& ipHelper,
                  const ProcessPathResolver& resolve, bool includeIPv6 = false, TableRooms* rooms = nullptr,
                  const ServiceResolver& services = {});
