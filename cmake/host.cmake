@@ -41,6 +41,12 @@ set(VQ_UNIT_TEST_SOURCES
   tests/unit/fake_clipboard.cpp
   tests/unit/CloseConnectionTest.cpp
   tests/unit/ClipboardExportTest.cpp
+  tests/unit/DelimitedTextTest.cpp
+  tests/unit/JsonTextTest.cpp
+  tests/unit/CommandLineTest.cpp
+  tests/unit/RowChangesTest.cpp
+  tests/unit/RowOutputTest.cpp
+  tests/unit/ConsoleRunTest.cpp
 )
 list(TRANSFORM VQ_UNIT_TEST_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)
 
