@@ -47,6 +47,8 @@ set(VQ_UNIT_TEST_SOURCES
   tests/unit/RowChangesTest.cpp
   tests/unit/RowOutputTest.cpp
   tests/unit/ConsoleRunTest.cpp
+  tests/unit/fake_file_dialog.cpp
+  tests/unit/CsvCommandTest.cpp
 )
 list(TRANSFORM VQ_UNIT_TEST_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)
 

@@ -11,6 +11,7 @@ set(VQ_WIN32_PLATFORM_SOURCES
   src/platform/win32/clipboard.cpp
   src/platform/win32/registry.cpp
   src/platform/win32/console.cpp
+  src/platform/win32/file_dialog.cpp
 )
 list(TRANSFORM VQ_WIN32_PLATFORM_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)
 
