@@ -156,6 +156,9 @@ void AppendCsv(std::string& out, const std::vector<ConnectionRow>& rows)
 
 void AppendJsonArray(std::string& out, const std::vector<ConnectionRow>& rows)
 {
+    // About what a row takes, so a large listing is not copied as it grows.
+    constexpr std::size_t kRowLength = 224;
+    out.reserve(out.size() + rows.size() * kRowLength);
     out += '[';
     out += kLineBreak;
     for (std::size_t index = 0; index < rows.size(); ++index) {
