@@ -42,6 +42,14 @@ set(VQ_UNIT_TEST_SOURCES
   tests/unit/CloseConnectionTest.cpp
   tests/unit/ClipboardExportTest.cpp
   tests/unit/OwnerModuleTest.cpp
+  tests/unit/DelimitedTextTest.cpp
+  tests/unit/JsonTextTest.cpp
+  tests/unit/CommandLineTest.cpp
+  tests/unit/RowChangesTest.cpp
+  tests/unit/RowOutputTest.cpp
+  tests/unit/ConsoleRunTest.cpp
+  tests/unit/fake_file_dialog.cpp
+  tests/unit/CsvCommandTest.cpp
 )
 list(TRANSFORM VQ_UNIT_TEST_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)
 

@@ -11,6 +11,8 @@ set(VQ_WIN32_PLATFORM_SOURCES
   src/platform/win32/clipboard.cpp
   src/platform/win32/registry.cpp
   src/platform/win32/services.cpp
+  src/platform/win32/console.cpp
+  src/platform/win32/file_dialog.cpp
 )
 list(TRANSFORM VQ_WIN32_PLATFORM_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)
 
@@ -32,10 +34,12 @@ list(TRANSFORM VQ_UI_SOURCES PREPEND ${CMAKE_SOURCE_DIR}/)
 
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(VQ_EXE_NAME velquist64)
+  set(VQ_CONSOLE_EXE_NAME velquistcon64)
   set(VQ_MANIFEST_ARCH amd64)
   set(VQ_MANIFEST_IDENTITY_ARCH amd64)
 else()
   set(VQ_EXE_NAME velquist)
+  set(VQ_CONSOLE_EXE_NAME velquistcon)
   set(VQ_MANIFEST_ARCH x86)
   set(VQ_MANIFEST_IDENTITY_ARCH X86)
 endif()
@@ -59,6 +63,18 @@ target_link_libraries(${VQ_EXE_NAME} PRIVATE vq_core)
 target_link_options(${VQ_EXE_NAME} PRIVATE -static -static-libgcc -static-libstdc++ -municode)
 set_source_files_properties(${CMAKE_BINARY_DIR}/velquist.rc PROPERTIES
   OBJECT_DEPENDS "${CMAKE_BINARY_DIR}/velquist.manifest;${CMAKE_SOURCE_DIR}/package/resource.h;${CMAKE_SOURCE_DIR}/package/velquist.ico;${CMAKE_SOURCE_DIR}/package/about_maker_name.png;${CMAKE_SOURCE_DIR}/package/about_like.png;${CMAKE_SOURCE_DIR}/package/about_tweet.png")
+
+# The console companion: the same core without the windows, run as the
+# invoking user, shipped beside the window program.
+configure_file(${CMAKE_SOURCE_DIR}/package/velquistcon.manifest.in
+               ${CMAKE_BINARY_DIR}/velquistcon.manifest @ONLY)
+configure_file(${CMAKE_SOURCE_DIR}/package/velquistcon.rc.in ${CMAKE_BINARY_DIR}/velquistcon.rc @ONLY)
+add_executable(${VQ_CONSOLE_EXE_NAME} ${CMAKE_SOURCE_DIR}/src/app/console_main.cpp
+               ${CMAKE_BINARY_DIR}/velquistcon.rc)
+target_link_libraries(${VQ_CONSOLE_EXE_NAME} PRIVATE vq_core)
+target_link_options(${VQ_CONSOLE_EXE_NAME} PRIVATE -static -static-libgcc -static-libstdc++ -municode)
+set_source_files_properties(${CMAKE_BINARY_DIR}/velquistcon.rc PROPERTIES
+  OBJECT_DEPENDS "${CMAKE_BINARY_DIR}/velquistcon.manifest;${CMAKE_SOURCE_DIR}/package/resource.h;${CMAKE_SOURCE_DIR}/package/velquist.ico")
 
 # The documents that ship beside the executables.
 foreach(document Changelog.txt EULA.txt)

@@ -54,6 +54,7 @@
 #define ID_COPY_REMOTE_ADDRESS 315
 #define ID_COPY_SELECTED_ROWS 316
 #define ID_SAVE_REPORT 317
+#define ID_SAVE_CSV 318
 
 // The About window: its pictures (PNG as RCDATA) and its controls.
 #define IDR_ABOUT_MAKER_NAME 400

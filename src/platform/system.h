@@ -79,6 +79,8 @@ bool GetComputerName(wchar_t* buffer, std::uint32_t* size);
 
 // lstrcmpiW: 0 when the texts are equal without regard to case.
 int CompareIgnoringCase(const std::wstring& first, const std::wstring& second);
+// lstrcmpW: the order in which the window's list sorts captions.
+int CompareText(const std::wstring& first, const std::wstring& second);
 
 // The full path of the running executable.
 std::wstring GetExecutablePath();

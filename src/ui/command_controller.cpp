@@ -74,7 +74,7 @@ const std::vector<EnablingRule>& EnablingRules()
     static const std::vector<EnablingRule> rules = {
         {CommandController::PopupItems(), AnySelected},
         {{ID_REFRESH, ID_DISABLE_AUTO_REFRESH}, Always},
-        {{ID_SAVE_REPORT}, HasRows},
+        {{ID_SAVE_REPORT, ID_SAVE_CSV}, HasRows},
         {{ID_CLOSE_SELECTED_CONNECTIONS}, AnySelectedClosable},
         {{ID_CLOSE_ALL_CONNECTIONS}, HasRows},
         {{ID_TERMINATE_PROCESS}, SelectedProcessCanEnd},
@@ -132,6 +132,7 @@ const std::vector<int>& CommandController::PopupItems()
         ID_COPY_REMOTE_ADDRESS,
         ID_COPY_SELECTED_ROWS,
         ID_SAVE_REPORT,
+        ID_SAVE_CSV,
     };
     return items;
 }

@@ -4,6 +4,7 @@
 #include "resource.h"
 #include "ui/about_window.h"
 #include "ui/connection_commands.h"
+#include "ui/csv_command.h"
 #include "ui/document_commands.h"
 #include "ui/lookup_commands.h"
 #include "ui/report_command.h"
@@ -223,6 +224,7 @@ void MainWindow::RegisterCommandHandlers()
     commands_.SetHandler(ID_OPEN_IP_GEOLOCATION, [this] { OpenIpGeolocation(list_); });
     commands_.SetHandler(ID_OPEN_IP_WHOIS, [this] { OpenIpWhois(list_); });
     commands_.SetHandler(ID_SAVE_REPORT, [this] { SaveReport(list_); });
+    commands_.SetHandler(ID_SAVE_CSV, [this] { SaveListToCsv(list_, hwnd()); });
 
     commands_.SetHandler(ID_FIND, [this] { finder_.Open(hwnd_); });
     commands_.SetHandler(ID_FIND_NEXT, [this] { finder_.Repeat(hwnd_); });

@@ -36,6 +36,20 @@ void AppendUtf8(std::string& out, std::wstring_view text)
     // Wide text is UTF-16 on Windows; where wchar_t is wider, a pair of
     // surrogate codes is still read as the character it encodes.
     for (std::size_t i = 0; i < text.size(); ++i) {
+        // Runs of ASCII, most of every text here, go in one step.
+        std::size_t asciiEnd = i;
+        while (asciiEnd < text.size() && static_cast<std::uint32_t>(text[asciiEnd]) < 0x80) {
+            ++asciiEnd;
+        }
+        if (asciiEnd > i) {
+            const std::size_t start = out.size();
+            out.resize(start + (asciiEnd - i));
+            for (std::size_t k = i; k < asciiEnd; ++k) {
+                out[start + (k - i)] = static_cast<char>(text[k]);
+            }
+            i = asciiEnd - 1;
+            continue;
+        }
         std::uint32_t code = static_cast<std::uint32_t>(text[i]);
         if (IsHighSurrogate(code) && i + 1 < text.size() &&
             IsLowSurrogate(static_cast<std::uint32_t>(text[i + 1]))) {

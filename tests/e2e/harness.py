@@ -32,7 +32,11 @@ MAIN_TITLE = "Quarvel Velquist v1.0"
 REFRESH_PERIOD = 2.0
 # The background of ESTABLISHED rows, as row_colour() answers it.
 ESTABLISHED_BACKGROUND = "b8e994"
-PROGRAMS = {"velquist.exe": WIN32_BUILD / "velquist.exe", "velquist64.exe": WIN64_BUILD / "velquist64.exe"}
+PROGRAMS = {"velquist.exe": WIN32_BUILD / "velquist.exe", "velquist64.exe": WIN64_BUILD / "velquist64.exe",
+            "velquistcon.exe": WIN32_BUILD / "velquistcon.exe",
+            "velquistcon64.exe": WIN64_BUILD / "velquistcon64.exe"}
+# The console companion of the program the tests start.
+CONSOLE_PROGRAM = {"velquist.exe": "velquistcon.exe", "velquist64.exe": "velquistcon64.exe"}[PROGRAM]
 
 
 def _resource_ids():

@@ -10,7 +10,7 @@ CLOSE_SELECTED, CLOSE_FOR_PROCESS, CLOSE_ALL = (ID["ID_CLOSE_SELECTED_CONNECTION
                                                 ID["ID_CLOSE_ALL_CONNECTIONS"])
 PROPERTIES, LOCATE = ID["ID_SHOW_PROCESS_PROPERTIES"], ID["ID_LOCATE_PROCESS_FILE"]
 HASH_GOOGLE, HASH_VIRUSTOTAL = ID["ID_SEARCH_PROCESS_HASH"], ID["ID_CHECK_PROCESS_HASH_REPUTATION"]
-SAVE = ID["ID_SAVE_REPORT"]
+SAVE, SAVE_CSV = ID["ID_SAVE_REPORT"], ID["ID_SAVE_CSV"]
 
 
 def _start(session, tables):
@@ -145,7 +145,7 @@ def test_context_menu_enabling_follows_the_selection(session):
                          ["tcp 2 0.0.0.0 445 0.0.0.0 0 0"])
     session.shortcut("r")
     rows = poll(lambda: (r := session.rows()) and len(r) == 5 and r, message="rows after Ctrl+R")
-    assert _enabled(_items(session)) == [REFRESH, DISABLE_AUTO_REFRESH, CLOSE_ALL, SAVE], "no selection"
+    assert _enabled(_items(session)) == [REFRESH, DISABLE_AUTO_REFRESH, CLOSE_ALL, SAVE, SAVE_CSV], "no selection"
 
     system = next(r.index for r in rows if r["Process Id"] == "4")
     session.select(system)

@@ -10,7 +10,7 @@ cd "$(dirname "$0")/../.."
 
 seconds=${1:-30}
 build=${2:-build/fuzz}
-targets=(nt_path table_rows list_sync window_settings html_report row_filter)
+targets=(nt_path table_rows list_sync window_settings html_report row_filter delimited_json)
 
 cmake -S tests/fuzz -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
 cmake --build "$build" -j "$(nproc)"

@@ -92,7 +92,7 @@ TEST_F(CommandControllerTest, EnablesItemsForTheListAndTheSelectedRow)
         {"EmptyList", {}, {ID_REFRESH, ID_DISABLE_AUTO_REFRESH}, false},
         {"RowsWithoutSelection",
          {{L"a.exe", L"912", L"C:\\a\\", false}, {L"b.exe", L"913", L"C:\\b\\", false}},
-         {ID_REFRESH, ID_DISABLE_AUTO_REFRESH, ID_CLOSE_ALL_CONNECTIONS, ID_SAVE_REPORT},
+         {ID_REFRESH, ID_DISABLE_AUTO_REFRESH, ID_CLOSE_ALL_CONNECTIONS, ID_SAVE_REPORT, ID_SAVE_CSV},
          false},
         {"OrdinaryRowSelected", {{L"a.exe", L"912", L"C:\\a\\", true}}, kAllItems, true},
         {"SystemSelected",
@@ -142,9 +142,9 @@ TEST_F(CommandControllerTest, EverythingStartsEnabledAndUnchecked)
         EXPECT_FALSE(commands.IsChecked(id)) << id;
     }
     EXPECT_TRUE(commands.SeparatorsEnabled());
-    EXPECT_EQ(CommandController::PopupItems().size(), 18u);
+    EXPECT_EQ(CommandController::PopupItems().size(), 19u);
     EXPECT_EQ(CommandController::PopupItems().front(), ID_REFRESH);
-    EXPECT_EQ(CommandController::PopupItems().back(), ID_SAVE_REPORT);
+    EXPECT_EQ(CommandController::PopupItems().back(), ID_SAVE_CSV);
     EXPECT_FALSE(commands.IsEnabled(IDC_LIST)) << "not a command";
     EXPECT_FALSE(commands.Choose(IDC_LIST));
 }

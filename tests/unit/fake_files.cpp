@@ -280,6 +280,9 @@ bool WriteFile(FileHandle file, const void* data, std::size_t length)
         *g_files.writableBytes -= written;
     }
     const bool ok = fd >= 0 && written == length;
+    if (!ok) {
+        g_held.lastError = fd < 0 ? 6 : 112;  // ERROR_INVALID_HANDLE, ERROR_DISK_FULL
+    }
     Log(call + (ok ? " -> ok" : " -> failed"));
     return ok;
 }

@@ -46,7 +46,7 @@ struct FakeFiles {
     std::optional<std::uint64_t> readFailsAt;
     std::uint32_t readError = 64;  // ERROR_NETNAME_DELETED
     // Room left on the disk: a write that does not fit writes what does and
-    // fails, as on a full disk. Nothing: no limit.
+    // fails, as on a full disk (error 112). Nothing: no limit.
     std::optional<std::uint64_t> writableBytes;
 
     // Files handed out and not yet closed.

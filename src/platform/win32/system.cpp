@@ -153,6 +153,11 @@ int CompareIgnoringCase(const std::wstring& first, const std::wstring& second)
     return ::lstrcmpiW(first.c_str(), second.c_str());
 }
 
+int CompareText(const std::wstring& first, const std::wstring& second)
+{
+    return ::lstrcmpW(first.c_str(), second.c_str());
+}
+
 } // namespace vq::platform
 
 namespace vq::platform {

@@ -290,6 +290,10 @@ int Windows(DWORD pid);
 int MessageBoxInfo(DWORD pid, DWORD timeoutMs);
 int MessageBoxOk(DWORD pid);
 int Close(const std::wstring& title);
+// Fills the Save dialog with that title: prints the name it proposed,
+// chooses the file type (from 0), puts the path into the name box and
+// presses Save.
+int SaveAs(const std::wstring& title, const std::wstring& path, int type);
 int Idle(const std::wstring& title);
 // Returns once the window's program has handled everything sent or posted
 // to it so far and waits for input again: its thread went idle, and then

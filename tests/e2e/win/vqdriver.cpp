@@ -63,6 +63,8 @@ const Command kCommands[] = {
     {"msgbox-ok", "<pid>", "presses OK in that message box", 1, 1,
      [](const Arguments& a) { return MessageBoxOk(a.Number(0)); }},
     {"close", "<title>", "posts WM_CLOSE", 1, 1, [](const Arguments& a) { return Close(a[0]); }},
+    {"save-as", "<title> <path> <type>", "prints the name a Save dialog proposes, fills it (file type from 0) and presses Save", 3, 3,
+     [](const Arguments& a) { return SaveAs(a[0], a[1], static_cast<int>(a.Number(2))); }},
     {"idle", "<title>",
      "returns once the window's program has handled what it was sent or posted so far and waits for input",
      1, 1, [](const Arguments& a) { return Idle(a[0]); }},

@@ -3,6 +3,8 @@
 
 #include "driver.h"
 
+#include <dlgs.h>
+
 #include <windows.h>
 #include <commctrl.h>
 
@@ -121,6 +123,46 @@ int MessageBoxOk(DWORD pid)
         return 1;
     }
     PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    return 0;
+}
+
+int SaveAs(const std::wstring& title, const std::wstring& path, int type)
+{
+    HWND dialog = WaitFor(20000, [&] { return FindTitled(title, false); });
+    if (dialog == nullptr) {
+        return Fail("no dialog titled %ls", title.c_str());
+    }
+    // The name box is an edit control with the id edt1 or, inside one or two
+    // combo boxes, cmb13; it comes a moment after the dialog itself.
+    HWND name = WaitFor(10000, [&] {
+        HWND found = nullptr;
+        EnumChildWindows(
+            dialog,
+            [](HWND child, LPARAM result) {
+                const int id = GetDlgCtrlID(child);
+                if (ClassOf(child) == L"Edit" && (id == edt1 || id == cmb13)) {
+                    *reinterpret_cast<HWND*>(result) = child;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&found));
+        return found;
+    });
+    if (name == nullptr) {
+        return Fail("the dialog has no file name box");
+    }
+    wchar_t proposed[MAX_PATH] = {};
+    Send(name, WM_GETTEXT, MAX_PATH, reinterpret_cast<LPARAM>(proposed));
+    PrintEscaped("proposed", proposed);
+    if (HWND types = GetDlgItem(dialog, cmb1)) {
+        Send(types, CB_SETCURSEL, static_cast<WPARAM>(type), 0);
+        // What a mouse choice sends; Wine's dialog acts on the second.
+        Send(dialog, WM_COMMAND, MAKEWPARAM(cmb1, CBN_SELCHANGE), reinterpret_cast<LPARAM>(types));
+        Send(dialog, WM_COMMAND, MAKEWPARAM(cmb1, CBN_SELENDOK), reinterpret_cast<LPARAM>(types));
+    }
+    Send(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
     return 0;
 }
 
