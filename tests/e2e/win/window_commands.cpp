@@ -126,6 +126,21 @@ int MessageBoxOk(DWORD pid)
     return 0;
 }
 
+namespace {
+
+// Stops at the Save dialog's file name box, which it leaves in *result.
+BOOL CALLBACK FindFileNameBox(HWND child, LPARAM result)
+{
+    const int id = GetDlgCtrlID(child);
+    if (ClassOf(child) == L"Edit" && (id == edt1 || id == cmb13)) {
+        *reinterpret_cast<HWND*>(result) = child;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+} // namespace
+
 int SaveAs(const std::wstring& title, const std::wstring& path, int type)
 {
     HWND dialog = WaitFor(20000, [&] { return FindTitled(title, false); });
@@ -136,17 +151,7 @@ int SaveAs(const std::wstring& title, const std::wstring& path, int type)
     // combo boxes, cmb13; it comes a moment after the dialog itself.
     HWND name = WaitFor(10000, [&] {
         HWND found = nullptr;
-        EnumChildWindows(
-            dialog,
-            [](HWND child, LPARAM result) {
-                const int id = GetDlgCtrlID(child);
-                if (ClassOf(child) == L"Edit" && (id == edt1 || id == cmb13)) {
-                    *reinterpret_cast<HWND*>(result) = child;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&found));
+        EnumChildWindows(dialog, &FindFileNameBox, reinterpret_cast<LPARAM>(&found));
         return found;
     });
     if (name == nullptr) {
