@@ -80,3 +80,20 @@ def test_documents_ship_beside_both_programs():
     for build in (WIN32_BUILD, WIN64_BUILD):
         for document in ("Changelog.txt", "EULA.txt"):
             assert (build / document).stat().st_size > 0, f"{build / document} missing"
+
+
+def test_the_console_programs_are_console_images_that_run_as_the_invoking_user():
+    for program, tools, identity_arch, pe_magic in (("velquistcon.exe", "i686-w64-mingw32", "X86", "010b"),
+                                                     ("velquistcon64.exe", "x86_64-w64-mingw32", "amd64", "020b")):
+        headers = subprocess.run([f"{tools}-objdump", "-p", str(PROGRAMS[program])], check=True,
+                                 stdout=subprocess.PIPE, text=True).stdout
+        assert f"Magic\t\t\t{pe_magic}" in headers, f"{program}: not a {pe_magic} image"
+        assert re.search(r"Subsystem\s+00000003\s+\(Windows CUI\)", headers), f"{program}: not a console program"
+        imported = {name.lower() for name in re.findall(r"DLL Name: (\S+)", headers)}
+        assert imported <= SYSTEM_DLLS, f"{program} imports {sorted(imported - SYSTEM_DLLS)}"
+        root = ElementTree.fromstring(_manifest(_resources(PROGRAMS[program], tools)))
+        identity = root.find(f"{ASM_V1}assemblyIdentity")
+        assert identity.attrib["processorArchitecture"] == identity_arch, f"{program} identity {identity.attrib}"
+        level = root.find(f"{ASM_V3}trustInfo/{ASM_V3}security/{ASM_V3}requestedPrivileges/"
+                          f"{ASM_V3}requestedExecutionLevel")
+        assert level.attrib == {"level": "asInvoker", "uiAccess": "false"}, f"{program} level"
