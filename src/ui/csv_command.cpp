@@ -10,15 +10,6 @@ namespace {
 
 constexpr std::size_t kTabSeparatedType = 1;
 
-void AppendDigits(std::wstring& text, unsigned value, int digits)
-{
-    std::wstring field(static_cast<std::size_t>(digits), L'0');
-    for (int i = digits - 1; i >= 0 && value != 0; --i, value /= 10) {
-        field[static_cast<std::size_t>(i)] = static_cast<wchar_t>(L'0' + value % 10);
-    }
-    text += field;
-}
-
 // The system's words for an error, without the line break they often end in.
 std::wstring Reason(std::uint32_t error)
 {
@@ -34,15 +25,15 @@ std::wstring Reason(std::uint32_t error)
 std::wstring CsvFileName(const platform::LocalTime& time)
 {
     std::wstring name = L"Connections ";
-    AppendDigits(name, time.year, 4);
+    AppendZeroPadded(name, time.year, 4);
     name += L'-';
-    AppendDigits(name, time.month, 2);
+    AppendZeroPadded(name, time.month, 2);
     name += L'-';
-    AppendDigits(name, time.day, 2);
+    AppendZeroPadded(name, time.day, 2);
     name += L' ';
-    AppendDigits(name, time.hour, 2);
-    AppendDigits(name, time.minute, 2);
-    AppendDigits(name, time.second, 2);
+    AppendZeroPadded(name, time.hour, 2);
+    AppendZeroPadded(name, time.minute, 2);
+    AppendZeroPadded(name, time.second, 2);
     return name + L".csv";
 }
 

@@ -15,7 +15,9 @@ constexpr wchar_t kReportExtension[] = L".htm";
 // Gives the file manager time to find the new file.
 constexpr std::uint32_t kWaitBeforeFileManager = 10;
 
-void AppendDigits(std::wstring& text, unsigned value, int digits)
+} // namespace
+
+void AppendZeroPadded(std::wstring& text, unsigned value, int digits)
 {
     std::wstring field(static_cast<std::size_t>(digits), L'0');
     for (int i = digits - 1; i >= 0 && value != 0; --i, value /= 10) {
@@ -23,8 +25,6 @@ void AppendDigits(std::wstring& text, unsigned value, int digits)
     }
     text += field;
 }
-
-} // namespace
 
 ConnectionReportList::ConnectionReportList(const connections::ConnectionList& list) : list_(list)
 {
@@ -70,17 +70,17 @@ std::wstring_view ConnectionReportList::SubItem(std::size_t row, std::size_t sub
 std::wstring ReportFileName(const platform::LocalTime& time)
 {
     std::wstring name;
-    AppendDigits(name, time.day, 2);
+    AppendZeroPadded(name, time.day, 2);
     name += L'-';
-    AppendDigits(name, time.month, 2);
+    AppendZeroPadded(name, time.month, 2);
     name += L'-';
-    AppendDigits(name, time.year, 4);
+    AppendZeroPadded(name, time.year, 4);
     name += L'-';
-    AppendDigits(name, time.hour, 2);
+    AppendZeroPadded(name, time.hour, 2);
     name += L'-';
-    AppendDigits(name, time.minute, 2);
+    AppendZeroPadded(name, time.minute, 2);
     name += L'-';
-    AppendDigits(name, time.second, 2);
+    AppendZeroPadded(name, time.second, 2);
     return name + kReportExtension;
 }
 

@@ -31,6 +31,10 @@ private:
     mutable connections::CellBuffer buffer_{};
 };
 
+// Appends value in decimal, padded with zeros to digits (the last digits
+// of a longer value): the fields of the saved files' names.
+void AppendZeroPadded(std::wstring& text, unsigned value, int digits);
+
 // The report's file name for a local time: dd-mm-yyyy-hh-nn-ss.htm (day,
 // month, four-digit year, hour of the 24-hour clock, minutes, seconds), the
 // same whatever the user's locale.
