@@ -2,6 +2,7 @@
 // lone surrogates included): the output reads back to the same cells.
 
 #include "fuzz_common.h"
+#include "text_list.h"
 #include "util/delimited_text.h"
 #include "util/json_text.h"
 
@@ -16,20 +17,7 @@ namespace {
 
 using fuzz::Check;
 
-class TextList : public util::ReportList {
-public:
-    std::vector<std::wstring> columns;
-    std::vector<std::vector<std::wstring>> rows;
-
-    std::size_t ColumnCount() const override { return columns.size(); }
-    std::wstring_view ColumnCaption(std::size_t column) const override { return columns.at(column); }
-    std::size_t RowCount() const override { return rows.size(); }
-    std::wstring_view RowCaption(std::size_t row) const override { return rows.at(row).at(0); }
-    std::wstring_view SubItem(std::size_t row, std::size_t subItem) const override
-    {
-        return rows.at(row).at(subItem + 1);
-    }
-};
+using fake::TextList;
 
 // UTF-8 as the writers write it: a lone surrogate reads U+FFFD.
 std::string Utf8Of(std::wstring_view text)

@@ -5,6 +5,7 @@
 #include "fake_files.h"
 #include "fake_platform.h"
 #include "fuzz_common.h"
+#include "text_list.h"
 #include "util/html_report.h"
 
 #include <unistd.h>
@@ -26,20 +27,7 @@ namespace {
 
 using fuzz::Check;
 
-class TextList : public util::ReportList {
-public:
-    std::vector<std::wstring> columns;
-    std::vector<std::vector<std::wstring>> rows;  // caption first, then a text per further column
-
-    std::size_t ColumnCount() const override { return columns.size(); }
-    std::wstring_view ColumnCaption(std::size_t column) const override { return columns.at(column); }
-    std::size_t RowCount() const override { return rows.size(); }
-    std::wstring_view RowCaption(std::size_t row) const override { return rows.at(row).at(0); }
-    std::wstring_view SubItem(std::size_t row, std::size_t subItem) const override
-    {
-        return rows.at(row).at(subItem + 1);
-    }
-};
+using fake::TextList;
 
 constexpr std::string_view kDataCell = "<td BGCOLOR=\"F5F5F5\">";
 constexpr std::array<std::string_view, 19> kTags = {

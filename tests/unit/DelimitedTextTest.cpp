@@ -1,6 +1,7 @@
 #include "util/delimited_text.h"
 
 #include "fake_files.h"
+#include "text_list.h"
 
 #include <gtest/gtest.h>
 
@@ -66,25 +67,7 @@ TEST(DelimitedTextTest, CellsAreQuotedGuardedOrFlattenedAsTheirDelimiterNeeds)
     }
 }
 
-// Any number of columns: the writer takes what the list gives.
-class TextList : public util::ReportList {
-public:
-    std::vector<std::wstring> columns;
-    std::vector<std::vector<std::wstring>> rows;  // caption first
-    std::size_t throwAtRow = SIZE_MAX;
-
-    std::size_t ColumnCount() const override { return columns.size(); }
-    std::wstring_view ColumnCaption(std::size_t column) const override { return columns.at(column); }
-    std::size_t RowCount() const override { return rows.size(); }
-    std::wstring_view RowCaption(std::size_t row) const override { return rows.at(row).at(0); }
-    std::wstring_view SubItem(std::size_t row, std::size_t subItem) const override
-    {
-        if (row == throwAtRow) {
-            throw std::runtime_error("row went away");
-        }
-        return rows.at(row).at(subItem + 1);
-    }
-};
+using fake::TextList;
 
 TextList SampleList()
 {

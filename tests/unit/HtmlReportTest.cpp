@@ -5,6 +5,7 @@
 #include "fake_shell.h"
 #include "ui/report_command.h"
 #include "list_rows.h"
+#include "text_list.h"
 
 #include <gtest/gtest.h>
 
@@ -64,25 +65,7 @@ ConnectionRow TcpRow(const std::wstring& caption = L"app.exe", const std::wstrin
 const std::string kTcpCells =
     Cells({"TCP", "ESTABLISHED", "10.0.0.5", "555", "10.0.0.9", "443", "912", "C:\\Tools\\"});
 
-// A plain list of texts, for what the connection list cannot show.
-class TextList : public util::ReportList {
-public:
-    std::vector<std::wstring> columns;
-    std::vector<std::vector<std::wstring>> rows;  // caption first
-    std::size_t throwAtRow = SIZE_MAX;
-
-    std::size_t ColumnCount() const override { return columns.size(); }
-    std::wstring_view ColumnCaption(std::size_t column) const override { return columns.at(column); }
-    std::size_t RowCount() const override { return rows.size(); }
-    std::wstring_view RowCaption(std::size_t row) const override { return rows.at(row).at(0); }
-    std::wstring_view SubItem(std::size_t row, std::size_t subItem) const override
-    {
-        if (row == throwAtRow) {
-            throw std::runtime_error("row went away");
-        }
-        return rows.at(row).at(subItem + 1);
-    }
-};
+using fake::TextList;
 
 class HtmlReportTest : public ::testing::Test {
 protected:
